@@ -1,0 +1,50 @@
+// CDR encoding of data port samples without encapsulation byte, as data
+// ports carry them between processes.
+#ifndef RTM_CDRCODEC_H
+#define RTM_CDRCODEC_H
+
+#include <omniORB4/CORBA.h>
+
+#include <cstddef>
+#include <string>
+
+namespace RTC {
+
+// Repository id of an IDL-generated type, e.g. "IDL:RTC/TimedString:1.0".
+template <class DataType>
+std::string toRepositoryId() {
+    CORBA::Any any;
+    DataType tmp;
+    any <<= tmp;
+    CORBA::TypeCode_var tc = any.type();
+    return std::string(tc->id());
+}
+
+template <class DataType>
+void encodeCdr(const DataType& value, bool little_endian, cdrMemoryStream& stream) {
+    stream.rewindPtrs();
+    stream.setByteSwapFlag(little_endian);
+    value >>= stream;
+}
+
+// False for a truncated or inconsistent encoding; value is then unchanged.
+template <class DataType>
+bool decodeCdr(const unsigned char* data, std::size_t length, bool little_endian, DataType& value) {
+    if (data == nullptr && length != 0) return false;
+    try {
+        cdrMemoryStream stream(const_cast<unsigned char*>(data), static_cast<CORBA::ULong>(length));
+        stream.setByteSwapFlag(little_endian);
+        DataType tmp;
+        tmp <<= stream;
+        value = tmp;
+        return true;
+    } catch (const CORBA::SystemException&) {
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace RTC
+
+#endif

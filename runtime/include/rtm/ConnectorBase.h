@@ -1,0 +1,53 @@
+// One end of a data port connection. A connection joins an OutPort and an
+// InPort; each end holds its own connector object under the shared id.
+#ifndef RTM_CONNECTORBASE_H
+#define RTM_CONNECTORBASE_H
+
+#include <coil/Properties.h>
+#include <rtm/DataPortStatus.h>
+
+#include <cstddef>
+#include <string>
+
+namespace RTC {
+
+class InPortBase;
+
+struct ConnectorInfo {
+    std::string name;
+    std::string id;
+    std::vector<std::string> ports;
+    coil::Properties properties;
+};
+
+class ConnectorBase {
+public:
+    explicit ConnectorBase(const ConnectorInfo& info) : m_info(info) {}
+    virtual ~ConnectorBase() {}
+
+    const std::string& id() const { return m_info.id; }
+    const ConnectorInfo& profile() const { return m_info; }
+
+    // The receiving port when it lives in this process, else null.
+    virtual InPortBase* localInPort() const { return nullptr; }
+    // Sends one CDR-encoded sample to a receiver outside this process.
+    virtual DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length) {
+        (void)data;
+        (void)length;
+        return DataPortStatus::PORT_ERROR;
+    }
+    // Byte order negotiated for the connection's CDR data.
+    bool littleEndian() const {
+        const std::string& e = m_info.properties.getProperty("dataport.serializer.cdr.endian", "little");
+        return e.compare(0, 3, "big") != 0;
+    }
+    // Called once when the connection ends, to tell the other end.
+    virtual void onDisconnect() {}
+
+private:
+    ConnectorInfo m_info;
+};
+
+}  // namespace RTC
+
+#endif

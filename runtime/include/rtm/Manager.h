@@ -1,0 +1,116 @@
+// The process-wide manager: configuration, logging, modules, factories,
+// components and their execution contexts, and the process's lifetime.
+#ifndef RTM_MANAGER_H
+#define RTM_MANAGER_H
+
+#include <coil/Properties.h>
+#include <rtm/Factory.h>
+#include <rtm/RTC.h>
+#include <rtm/RTObject.h>
+#include <rtm/SystemLogger.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace RTC {
+
+typedef void (*ModuleInitProc)(Manager* manager);
+
+class Manager {
+public:
+    // Creates the manager from the command line on the first call (options
+    // -f FILE, -o key:value, -h; otherwise ./rtc.conf when present) and
+    // returns it; later calls return the same manager.
+    static Manager* init(int argc, char** argv);
+    static Manager& instance();
+
+    // Asks for shutdown from any thread (also from a callback); runManager()
+    // then carries it out.
+    void terminate();
+    // Stops every context, finalizes and deletes every component.
+    void shutdown();
+    // Waits until shutdown has finished (after runManager(true)).
+    void join();
+
+    coil::Properties& getConfig() { return m_config; }
+    void setModuleInitProc(ModuleInitProc proc) { m_initProc = proc; }
+    // Runs the module init procedure, then the configured preload,
+    // precreate, preconnect and preactivation steps.
+    bool activateManager();
+    // false: blocks until shutdown (SIGINT, SIGTERM or terminate()).
+    // true: returns at once; shutdown runs on a thread of the manager.
+    void runManager(bool no_block = false);
+
+    // Loads a module (dlopen) and calls its init function (default: the file
+    // name without extension followed by "Init").
+    ReturnCode_t load(const std::string& fname, const std::string& initfunc = "");
+
+    bool registerFactory(coil::Properties& profile, RtcNewFunc new_func, RtcDeleteFunc delete_func);
+    std::vector<coil::Properties> getFactoryProfiles() const;
+
+    // "Type" or "Type?key=value&...". Null (never an exception) for an
+    // unknown type, max_instance reached, or a failed onInitialize.
+    RTObject_impl* createComponent(const char* comp_args);
+    // Stops the component's context, finalizes and deletes it.
+    void deleteComponent(RTObject_impl* comp);
+    void deleteComponent(const char* instance_name);
+    RTObject_impl* getComponent(const char* instance_name) const;
+    std::vector<RTObject_impl*> getComponents() const;
+
+    // Connects "Comp0.out" to "Comp1.in" in this process.
+    ReturnCode_t connectPorts(const std::string& out_port, const std::string& in_port,
+                              const coil::Properties& prop = coil::Properties());
+
+    // Execution rate a new instance gets, by precedence: built-in default,
+    // its profile, the manager's configuration, its own configuration file.
+    double executionRate(const std::string& profile_rate, const std::string& file_rate) const;
+
+    // Hooks for the network layer: called after a component was created and
+    // before it is deleted.
+    struct Observer {
+        virtual ~Observer() {}
+        virtual void componentCreated(RTObject_impl* comp) = 0;
+        virtual void componentDeleting(RTObject_impl* comp) = 0;
+        virtual bool connectRemote(const std::string& out_port, const std::string& in_port,
+                                   const coil::Properties& prop) = 0;
+        virtual void shutdown() = 0;
+    };
+    void setObserver(std::unique_ptr<Observer> observer);
+
+private:
+    Manager();
+    ~Manager();
+    void parseArgs(int argc, char** argv);
+    void loadConfigFile(const std::string& path, bool must_exist);
+    void configureLogger();
+    void preload();
+    void precreate();
+    void preconnect();
+    void preactivate();
+    void destroyComponent(RTObject_impl* comp);
+    void waitForShutdownRequest();
+    static void installSignalHandlers();
+
+    struct FactoryEntry;
+    struct ModuleEntry;
+
+    coil::Properties m_config;
+    coil::Properties m_setByUser;
+    Logger rtclog;
+    ModuleInitProc m_initProc;
+    mutable std::recursive_mutex m_mutex;
+    std::vector<std::unique_ptr<FactoryEntry>> m_factories;
+    std::vector<std::unique_ptr<ModuleEntry>> m_modules;
+    std::vector<RTObject_impl*> m_components;
+    std::unique_ptr<Observer> m_observer;
+    std::mutex m_shutdownMutex;
+    bool m_shutdownDone;
+    std::thread m_runner;
+};
+
+}  // namespace RTC
+
+#endif

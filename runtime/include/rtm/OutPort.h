@@ -1,0 +1,64 @@
+// Typed output port: write() publishes the bound value (or the given one) to
+// every connection, in this process directly, to other processes as CDR.
+#ifndef RTM_OUTPORT_H
+#define RTM_OUTPORT_H
+
+#include <rtm/CdrCodec.h>
+#include <rtm/InPort.h>
+#include <rtm/OutPortBase.h>
+
+#include <string>
+
+namespace RTC {
+
+template <class DataType>
+class OutPort : public OutPortBase {
+public:
+    OutPort(const char* name, DataType& value)
+        : OutPortBase(name), m_value(value), m_typeName(toRepositoryId<DataType>()) {
+        m_properties.setProperty("port.port_type", "DataOutPort");
+        m_properties.setProperty("dataport.data_type", m_typeName);
+        m_properties.setProperty("dataport.subscription_type", "flush");
+        m_properties.setProperty("dataport.dataflow_type", "push");
+        m_properties.setProperty("dataport.interface_type", "corba_cdr");
+    }
+    ~OutPort() override { disconnect_all(); }
+
+    const char* name() { return getShortName().c_str(); }
+    const std::string& dataType() const override { return m_typeName; }
+
+    // True when every connection took the sample (also with no connection).
+    bool write(DataType& value) {
+        bool all_ok = true;
+        bool encoded[2] = {false, false};
+        std::lock_guard<std::mutex> guard(m_connectorsMutex);
+        for (const auto& connector : m_connectors) {
+            DataPortStatus::Enum status;
+            if (InPortBase* local = connector->localInPort()) {
+                status = static_cast<InPort<DataType>*>(local)->put(value);
+            } else {
+                // Encode once per byte order, only when a remote peer needs it.
+                const int order = connector->littleEndian() ? 1 : 0;
+                if (!encoded[order]) {
+                    encodeCdr(value, order == 1, m_cdr[order]);
+                    encoded[order] = true;
+                }
+                status = connector->putCdr(static_cast<const unsigned char*>(m_cdr[order].bufPtr()),
+                                           m_cdr[order].bufSize());
+            }
+            if (status != DataPortStatus::PORT_OK) all_ok = false;
+        }
+        return all_ok;
+    }
+    bool write() { return write(m_value); }
+    bool operator<<(DataType& value) { return write(value); }
+
+private:
+    DataType& m_value;
+    std::string m_typeName;
+    cdrMemoryStream m_cdr[2];
+};
+
+}  // namespace RTC
+
+#endif

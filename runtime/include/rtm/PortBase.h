@@ -1,0 +1,65 @@
+// Common part of data ports: name, owner, profile properties and the list of
+// connections. A port's full name is "<instance>.<port>" once it belongs to a
+// component.
+#ifndef RTM_PORTBASE_H
+#define RTM_PORTBASE_H
+
+#include <coil/Properties.h>
+#include <rtm/ConnectorBase.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace RTC {
+
+class RTObject_impl;
+
+class PortBase {
+public:
+    explicit PortBase(const char* name = "");
+    // Disconnects every connection of the port.
+    virtual ~PortBase();
+    PortBase(const PortBase&) = delete;
+    PortBase& operator=(const PortBase&) = delete;
+
+    // Full name ("Comp0.in") when owned, else the name given at construction.
+    std::string getName() const;
+    // The name given at construction ("in").
+    const std::string& getShortName() const { return m_shortName; }
+    void setName(const char* name);
+    void setOwner(RTObject_impl* owner);
+    RTObject_impl* getOwner() const { return m_owner; }
+    coil::Properties& properties() { return m_properties; }
+    const coil::Properties& properties() const { return m_properties; }
+
+    // "DataInPort" or "DataOutPort".
+    virtual const char* portType() const = 0;
+    // Repository id of the data type ("IDL:RTC/TimedString:1.0").
+    virtual const std::string& dataType() const = 0;
+
+    std::vector<ConnectorInfo> getConnectorProfiles() const;
+    bool hasConnector(const std::string& id) const;
+    // Removes one connection on both ends; false when the id is unknown.
+    bool disconnect(const std::string& id);
+    void disconnect_all();
+
+    // Connection bookkeeping, used by connectors.
+    void addConnector(const std::shared_ptr<ConnectorBase>& connector);
+    std::shared_ptr<ConnectorBase> removeConnector(const std::string& id);
+
+protected:
+    mutable std::mutex m_connectorsMutex;
+    std::vector<std::shared_ptr<ConnectorBase>> m_connectors;
+    coil::Properties m_properties;
+
+private:
+    std::string m_shortName;
+    std::string m_name;
+    RTObject_impl* m_owner;
+};
+
+}  // namespace RTC
+
+#endif

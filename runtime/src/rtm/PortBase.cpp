@@ -1,0 +1,68 @@
+#include <rtm/PortBase.h>
+#include <rtm/RTObject.h>
+
+#include <algorithm>
+
+namespace RTC {
+
+PortBase::PortBase(const char* name) : m_shortName(name ? name : ""), m_name(m_shortName), m_owner(nullptr) {}
+
+PortBase::~PortBase() { disconnect_all(); }
+
+std::string PortBase::getName() const { return m_name; }
+
+void PortBase::setName(const char* name) { m_name = name ? name : ""; }
+
+void PortBase::setOwner(RTObject_impl* owner) {
+    m_owner = owner;
+    m_name = owner ? std::string(owner->getInstanceName()) + "." + m_shortName : m_shortName;
+}
+
+std::vector<ConnectorInfo> PortBase::getConnectorProfiles() const {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    std::vector<ConnectorInfo> profiles;
+    for (const auto& c : m_connectors) profiles.push_back(c->profile());
+    return profiles;
+}
+
+bool PortBase::hasConnector(const std::string& id) const {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    return std::any_of(m_connectors.begin(), m_connectors.end(),
+                       [&](const std::shared_ptr<ConnectorBase>& c) { return c->id() == id; });
+}
+
+bool PortBase::disconnect(const std::string& id) {
+    std::shared_ptr<ConnectorBase> connector = removeConnector(id);
+    if (!connector) return false;
+    // Outside our lock: the other end takes its own.
+    connector->onDisconnect();
+    return true;
+}
+
+void PortBase::disconnect_all() {
+    std::vector<std::shared_ptr<ConnectorBase>> all;
+    {
+        std::lock_guard<std::mutex> guard(m_connectorsMutex);
+        all.swap(m_connectors);
+    }
+    for (const auto& c : all) c->onDisconnect();
+}
+
+void PortBase::addConnector(const std::shared_ptr<ConnectorBase>& connector) {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    m_connectors.push_back(connector);
+}
+
+std::shared_ptr<ConnectorBase> PortBase::removeConnector(const std::string& id) {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    for (auto it = m_connectors.begin(); it != m_connectors.end(); ++it) {
+        if ((*it)->id() == id) {
+            std::shared_ptr<ConnectorBase> found = *it;
+            m_connectors.erase(it);
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace RTC
