@@ -1,0 +1,65 @@
+#include "Parlune.h"
+
+#include <iostream>
+#include <string>
+
+// clang-format off
+static const char* parlune_spec[] = {
+    "implementation_id", "Parlune",
+    "type_name",         "Parlune",
+    "description",       "Parlune Component",
+    "version",           "1.0.0",
+    "vendor",            "orvane",
+    "category",          "Etc",
+    "activity_type",     "PERIODIC",
+    "kind",              "DataFlowComponent",
+    "max_instance",      "1",
+    "language",          "C++",
+    "lang_type",         "compile",
+    "conf.default.speed", "100",
+    ""
+};
+// clang-format on
+
+Parlune::Parlune(RTC::Manager* manager) : RTC::DataFlowComponentBase(manager), m_inIn("in", m_in) {}
+
+Parlune::~Parlune() {}
+
+RTC::ReturnCode_t Parlune::onInitialize() {
+    registerInPort("in", m_inIn);
+    bindParameter("speed", m_speed, "100");
+    return RTC::RTC_OK;
+}
+
+RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
+    m_handle = ParluneDa_Create();
+    return RTC::RTC_OK;
+}
+
+RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
+    ParluneDa_Release(m_handle);
+    return RTC::RTC_OK;
+}
+
+RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
+    if (!m_inIn.isNew()) return RTC::RTC_OK;
+    m_inIn.read();
+    std::string text(m_in.data);
+    int result = ParluneDa_Play(m_handle, text.c_str(), m_speed, 0, 0, 0);
+    return result == 0 ? RTC::RTC_OK : RTC::RTC_ERROR;
+}
+
+RTC::ReturnCode_t Parlune::onReset(RTC::UniqueId) { return RTC::RTC_OK; }
+
+static RTC::RTObject_impl* ParluneCreate(RTC::Manager* manager) { return new Parlune(manager); }
+
+static void ParluneDelete(RTC::RTObject_impl* rtc) { delete rtc; }
+
+extern "C" {
+
+void ParluneRTCInit(RTC::Manager* manager) {
+    std::cout << "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng" << std::endl;
+    coil::Properties profile(parlune_spec, 2147483647);
+    manager->registerFactory(profile, ParluneCreate, ParluneDelete);
+}
+}
