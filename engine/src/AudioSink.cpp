@@ -1,0 +1,23 @@
+#include "AudioSink.h"
+
+#include "EngineConfig.h"
+#include "NullSink.h"
+#include "PulseSink.h"
+#include "WavSink.h"
+
+namespace parlune {
+
+std::unique_ptr<AudioSink> AudioSink::create(const EngineConfig& config,
+                                             const std::atomic<bool>& stop) {
+    switch (config.output) {
+        case EngineConfig::Output::Wav:
+            return std::make_unique<WavSink>(config.wavDirectory);
+        case EngineConfig::Output::Null:
+            return std::make_unique<NullSink>();
+        case EngineConfig::Output::Pulse:
+            break;
+    }
+    return std::make_unique<PulseSink>(stop);
+}
+
+}  // namespace parlune

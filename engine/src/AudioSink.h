@@ -1,0 +1,33 @@
+// Where the samples of one utterance go. Used by one worker thread only.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace parlune {
+
+class EngineConfig;
+
+class AudioSink {
+public:
+    virtual ~AudioSink() = default;
+
+    // The sink chosen by `config`. Waits inside the sink end early once
+    // `stop` is set.
+    static std::unique_ptr<AudioSink> create(const EngineConfig& config,
+                                             const std::atomic<bool>& stop);
+
+    // Starts one utterance of `text`; false when output is not possible.
+    virtual bool begin(const std::string& text, int sampleRate) = 0;
+    // Adds mono signed 16-bit samples; false when output failed.
+    virtual bool write(const int16_t* samples, size_t count) = 0;
+    // Completes the utterance (plays it out, publishes the file).
+    virtual bool finish() = 0;
+    // Drops the utterance begun last, with whatever was written of it.
+    virtual void abandon() = 0;
+};
+
+}  // namespace parlune

@@ -1,0 +1,49 @@
+// One running parlune-da-helper and the library's end of its socket.
+// Destroying it kills the helper and reaps it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HelperProtocol.h"
+#include "UniqueFd.h"
+
+namespace parlune {
+
+class HelperProcess {
+public:
+    // Starts the helper; null when it cannot be started. The hello has not
+    // been read yet.
+    static std::unique_ptr<HelperProcess> spawn(const std::string& path, const std::string& voice);
+    ~HelperProcess();
+    HelperProcess(const HelperProcess&) = delete;
+    HelperProcess& operator=(const HelperProcess&) = delete;
+
+    // Readable when the helper has sent something or has ended.
+    int fd() const { return m_socket.get(); }
+    pid_t pid() const { return m_pid; }
+
+    // Sends a speak request; false when the helper is gone.
+    bool sendSpeak(int32_t wordsPerMinute, const std::string& text);
+
+    // Reads what has arrived without blocking; false when the helper has
+    // closed its end (ended or crashed) or sent more than a frame may hold.
+    bool receive();
+    enum class Frame { Complete, Incomplete, Malformed };
+    // Takes the next complete frame out of what has been received.
+    Frame nextFrame(protocol::FrameHeader& header, std::vector<char>& payload);
+
+private:
+    HelperProcess(pid_t pid, UniqueFd socket);
+
+    pid_t m_pid;
+    UniqueFd m_socket;
+    std::vector<char> m_input;
+    size_t m_inputStart = 0;
+};
+
+}  // namespace parlune

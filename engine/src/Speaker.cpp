@@ -1,0 +1,277 @@
+#include "Speaker.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "ParluneDa.h"
+
+namespace parlune {
+
+namespace proto = protocol;
+
+Speaker::Speaker(Options options)
+    : m_options(std::move(options)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+std::unique_ptr<Speaker> Speaker::start(Options options) {
+    std::unique_ptr<Speaker> speaker(new Speaker(std::move(options)));
+    if (!speaker->m_wake.valid() || !speaker->m_options.makeSink) {
+        return nullptr;
+    }
+    std::promise<bool> started;
+    std::future<bool> result = started.get_future();
+    speaker->m_worker = std::thread([s = speaker.get(), &started] { s->run(started); });
+    if (!result.get()) {
+        speaker->stop();
+        return nullptr;
+    }
+    return speaker;
+}
+
+Speaker::~Speaker() { stop(); }
+
+int Speaker::play(std::string text, int wordsPerMinute) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closed) {
+            return PARLUNE_DA_E_HANDLE;
+        }
+        if (int failure = m_failure.exchange(0); failure != 0) {
+            return failure;
+        }
+        if (m_queue.size() >= m_options.queueCapacity) {
+            return PARLUNE_DA_E_QUEUE_FULL;
+        }
+        m_queue.push_back(Item{std::move(text), wordsPerMinute});
+    }
+    wake();
+    return PARLUNE_DA_OK;
+}
+
+void Speaker::stop() {
+    std::lock_guard<std::mutex> stopLock(m_stopMutex);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_stop = true;
+        m_queue.clear();
+    }
+    wake();
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void Speaker::wake() {
+    uint64_t one = 1;
+    // Only fails when the counter is already non-zero enough to wake.
+    (void)!::write(m_wake.get(), &one, sizeof one);
+}
+
+void Speaker::fail(int code) {
+    if (m_stop) {
+        return;  // nobody is left to hear about it
+    }
+    int none = 0;
+    m_failure.compare_exchange_strong(none, code);
+}
+
+void Speaker::run(std::promise<bool>& started) {
+    pthread_setname_np(pthread_self(), "parlune-speak");
+    bool ok = startHelper();
+    started.set_value(ok);  // `started` is gone after this
+    if (ok) {
+        Item item;
+        while (nextItem(item)) {
+            speak(item);
+        }
+    }
+    m_helper.reset();
+    m_sink.reset();
+}
+
+Speaker::Wait Speaker::waitForHelper(Clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return Wait::TimedOut;
+        }
+        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_helper->fd(), POLLIN, 0}};
+        int n = ::poll(fds, 2, static_cast<int>(left.count()) + 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return Wait::TimedOut;
+        }
+        if (fds[0].revents != 0) {
+            uint64_t count;
+            (void)!::read(m_wake.get(), &count, sizeof count);
+            return Wait::Woken;
+        }
+        if (fds[1].revents != 0) {
+            return Wait::HelperReady;
+        }
+    }
+}
+
+bool Speaker::startHelper() {
+    m_helper = HelperProcess::spawn(m_options.helperPath, m_options.voice);
+    if (!m_helper) {
+        return false;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(m_options.helperTimeoutMs);
+    proto::FrameHeader header{};
+    std::vector<char> payload;
+    for (;;) {
+        Wait wait = waitForHelper(deadline);
+        if (m_stop || wait == Wait::TimedOut) {
+            break;
+        }
+        if (wait == Wait::Woken) {
+            continue;
+        }
+        bool open = m_helper->receive();
+        HelperProcess::Frame frame = m_helper->nextFrame(header, payload);
+        if (frame == HelperProcess::Frame::Complete) {
+            proto::HelloPayload hello{};
+            if (header.type != proto::kHello || payload.size() != sizeof hello) {
+                break;
+            }
+            std::memcpy(&hello, payload.data(), sizeof hello);
+            if (hello.status != proto::kHelloOk || hello.sampleRate <= 0) {
+                break;
+            }
+            m_sampleRate = hello.sampleRate;
+            return true;
+        }
+        if (frame == HelperProcess::Frame::Malformed || !open) {
+            break;
+        }
+    }
+    m_helper.reset();
+    return false;
+}
+
+bool Speaker::nextItem(Item& item) {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stop) {
+                return false;
+            }
+            if (!m_queue.empty()) {
+                item = std::move(m_queue.front());
+                m_queue.pop_front();
+                return true;
+            }
+        }
+        // Idle: wait for work, and notice a helper that ends meanwhile.
+        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_helper ? m_helper->fd() : -1, POLLIN, 0}};
+        int n = ::poll(fds, 2, -1);
+        if (n < 0) {
+            continue;  // EINTR
+        }
+        if (fds[0].revents != 0) {
+            uint64_t count;
+            (void)!::read(m_wake.get(), &count, sizeof count);
+        }
+        if (fds[1].revents != 0) {
+            // No text was being spoken: replace the helper, report nothing.
+            m_helper.reset();
+            startHelper();
+        }
+    }
+}
+
+void Speaker::helperFailed(bool abandonSink) {
+    if (abandonSink) {
+        m_sink->abandon();
+    }
+    m_helper.reset();
+    fail(PARLUNE_DA_E_SYNTHESIS);
+    if (!m_stop) {
+        startHelper();  // ready before the next text arrives
+    }
+}
+
+void Speaker::speak(const Item& item) {
+    if (!m_helper && !startHelper()) {
+        fail(PARLUNE_DA_E_SYNTHESIS);
+        return;
+    }
+    if (!m_sink) {
+        m_sink = m_options.makeSink(m_stop);
+    }
+    if (!m_sink->begin(item.text, m_sampleRate)) {
+        fail(PARLUNE_DA_E_AUDIO);
+        return;
+    }
+    if (!m_helper->sendSpeak(item.wordsPerMinute, item.text)) {
+        helperFailed(true);
+        return;
+    }
+
+    const auto timeout = std::chrono::milliseconds(m_options.helperTimeoutMs);
+    auto deadline = Clock::now() + timeout;
+    bool audioOk = true;  // false once the sink failed: the rest is discarded
+    proto::FrameHeader header{};
+    std::vector<char> payload;
+    for (;;) {
+        Wait wait = waitForHelper(deadline);
+        if (m_stop) {
+            m_sink->abandon();
+            return;
+        }
+        if (wait == Wait::TimedOut) {
+            helperFailed(audioOk);  // hung helper
+            return;
+        }
+        if (wait == Wait::Woken) {
+            continue;  // more text queued; it waits its turn
+        }
+        bool open = m_helper->receive();
+        HelperProcess::Frame frame;
+        while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete) {
+            if (header.type == proto::kPcm && payload.size() % sizeof(int16_t) == 0) {
+                if (audioOk &&
+                    !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()),
+                                   payload.size() / sizeof(int16_t))) {
+                    audioOk = false;
+                    m_sink->abandon();
+                }
+                if (m_stop) {
+                    m_sink->abandon();
+                    return;
+                }
+            } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
+                int32_t status;
+                std::memcpy(&status, payload.data(), sizeof status);
+                if (status != proto::kEndOk) {
+                    if (audioOk) {
+                        m_sink->abandon();
+                    }
+                    fail(PARLUNE_DA_E_SYNTHESIS);
+                } else if (!audioOk || !m_sink->finish()) {
+                    fail(PARLUNE_DA_E_AUDIO);
+                }
+                return;
+            } else {
+                helperFailed(audioOk);
+                return;
+            }
+        }
+        if (frame == HelperProcess::Frame::Malformed || !open) {
+            helperFailed(audioOk);  // crashed or misbehaved mid-utterance
+            return;
+        }
+        deadline = Clock::now() + timeout;
+    }
+}
+
+}  // namespace parlune

@@ -1,0 +1,45 @@
+// Owns one file descriptor and closes it when destroyed.
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace parlune {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            reset(std::exchange(other.m_fd, -1));
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Gives up ownership without closing.
+    int release() { return std::exchange(m_fd, -1); }
+    // Closes now and reports whether close succeeded.
+    bool close() {
+        int fd = release();
+        return fd >= 0 && ::close(fd) == 0;
+    }
+    void reset(int fd = -1) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = fd;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+}  // namespace parlune
