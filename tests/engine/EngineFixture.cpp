@@ -1,0 +1,98 @@
+#include "EngineFixture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "WavFile.h"
+
+namespace parlune::test {
+
+namespace {
+
+constexpr auto kDeadline = std::chrono::seconds(60);
+
+}  // namespace
+
+void pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void EngineFixture::SetUp() {
+    for (const char* name :
+         {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_HELPER", "PARLUNE_HELPER_TIMEOUT_MS"}) {
+        ::unsetenv(name);
+    }
+    ::setenv("PARLUNE_AUDIO", ("wav:" + m_wavDir.path()).c_str(), 1);
+}
+
+void EngineFixture::TearDown() {
+    for (ParluneDaHandle handle : m_handles) {
+        ParluneDa_Release(handle);
+    }
+    m_handles.clear();
+}
+
+ParluneDaHandle EngineFixture::create() {
+    ParluneDaHandle handle = ParluneDa_Create();
+    if (handle != nullptr) {
+        m_handles.push_back(handle);
+    }
+    return handle;
+}
+
+void EngineFixture::release(ParluneDaHandle handle) {
+    ParluneDa_Release(handle);
+    m_handles.erase(std::remove(m_handles.begin(), m_handles.end(), handle), m_handles.end());
+}
+
+std::vector<std::string> EngineFixture::waitForWavs(size_t count) {
+    auto end = std::chrono::steady_clock::now() + kDeadline;
+    std::vector<std::string> wavs = m_wavDir.namesEndingIn(".wav");
+    while (wavs.size() < count && std::chrono::steady_clock::now() < end) {
+        pause(20);
+        wavs = m_wavDir.namesEndingIn(".wav");
+    }
+    EXPECT_GE(wavs.size(), count) << "WAV files did not appear in " << m_wavDir.path();
+    return wavs;
+}
+
+std::vector<std::string> EngineFixture::utterancesOf(const std::string& text) {
+    std::vector<std::string> result;
+    for (const std::string& wav : m_wavDir.namesEndingIn(".wav")) {
+        std::string base = wav.substr(0, wav.size() - 4);
+        if (readFile(m_wavDir.file(base + ".txt")) == text) {
+            result.push_back(base);
+        }
+    }
+    return result;
+}
+
+std::string EngineFixture::waitForUtterance(const std::string& text) {
+    auto end = std::chrono::steady_clock::now() + kDeadline;
+    for (;;) {
+        std::vector<std::string> found = utterancesOf(text);
+        if (!found.empty()) {
+            return found.front();
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return std::string();
+        }
+        pause(20);
+    }
+}
+
+int EngineFixture::waitForFailure(ParluneDaHandle handle) {
+    auto end = std::chrono::steady_clock::now() + kDeadline;
+    for (;;) {
+        int result = ParluneDa_Play(handle, "", PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
+        if ((result != PARLUNE_DA_OK && result != PARLUNE_DA_E_QUEUE_FULL) ||
+            std::chrono::steady_clock::now() >= end) {
+            return result;
+        }
+        pause(20);
+    }
+}
+
+}  // namespace parlune::test

@@ -1,0 +1,45 @@
+// Base of the engine tests: a clean PARLUNE_* environment with output to a
+// fresh WAV directory, handles released at the end, and polling helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ParluneDa.h"
+#include "TempDir.h"
+
+namespace parlune::test {
+
+class EngineFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // ParluneDa_Create, released in TearDown unless released before.
+    ParluneDaHandle create();
+    void release(ParluneDaHandle handle);
+
+    // Waits until the WAV directory holds at least `count` .wav files and
+    // returns their names; fails the test after a generous deadline.
+    std::vector<std::string> waitForWavs(size_t count);
+    // Waits for a .wav whose .txt holds exactly `text`; returns its base
+    // name (NNNNNN) or "" after the deadline.
+    std::string waitForUtterance(const std::string& text);
+    // Base names (NNNNNN) of the utterances whose .txt holds `text`.
+    std::vector<std::string> utterancesOf(const std::string& text);
+    // Plays empty texts until Play reports something other than OK (or the
+    // deadline passes) and returns that result.
+    int waitForFailure(ParluneDaHandle handle);
+
+    TempDir m_wavDir;
+
+private:
+    std::vector<ParluneDaHandle> m_handles;
+};
+
+// Sleeps a little between polls.
+void pause(int milliseconds);
+
+}  // namespace parlune::test

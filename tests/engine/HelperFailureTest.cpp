@@ -1,0 +1,116 @@
+// The synthesis helper dying, hanging or crashing on a text: reported by the
+// next Play, never felt by this process, and a fresh helper carries on.
+#include <dirent.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "EngineFixture.h"
+#include "ProcessProbe.h"
+#include "WavFile.h"
+
+namespace parlune::test {
+namespace {
+
+class HelperFailure : public EngineFixture {
+protected:
+    pid_t onlyHelper() {
+        std::vector<pid_t> helpers = ProcessProbe::helpers();
+        EXPECT_EQ(helpers.size(), 1u);
+        return helpers.empty() ? -1 : helpers.front();
+    }
+
+    // Waits until `pid` is no longer a child of ours (killed and reaped).
+    bool waitGone(pid_t pid) {
+        for (int i = 0; i < 3000; ++i) {
+            std::vector<ProcessProbe::Child> children = ProcessProbe::children();
+            if (std::none_of(children.begin(), children.end(),
+                             [pid](const ProcessProbe::Child& c) { return c.pid == pid; })) {
+                return true;
+            }
+            pause(20);
+        }
+        return false;
+    }
+};
+
+TEST_F(HelperFailure, HelperHoldsOnlyStandardStreamsAndItsSocket) {
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    pid_t helper = onlyHelper();
+    EXPECT_EQ(ProcessProbe::fdsOf(helper), (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    pid_t first = onlyHelper();
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    EXPECT_TRUE(waitGone(first));
+
+    ASSERT_EQ(ParluneDa_Play(h, "After the kill.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("After the kill.").empty());
+    EXPECT_EQ(ParluneDa_Play(h, "No failure to report.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_NE(onlyHelper(), first);
+}
+
+TEST_F(HelperFailure, HungHelperIsKilledReportedOnceAndReplaced) {
+    ::setenv("PARLUNE_HELPER_TIMEOUT_MS", "300", 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    pid_t hung = onlyHelper();
+    ASSERT_EQ(::kill(hung, SIGSTOP), 0);
+
+    ASSERT_EQ(ParluneDa_Play(h, "Lost in a hung helper.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
+    EXPECT_TRUE(waitGone(hung));
+
+    EXPECT_EQ(ParluneDa_Play(h, "Spoken by the next helper.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Spoken by the next helper.").empty());
+    EXPECT_TRUE(utterancesOf("Lost in a hung helper.").empty());
+}
+
+// Texts on which espeak-ng as packaged crashes (found by fuzzing Play).
+class CrashInput : public HelperFailure, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CrashInput, CrashesOnlyTheHelper) {
+    const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
+    ASSERT_FALSE(text.empty());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    pid_t before = onlyHelper();
+
+    ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
+    EXPECT_TRUE(waitGone(before));
+
+    EXPECT_EQ(ParluneDa_Play(h, "Still speaking.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Still speaking.").empty());
+    EXPECT_TRUE(utterancesOf(text).empty()) << "a crashed utterance was published";
+}
+
+std::vector<std::string> crashInputs() {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(PARLUNE_CRASH_INPUTS_DIR)) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.push_back(entry->d_name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string testName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param.substr(0, info.param.rfind('.'));
+    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Regression, CrashInput, ::testing::ValuesIn(crashInputs()), testName);
+
+}  // namespace
+}  // namespace parlune::test

@@ -1,0 +1,75 @@
+// Playback through a real (private, null-sink) PulseAudio server; run under
+// tests/support/with-pulse.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "EngineFixture.h"
+#include "Recorder.h"
+
+namespace parlune::test {
+namespace {
+
+class PulsePlayback : public EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        ::unsetenv("PARLUNE_AUDIO");  // the default: the audio server
+        ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "run under with-pulse";
+    }
+
+    static size_t loudCount(const Recorder& recorder) {
+        std::vector<bool> loud = recorder.loudWindows();
+        return static_cast<size_t>(std::count(loud.begin(), loud.end(), true));
+    }
+
+    // Waits until the recording holds `windows` audible 50 ms windows.
+    static bool waitForSound(const Recorder& recorder, size_t windows) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (loudCount(recorder) < windows) {
+            if (std::chrono::steady_clock::now() >= end) {
+                return false;
+            }
+            pause(50);
+        }
+        return true;
+    }
+};
+
+TEST_F(PulsePlayback, SpeechReachesTheAudioServer) {
+    Recorder recorder(m_wavDir.file("capture.raw"));
+    ASSERT_TRUE(recorder.running());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_Play(h, "Hello from the speech engine.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_TRUE(waitForSound(recorder, 10));
+    EXPECT_GT(recorder.soxMaximumAmplitude(), 0.1);
+    EXPECT_EQ(ParluneDa_Play(h, "", 100, 0, 0, 0), PARLUNE_DA_OK) << "a failure was reported";
+}
+
+TEST_F(PulsePlayback, ReleaseSilencesTheUtteranceBeingPlayed) {
+    Recorder recorder(m_wavDir.file("capture.raw"));
+    ASSERT_TRUE(recorder.running());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    std::string longText;  // about half a minute of speech
+    while (longText.size() < 500) {
+        longText += "This sentence goes on and on until the engine is released. ";
+    }
+    ASSERT_EQ(ParluneDa_Play(h, longText.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_TRUE(waitForSound(recorder, 4));
+    release(h);
+    pause(2000);
+    recorder.stop();
+
+    std::vector<bool> loud = recorder.loudWindows();
+    size_t audible = static_cast<size_t>(std::count(loud.begin(), loud.end(), true));
+    EXPECT_LT(audible * 50, 8000u) << "ms of sound; the text lasts about 30 s";
+    ASSERT_GT(loud.size(), 20u);
+    EXPECT_TRUE(std::none_of(loud.end() - 20, loud.end(), [](bool b) { return b; }))
+        << "still sounding a second after Release";
+}
+
+}  // namespace
+}  // namespace parlune::test

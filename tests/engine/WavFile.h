@@ -1,0 +1,32 @@
+// A mono 16-bit PCM WAV file read whole, with the measures the tests need.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace parlune::test {
+
+class WavFile {
+public:
+    // Reads `path`; valid() is false when it is not a canonical mono
+    // 16-bit PCM file whose header sizes match the file.
+    explicit WavFile(const std::string& path);
+
+    bool valid() const { return m_valid; }
+    int sampleRate() const { return m_sampleRate; }
+    const std::vector<int16_t>& samples() const { return m_samples; }
+    double seconds() const;
+    int peak() const;
+    double rms() const;
+
+private:
+    bool m_valid = false;
+    int m_sampleRate = 0;
+    std::vector<int16_t> m_samples;
+};
+
+// The whole content of a file; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+}  // namespace parlune::test
