@@ -4,6 +4,7 @@
 #define RTM_CDRCODEC_H
 
 #include <omniORB4/CORBA.h>
+#include <rtm/Orb.h>
 
 #include <cstddef>
 #include <string>
@@ -13,6 +14,7 @@ namespace RTC {
 // Repository id of an IDL-generated type, e.g. "IDL:RTC/TimedString:1.0".
 template <class DataType>
 std::string toRepositoryId() {
+    ensureOrb();
     CORBA::Any any;
     DataType tmp;
     any <<= tmp;
@@ -20,8 +22,18 @@ std::string toRepositoryId() {
     return std::string(tc->id());
 }
 
+namespace detail {
+struct OrbReady {
+    OrbReady() { ensureOrb(); }
+};
+}  // namespace detail
+
+// A memory stream for encoding; the ORB's code sets (needed for strings)
+// exist before the stream takes them.
+class CdrStream : private detail::OrbReady, public cdrMemoryStream {};
+
 template <class DataType>
-void encodeCdr(const DataType& value, bool little_endian, cdrMemoryStream& stream) {
+void encodeCdr(const DataType& value, bool little_endian, CdrStream& stream) {
     stream.rewindPtrs();
     stream.setByteSwapFlag(little_endian);
     value >>= stream;
@@ -30,7 +42,8 @@ void encodeCdr(const DataType& value, bool little_endian, cdrMemoryStream& strea
 // False for a truncated or inconsistent encoding; value is then unchanged.
 template <class DataType>
 bool decodeCdr(const unsigned char* data, std::size_t length, bool little_endian, DataType& value) {
-    if (data == nullptr && length != 0) return false;
+    if (data == nullptr) return false;
+    ensureOrb();
     try {
         cdrMemoryStream stream(const_cast<unsigned char*>(data), static_cast<CORBA::ULong>(length));
         stream.setByteSwapFlag(little_endian);

@@ -56,7 +56,7 @@ public:
 private:
     DataType& m_value;
     std::string m_typeName;
-    cdrMemoryStream m_cdr[2];
+    CdrStream m_cdr[2];
 };
 
 }  // namespace RTC

@@ -305,7 +305,9 @@ ReturnCode_t Manager::load(const std::string& fname, const std::string& initfunc
         }
         if (path.empty()) path = fname;  // let the dynamic linker search
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    // Modules stay loaded: their static objects are registered with the ORB,
+    // which tidies them up at process exit.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
     if (handle == nullptr) {
         RTC_ERROR(("cannot load module %s: %s", fname.c_str(), dlerror()));
         return RTC_ERROR;
@@ -318,7 +320,6 @@ ReturnCode_t Manager::load(const std::string& fname, const std::string& initfunc
     void* sym = dlsym(handle, func.c_str());
     if (sym == nullptr) {
         RTC_ERROR(("module %s has no function %s", fname.c_str(), func.c_str()));
-        dlclose(handle);
         return RTC_ERROR;
     }
     {

@@ -1,0 +1,186 @@
+#include <rtm/idl/BasicDataTypeSkel.h>
+
+#include <gtest/gtest.h>
+#include <rtm/InPort.h>
+#include <rtm/LocalConnection.h>
+#include <rtm/OutPort.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string text(const RTC::TimedString& s) { return static_cast<const char*>(s.data); }
+
+struct Pair {
+    RTC::TimedString outValue;
+    RTC::OutPort<RTC::TimedString> out{"out", outValue};
+    RTC::TimedString inValue;
+    RTC::InPort<RTC::TimedString> in{"in", inValue};
+};
+
+TEST(InPort, NothingToReadLeavesTheValue) {
+    Pair p;
+    p.inValue.data = "before";
+    EXPECT_FALSE(p.in.isNew());
+    EXPECT_FALSE(p.in.read());
+    EXPECT_EQ("before", text(p.inValue));
+}
+
+TEST(InPort, SamplesArriveOnceAndInOrder) {
+    Pair p;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in));
+    for (const char* s : {"one", "two", "three"}) {
+        p.outValue.data = s;
+        EXPECT_TRUE(p.out.write());
+    }
+    std::vector<std::string> got;
+    while (p.in.isNew()) {
+        ASSERT_TRUE(p.in.read());
+        got.push_back(text(p.inValue));
+    }
+    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), got);
+    EXPECT_FALSE(p.in.read());
+}
+
+TEST(InPort, The65thSampleOverwritesTheOldest) {
+    Pair p;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in));
+    for (int i = 0; i < 65; ++i) {
+        p.outValue.data = std::to_string(i).c_str();
+        p.out.write();
+    }
+    EXPECT_EQ(64u, p.in.readable());
+    ASSERT_TRUE(p.in.read());
+    EXPECT_EQ("1", text(p.inValue));
+    std::string last;
+    while (p.in.read()) last = text(p.inValue);
+    EXPECT_EQ("64", last);
+}
+
+TEST(InPort, OlderConstructorArgumentsAreAccepted) {
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> in("in", v, 4, false, false, 0, 0);
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, in));
+    for (int i = 0; i < 6; ++i) {
+        o.data = std::to_string(i).c_str();
+        out.write(o);
+    }
+    EXPECT_EQ(4u, in.readable());
+    in.read();
+    EXPECT_EQ("2", text(v));
+}
+
+TEST(OutPort, WritesToEveryConnection) {
+    RTC::TimedString o, a, b;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    RTC::InPort<RTC::TimedString> inA("a", a), inB("b", b);
+    std::string idA;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, inA, coil::Properties(), &idA));
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, inB));
+    o.data = "both";
+    out.write();
+    EXPECT_TRUE(inA.read());
+    EXPECT_TRUE(inB.read());
+    EXPECT_EQ("both", text(a));
+    EXPECT_EQ("both", text(b));
+
+    // Disconnecting from the receiving side ends that connection on both ends.
+    EXPECT_TRUE(inA.disconnect(idA));
+    EXPECT_FALSE(out.hasConnector(idA));
+    EXPECT_FALSE(inA.disconnect(idA));
+    o.data = "only b";
+    out.write();
+    EXPECT_FALSE(inA.isNew());
+    EXPECT_TRUE(inB.isNew());
+}
+
+TEST(OutPort, WriteWithoutConnectionSucceeds) {
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    o.data = "nobody listens";
+    EXPECT_TRUE(out.write());
+}
+
+TEST(Connection, TypeMismatchIsRefused) {
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    RTC::TimedLong l;
+    RTC::InPort<RTC::TimedLong> in("in", l);
+    EXPECT_EQ(RTC::BAD_PARAMETER, RTC::connectLocal(out, in));
+    EXPECT_TRUE(out.getConnectorProfiles().empty());
+    EXPECT_EQ("IDL:RTC/TimedString:1.0", out.dataType());
+    EXPECT_EQ("IDL:RTC/TimedLong:1.0", in.dataType());
+}
+
+TEST(Connection, DestroyingEitherPortEndsTheConnection) {
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    {
+        RTC::TimedString v;
+        RTC::InPort<RTC::TimedString> in("in", v);
+        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, in));
+        EXPECT_EQ(1u, out.getConnectorProfiles().size());
+    }
+    EXPECT_TRUE(out.getConnectorProfiles().empty());
+    o.data = "after";
+    EXPECT_TRUE(out.write());
+
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> in("in", v);
+    {
+        RTC::TimedString o2;
+        RTC::OutPort<RTC::TimedString> out2("out", o2);
+        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out2, in));
+    }
+    EXPECT_TRUE(in.getConnectorProfiles().empty());
+}
+
+TEST(Cdr, TimedStringLayoutMatchesTheWire) {
+    RTC::TimedString s;
+    s.tm.sec = 0x01020304;
+    s.tm.nsec = 0x05060708;
+    s.data = "Hi!";
+    RTC::CdrStream stream;
+    RTC::encodeCdr(s, true, stream);
+    const unsigned char expected[] = {0x04, 0x03, 0x02, 0x01, 0x08, 0x07, 0x06, 0x05,
+                                      0x04, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00};
+    ASSERT_EQ(sizeof expected, stream.bufSize());
+    EXPECT_EQ(0, memcmp(expected, stream.bufPtr(), sizeof expected));
+
+    RTC::encodeCdr(s, false, stream);
+    const unsigned char big[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,
+                                 0x00, 0x00, 0x00, 0x04, 'H',  'i',  '!',  0x00};
+    ASSERT_EQ(sizeof big, stream.bufSize());
+    EXPECT_EQ(0, memcmp(big, stream.bufPtr(), sizeof big));
+}
+
+TEST(Cdr, PutCdrDeliversAndRejectsMalformedData) {
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> in("in", v);
+    const unsigned char hello[] = {0, 0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 0, 'h', 'e', 'l', 'l', 'o', 0};
+    EXPECT_EQ(RTC::DataPortStatus::PORT_OK, in.putCdr(hello, sizeof hello, true));
+    ASSERT_TRUE(in.read());
+    EXPECT_EQ("hello", text(v));
+
+    // Short, wrong length field, huge length, missing terminator, nothing at all.
+    EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(hello, 7, true));
+    unsigned char wrong[sizeof hello];
+    memcpy(wrong, hello, sizeof hello);
+    wrong[8] = 9;
+    EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(wrong, sizeof wrong, true));
+    wrong[8] = 0xff;
+    wrong[9] = 0xff;
+    wrong[10] = 0xff;
+    wrong[11] = 0x7f;
+    EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(wrong, sizeof wrong, true));
+    memcpy(wrong, hello, sizeof hello);
+    wrong[sizeof hello - 1] = 'x';
+    EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(wrong, sizeof wrong, true));
+    EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(nullptr, 0, true));
+    EXPECT_FALSE(in.isNew());
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include "RecordingComponent.h"
+
+#include <gtest/gtest.h>
+#include <rtm/LocalConnection.h>
+
+#include <algorithm>
+
+namespace {
+
+typedef std::vector<std::string> Calls;
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int n = 0;
+        type = "Lifecycle" + std::to_string(n++);
+        registerRecording(type, {{"exec_cxt.periodic.rate", "200"}});
+        comp = dynamic_cast<RecordingComponent*>(testManager()->createComponent(type.c_str()));
+        ASSERT_NE(nullptr, comp);
+        ASSERT_TRUE(comp->waitFor("onStartup", 1));
+    }
+    void TearDown() override {
+        if (comp != nullptr) {
+            EXPECT_FALSE(comp->overlapped);
+            testManager()->deleteComponent(comp);
+        }
+    }
+    std::string type;
+    RecordingComponent* comp = nullptr;
+};
+
+TEST_F(Lifecycle, ActivateRunsExecuteThenStateUpdateDeactivateStops) {
+    EXPECT_EQ(RTC::INACTIVE_STATE, comp->ec().get_component_state());
+    EXPECT_EQ(0, comp->count("onExecute"));
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    EXPECT_EQ(RTC::ACTIVE_STATE, comp->ec().get_component_state());
+    ASSERT_TRUE(comp->waitFor("onStateUpdate", 3));
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().deactivate_component());
+    EXPECT_EQ(RTC::INACTIVE_STATE, comp->ec().get_component_state());
+    const int executed = comp->count("onExecute");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(executed, comp->count("onExecute"));
+
+    Calls calls = comp->calls();
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated"}), Calls(calls.begin(), calls.begin() + 3));
+    EXPECT_EQ("onDeactivated", calls.back());
+    // Every onExecute is followed by onStateUpdate.
+    for (size_t i = 3; i + 1 < calls.size(); ++i) {
+        if (calls[i] == "onExecute") {
+            EXPECT_EQ("onStateUpdate", calls[i + 1]);
+        }
+    }
+}
+
+TEST_F(Lifecycle, WrongStartingStateIsRefused) {
+    EXPECT_EQ(RTC::PRECONDITION_NOT_MET, comp->ec().deactivate_component());
+    EXPECT_EQ(RTC::PRECONDITION_NOT_MET, comp->ec().reset_component());
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    EXPECT_EQ(RTC::PRECONDITION_NOT_MET, comp->ec().activate_component());
+    EXPECT_EQ(1, comp->count("onActivated"));
+}
+
+TEST_F(Lifecycle, ExecuteErrorGoesToErrorStateAndResetReturnsToInactive) {
+    comp->setResult("onExecute", "error");
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(comp->waitFor("onError", 3));
+    EXPECT_EQ(RTC::ERROR_STATE, comp->ec().get_component_state());
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onAborting"}),
+              comp->transitions());
+    // Only one onExecute: the error state never executes.
+    EXPECT_EQ(1, comp->count("onExecute"));
+    EXPECT_EQ(0, comp->count("onStateUpdate"));
+
+    // A failing reset stays in ERROR.
+    comp->setResult("onReset", "error");
+    EXPECT_EQ(RTC::RTC_ERROR, comp->ec().reset_component());
+    EXPECT_EQ(RTC::ERROR_STATE, comp->ec().get_component_state());
+
+    comp->setResult("onReset", "ok");
+    comp->setResult("onExecute", "ok");
+    EXPECT_EQ(RTC::RTC_OK, comp->ec().reset_component());
+    EXPECT_EQ(RTC::INACTIVE_STATE, comp->ec().get_component_state());
+    EXPECT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    EXPECT_TRUE(comp->waitFor("onExecute", 3));
+}
+
+TEST_F(Lifecycle, ThrowingCallbacksCountAsErrors) {
+    comp->setResult("onExecute", "throw");
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(comp->waitFor("onAborting", 1));
+    EXPECT_EQ(RTC::ERROR_STATE, comp->ec().get_component_state());
+    comp->setResult("onError", "throw");
+    ASSERT_TRUE(comp->waitFor("onError", 3));  // still cycling after throws
+    comp->setResult("onReset", "throw");
+    EXPECT_EQ(RTC::RTC_ERROR, comp->ec().reset_component());
+}
+
+TEST_F(Lifecycle, ActivationFailureGoesToError) {
+    comp->setResult("onActivated", "error");
+    EXPECT_EQ(RTC::RTC_ERROR, comp->ec().activate_component());
+    EXPECT_EQ(RTC::ERROR_STATE, comp->ec().get_component_state());
+    EXPECT_EQ(0, comp->count("onExecute"));
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onAborting"}),
+              comp->transitions());
+}
+
+TEST_F(Lifecycle, DeletingAnActiveComponentDeactivatesAndFinalizesIt) {
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(comp->waitFor("onExecute", 1));
+    testManager()->deleteComponent(comp);
+    comp = nullptr;
+    Calls last = lastDeletedCalls();
+    last.erase(std::remove_if(last.begin(), last.end(),
+                              [](const std::string& c) { return c == "onExecute" || c == "onStateUpdate"; }),
+               last.end());
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onShutdown", "onFinalize"}), last);
+    EXPECT_EQ(nullptr, testManager()->getComponent((type + "0").c_str()));
+}
+
+TEST_F(Lifecycle, ConfigurationUpdatesApplyBetweenCallbacks) {
+    EXPECT_EQ(100, comp->m_speed);
+    RTC::ConfigAdmin& config = comp->getConfigAdmin();
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    for (auto [value, expected] : std::vector<std::pair<std::string, int>>{
+             {"150", 150}, {"120abc", 120}, {"abc", 100}, {"", 100}, {" 42", 42}}) {
+        const int before = comp->count("onExecute");
+        ASSERT_TRUE(config.setParameter("default", "speed", value.c_str()));
+        ASSERT_TRUE(comp->waitFor("onExecute", before + 2));
+        EXPECT_EQ(expected, comp->m_speed) << "value '" << value << "'";
+    }
+    EXPECT_FALSE(config.setParameter("", "speed", "1"));
+    EXPECT_FALSE(config.setParameter("default", nullptr, "1"));
+}
+
+TEST_F(Lifecycle, RateChangeIsAnnouncedOnTheContextThread) {
+    EXPECT_DOUBLE_EQ(200.0, comp->ec().get_rate());
+    EXPECT_EQ(RTC::BAD_PARAMETER, comp->ec().set_rate(0.0));
+    EXPECT_EQ(RTC::BAD_PARAMETER, comp->ec().set_rate(-5.0));
+    EXPECT_EQ(RTC::RTC_OK, comp->ec().set_rate(50.0));
+    EXPECT_TRUE(comp->waitFor("onRateChanged", 1));
+    EXPECT_DOUBLE_EQ(50.0, comp->ec().get_rate());
+}
+
+TEST_F(Lifecycle, PortsAreRegisteredUnderTheInstanceName) {
+    ASSERT_NE(nullptr, comp->findPort("in"));
+    EXPECT_EQ(type + "0.in", comp->findPort("in")->getName());
+    EXPECT_EQ(comp->findPort("out"), comp->findPort(type + "0.out"));
+    EXPECT_EQ(nullptr, comp->findPort("missing"));
+    // A second port with a taken name is refused.
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> dup("in", v);
+    EXPECT_FALSE(comp->addInPort("in", dup));
+}
+
+// Average period over 2 s; absolute deadlines keep it exact even when single
+// cycles jitter.
+TEST(ExecutionRate, AverageRateHoldsAt10And100Hz) {
+    for (double rate : {10.0, 100.0}) {
+        static int n = 0;
+        const std::string type = "Rate" + std::to_string(n++);
+        registerRecording(type, {{"exec_cxt.periodic.rate", std::to_string(rate)}});
+        auto* comp = dynamic_cast<RecordingComponent*>(testManager()->createComponent(type.c_str()));
+        ASSERT_NE(nullptr, comp);
+        EXPECT_DOUBLE_EQ(rate, comp->ec().get_rate());
+        ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+        auto times = comp->executeTimes();
+        testManager()->deleteComponent(comp);
+        ASSERT_GE(times.size(), 10u);
+        const double seconds = std::chrono::duration<double>(times.back() - times.front()).count();
+        const double measured = (times.size() - 1) / seconds;
+        EXPECT_NEAR(rate, measured, rate * 0.02) << times.size() << " cycles in " << seconds << " s";
+    }
+}
+
+}  // namespace

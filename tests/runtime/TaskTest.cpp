@@ -1,0 +1,92 @@
+#include <coil/Task.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class CountingTask : public coil::Task {
+public:
+    std::atomic<int> runs{0};
+    std::atomic<int> finalized{0};
+    std::atomic<bool> release{true};
+    int svc() override {
+        ++runs;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    }
+    void finalize() override {
+        ++finalized;
+        coil::Task::finalize();
+    }
+};
+
+TEST(Task, SvcRunsOnceThenFinalizeOnTheTaskThread) {
+    CountingTask t;
+    t.activate();
+    EXPECT_EQ(0, t.wait());
+    EXPECT_EQ(1, t.runs);
+    EXPECT_EQ(1, t.finalized);
+    EXPECT_EQ(0, t.wait());  // nothing left to wait for
+}
+
+TEST(Task, ActivateWhileRunningDoesNothing) {
+    CountingTask t;
+    t.release = false;
+    t.activate();
+    t.activate();
+    t.release = true;
+    t.wait();
+    EXPECT_EQ(1, t.runs);
+    // After the end, a new activation runs svc again.
+    t.activate();
+    t.wait();
+    EXPECT_EQ(2, t.runs);
+}
+
+TEST(Task, DestroyingARunningTaskJoinsInsteadOfAborting) {
+    auto* t = new CountingTask;
+    t->release = false;
+    t->activate();
+    std::thread releaser([t] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        t->release = true;
+    });
+    delete t;  // joins; std::terminate would end the test binary
+    releaser.join();
+}
+
+class SelfDeletingTask : public coil::Task {
+public:
+    explicit SelfDeletingTask(std::atomic<bool>& done) : m_done(done) {}
+    int svc() override { return 0; }
+    void finalize() override {
+        m_done = true;
+        delete this;  // the destructor runs on the task's own thread
+    }
+
+private:
+    std::atomic<bool>& m_done;
+};
+
+TEST(Task, TaskMayDeleteItselfInFinalize) {
+    std::atomic<bool> done{false};
+    (new SelfDeletingTask(done))->activate();
+    for (int i = 0; i < 2000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done);
+}
+
+TEST(Task, DefaultsAreHarmless) {
+    coil::Task t;
+    EXPECT_EQ(0, t.open(nullptr));
+    EXPECT_EQ(0, t.close(0));
+    EXPECT_EQ(0, t.suspend());
+    EXPECT_EQ(0, t.resume());
+    t.reset();
+    t.activate();
+    EXPECT_EQ(0, t.wait());
+}
+
+}  // namespace
