@@ -197,6 +197,8 @@ void PeriodicExecutionContext::run() {
     if (m_state.load() == ACTIVE_STATE) {
         m_owner->on_deactivated(m_id);
         m_state = INACTIVE_STATE;
+        Logger rtclog(m_owner->getInstanceName());
+        RTC_INFO(("state ACTIVE -> INACTIVE"));
     }
     m_owner->on_shutdown(m_id);
     lock.lock();

@@ -1,0 +1,76 @@
+// The launchers from outside: what they print, and how they end.
+#include "../support/ProcessRunner.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using testsupport::Process;
+using testsupport::TempDir;
+
+namespace {
+
+const std::string kNotice = "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n";
+const std::vector<std::string> kNullAudio = {"PARLUNE_AUDIO=null"};
+
+TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
+    TempDir dir;
+    Process p({SPEECH_LAUNCHER, "-o", "logger.file_name:launcher.log", "-o", "manager.components.preactivation:Parlune0"},
+              dir.path(), kNullAudio);
+    for (int i = 0; i < 500; ++i) {
+        if (testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") != std::string::npos) break;
+        usleep(10000);
+    }
+    p.signal(SIGTERM);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.exitedWith(0)) << p.status();
+    EXPECT_EQ(kNotice, p.out());
+    EXPECT_EQ("", p.err());
+    const std::string log = testsupport::readFile(dir.file("launcher.log"));
+    EXPECT_NE(std::string::npos, log.find("state ACTIVE -> INACTIVE")) << log;
+    EXPECT_NE(std::string::npos, log.find("component Parlune0 deleted")) << log;
+}
+
+TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
+    TempDir dir;
+    // Options the manager does not know, and many of them: same calls, same output.
+    Process p({SPEECH_LAUNCHER, "-o", "logger.enable:NO", "--bogus", "a", "b", "c", "-o", "x.y:z"}, dir.path(),
+              kNullAudio);
+    ASSERT_TRUE(p.waitForOutput(kNotice));
+    usleep(200000);
+    p.signal(SIGINT);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.exitedWith(0));
+    EXPECT_EQ(kNotice, p.out());
+    EXPECT_NE(std::string::npos, p.err().find("unknown argument '--bogus'"));
+}
+
+TEST(SpeechLauncher, NameMismatchPrintsOneLineAndAborts) {
+    TempDir dir;
+    Process p({WRONG_LAUNCHER, "-o", "logger.enable:NO"}, dir.path(), kNullAudio);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.killedBy(SIGABRT)) << p.status();
+    EXPECT_EQ("Component create failed.\n", p.err());
+    // The module's own notice is all there is on stdout.
+    EXPECT_EQ(kNotice, p.out());
+}
+
+#ifdef TEST_LAUNCHER
+TEST(TestLauncher, StartsWithoutDisplayAndStopsCleanly) {
+    TempDir dir;
+    Process p({TEST_LAUNCHER, "-o", "logger.file_name:launcher.log"}, dir.path(), {"DISPLAY="});
+    for (int i = 0; i < 500; ++i) {
+        if (testsupport::readFile(dir.file("launcher.log")).find("component ParluneTest0 created") != std::string::npos)
+            break;
+        usleep(10000);
+    }
+    const std::string log = testsupport::readFile(dir.file("launcher.log"));
+    EXPECT_NE(std::string::npos, log.find("component ParluneTest0 created (10 Hz)")) << log;
+    p.signal(SIGTERM);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.exitedWith(0));
+    EXPECT_EQ("", p.out());
+    EXPECT_EQ("", p.err());
+}
+#endif
+
+}  // namespace

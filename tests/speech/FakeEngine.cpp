@@ -1,0 +1,96 @@
+#include "FakeEngine.h"
+
+#include "ParluneDa.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace fake_engine {
+
+namespace {
+std::mutex g_mutex;
+std::vector<Call> g_calls;
+std::uintptr_t g_next = 0x1000;
+std::string g_failText;
+int g_failResult = 0;
+std::function<std::uint64_t()> g_cycle;
+}  // namespace
+
+std::vector<Call> calls() {
+    std::lock_guard<std::mutex> g(g_mutex);
+    return g_calls;
+}
+
+std::vector<Call> plays() {
+    std::vector<Call> out;
+    for (const Call& c : calls()) {
+        if (c.function == "Play") out.push_back(c);
+    }
+    return out;
+}
+
+void reset() {
+    std::lock_guard<std::mutex> g(g_mutex);
+    g_calls.clear();
+    g_failText.clear();
+    g_failResult = 0;
+    g_cycle = nullptr;
+}
+
+void failOn(const std::string& failText, int result) {
+    std::lock_guard<std::mutex> g(g_mutex);
+    g_failText = failText;
+    g_failResult = result;
+}
+
+void setCycleSource(std::function<std::uint64_t()> source) {
+    std::lock_guard<std::mutex> g(g_mutex);
+    g_cycle = std::move(source);
+}
+
+bool waitForPlays(std::size_t count, int timeout_ms) {
+    for (int i = 0; i < timeout_ms; ++i) {
+        if (plays().size() >= count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+}  // namespace fake_engine
+
+using fake_engine::Call;
+
+extern "C" ParluneDaHandle ParluneDa_Create(void) {
+    std::lock_guard<std::mutex> g(fake_engine::g_mutex);
+    Call c;
+    c.function = "Create";
+    c.handle = fake_engine::g_next++;
+    fake_engine::g_calls.push_back(c);
+    return reinterpret_cast<ParluneDaHandle>(c.handle);
+}
+
+extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t a, int32_t b,
+                              int32_t d) {
+    std::lock_guard<std::mutex> g(fake_engine::g_mutex);
+    Call c;
+    c.function = "Play";
+    c.handle = reinterpret_cast<std::uintptr_t>(handle);
+    c.text = text ? text : "<null>";
+    c.speed = speed;
+    c.extra[0] = a;
+    c.extra[1] = b;
+    c.extra[2] = d;
+    if (fake_engine::g_cycle) c.cycle = fake_engine::g_cycle();
+    fake_engine::g_calls.push_back(c);
+    if (!fake_engine::g_failText.empty() && c.text == fake_engine::g_failText) return fake_engine::g_failResult;
+    return 0;
+}
+
+extern "C" void ParluneDa_Release(ParluneDaHandle handle) {
+    std::lock_guard<std::mutex> g(fake_engine::g_mutex);
+    Call c;
+    c.function = "Release";
+    c.handle = reinterpret_cast<std::uintptr_t>(handle);
+    fake_engine::g_calls.push_back(c);
+}

@@ -1,0 +1,176 @@
+// The speech component on the embedded runtime, with the recording engine.
+#include "FakeEngine.h"
+#include "Parlune.h"
+
+#include <gtest/gtest.h>
+#include <rtm/LocalConnection.h>
+#include <rtm/OutPort.h>
+#include <rtm/PeriodicExecutionContext.h>
+
+#include <thread>
+
+namespace {
+
+RTC::Manager* manager() {
+    static RTC::Manager* m = [] {
+        static char prog[] = "speech_tests", o[] = "-o", log[] = "logger.enable:NO";
+        char* argv[] = {prog, o, log, nullptr};
+        RTC::Manager* mgr = RTC::Manager::init(3, argv);
+        testing::internal::CaptureStdout();
+        ParluneRTCInit(mgr);
+        EXPECT_EQ("This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n",
+                  testing::internal::GetCapturedStdout());
+        return mgr;
+    }();
+    return m;
+}
+
+// One Parlune instance with a sender connected to its "in".
+class Speech : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake_engine::reset();
+        comp = manager()->createComponent("Parlune?exec_cxt.periodic.rate=20");
+        ASSERT_NE(nullptr, comp);
+        ec = comp->getOwnedExecutionContext();
+        auto* in = dynamic_cast<RTC::InPortBase*>(comp->findPort("in"));
+        ASSERT_NE(nullptr, in);
+        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, *in));
+        fake_engine::setCycleSource([this] { return ec->cycles(); });
+    }
+    void TearDown() override {
+        if (comp) manager()->deleteComponent(comp);
+        fake_engine::reset();
+    }
+    void send(const char* text) {
+        value.data = text;
+        out.write();
+    }
+    void setSpeed(const char* value) { comp->getConfigAdmin().setParameter("default", "speed", value); }
+
+    RTC::RTObject_impl* comp = nullptr;
+    RTC::PeriodicExecutionContext* ec = nullptr;
+    RTC::TimedString value;
+    RTC::OutPort<RTC::TimedString> out{"out", value};
+};
+
+TEST_F(Speech, ProfileAsRegistered) {
+    coil::Properties& p = comp->getProperties();
+    EXPECT_EQ("Parlune", p.getProperty("implementation_id"));
+    EXPECT_EQ("Parlune Component", p.getProperty("description"));
+    EXPECT_EQ("orvane", p.getProperty("vendor"));
+    EXPECT_EQ("Etc", p.getProperty("category"));
+    EXPECT_EQ("1", p.getProperty("max_instance"));
+    EXPECT_EQ("100", p.getProperty("conf.default.speed"));
+    EXPECT_STREQ("Parlune0", comp->getInstanceName());
+    // max_instance 1: no second instance.
+    EXPECT_EQ(nullptr, manager()->createComponent("Parlune"));
+}
+
+TEST_F(Speech, NothingArrivesNothingIsSpoken) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    const auto start = ec->cycles();
+    while (ec->cycles() < start + 4) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(fake_engine::plays().empty());
+    EXPECT_EQ(RTC::ACTIVE_STATE, ec->get_component_state());
+}
+
+TEST_F(Speech, OneStringOnePlayWithTheSpeedAndZeros) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("hello robot");
+    ASSERT_TRUE(fake_engine::waitForPlays(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    auto plays = fake_engine::plays();
+    ASSERT_EQ(1u, plays.size());
+    EXPECT_EQ("hello robot", plays[0].text);
+    EXPECT_EQ(100, plays[0].speed);
+    EXPECT_EQ(0, plays[0].extra[0]);
+    EXPECT_EQ(0, plays[0].extra[1]);
+    EXPECT_EQ(0, plays[0].extra[2]);
+    EXPECT_EQ(fake_engine::calls()[0].handle, plays[0].handle);
+}
+
+TEST_F(Speech, ThreeStringsInOnePeriodAreSpokenInThreeCyclesInOrder) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("one");
+    send("two");
+    send("three");
+    ASSERT_TRUE(fake_engine::waitForPlays(3));
+    auto plays = fake_engine::plays();
+    ASSERT_EQ(3u, plays.size());
+    EXPECT_EQ("one", plays[0].text);
+    EXPECT_EQ("two", plays[1].text);
+    EXPECT_EQ("three", plays[2].text);
+    EXPECT_LT(plays[0].cycle, plays[1].cycle);
+    EXPECT_LT(plays[1].cycle, plays[2].cycle);
+}
+
+TEST_F(Speech, EmptyAndUnusualBytesArePassedOnAsTheyArrived) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("");
+    send("\xe9t\xe9 caf\xc3\xa9");  // Latin-1 and UTF-8 mixed: not our business to fix
+    ASSERT_TRUE(fake_engine::waitForPlays(2));
+    EXPECT_EQ("", fake_engine::plays()[0].text);
+    EXPECT_EQ("\xe9t\xe9 caf\xc3\xa9", fake_engine::plays()[1].text);
+}
+
+TEST_F(Speech, SpeedParameterConversions) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    const std::vector<std::pair<const char*, int>> cases = {{"150", 150}, {"120abc", 120}, {"abc", 100}, {"", 100}};
+    size_t n = 0;
+    for (const auto& c : cases) {
+        setSpeed(c.first);
+        // The update is applied between callbacks, before the next cycle runs.
+        const auto at = ec->cycles();
+        while (ec->cycles() < at + 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        send("x");
+        ASSERT_TRUE(fake_engine::waitForPlays(++n));
+        EXPECT_EQ(c.second, fake_engine::plays().back().speed) << "speed '" << c.first << "'";
+    }
+}
+
+TEST_F(Speech, FailingPlayMeansErrorStateAndNoMoreReadsUntilResetAndActivation) {
+    fake_engine::failOn("bad", PARLUNE_DA_E_TEXT_TOO_LONG);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("bad");
+    send("waiting");
+    ASSERT_TRUE(fake_engine::waitForPlays(1));
+    const auto at = ec->cycles();
+    while (ec->cycles() < at + 4) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(RTC::ERROR_STATE, ec->get_component_state());
+    EXPECT_EQ(1u, fake_engine::plays().size());
+
+    ASSERT_EQ(RTC::RTC_OK, ec->reset_component());
+    EXPECT_EQ(RTC::INACTIVE_STATE, ec->get_component_state());
+    EXPECT_EQ(1u, fake_engine::plays().size());
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    ASSERT_TRUE(fake_engine::waitForPlays(2));
+    EXPECT_EQ("waiting", fake_engine::plays()[1].text);
+}
+
+TEST_F(Speech, EachActivationHasItsOwnEngineReleasedFirst) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("second");
+    ASSERT_TRUE(fake_engine::waitForPlays(1));
+    auto calls = fake_engine::calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ("Create", calls[0].function);
+    EXPECT_EQ("Release", calls[1].function);
+    EXPECT_EQ(calls[0].handle, calls[1].handle);
+    EXPECT_EQ("Create", calls[2].function);
+    EXPECT_NE(calls[0].handle, calls[2].handle);
+    EXPECT_EQ(calls[2].handle, calls[3].handle);
+}
+
+TEST_F(Speech, DeletingAnActiveComponentReleasesItsEngine) {
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    manager()->deleteComponent(comp);
+    comp = nullptr;
+    auto calls = fake_engine::calls();
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ("Release", calls[1].function);
+}
+
+}  // namespace
