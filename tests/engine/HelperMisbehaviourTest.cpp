@@ -1,0 +1,41 @@
+// A helper that stops reading, talks nonsense or never answers: each shows
+// as a synthesis failure, and the process is not hurt (no SIGPIPE).
+#include <signal.h>
+#include <stdlib.h>
+
+#include "EngineFixture.h"
+
+namespace parlune::test {
+namespace {
+
+class HelperMisbehaviour : public EngineFixture,
+                           public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);
+        ::setenv("PARLUNE_HELPER_TIMEOUT_MS", "300", 1);
+        ::setenv("FAKE_HELPER_MODE", GetParam(), 1);
+    }
+};
+
+TEST_P(HelperMisbehaviour, IsReportedAsSynthesisFailure) {
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGPIPE, nullptr, &before), 0);
+
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_Play(h, "Nobody reads this.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
+    release(h);
+
+    struct sigaction after {};
+    ASSERT_EQ(::sigaction(SIGPIPE, nullptr, &after), 0);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "SIGPIPE disposition changed";
+    EXPECT_TRUE(m_wavDir.namesEndingIn(".wav").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, HelperMisbehaviour, ::testing::Values("deaf", "garbage", "silent"));
+
+}  // namespace
+}  // namespace parlune::test
