@@ -85,9 +85,13 @@ void StringInputForm::show() {
 bool StringInputForm::isShown() const { return window && window->shown(); }
 
 void StringInputForm::Dispose() {
+    const bool hadWindow = static_cast<bool>(window);
     window.reset();
     button1 = nullptr;
     textBox1 = nullptr;
+    // Nothing else flushes this thread's requests once its loop has ended:
+    // without this the destroyed window would stay on the screen.
+    if (hadWindow && fl_display != nullptr && !FltkDisplay::lost()) XFlush(fl_display);
 }
 
 void StringInputForm::markClosed() {

@@ -1,0 +1,190 @@
+#include "GuiDriver.h"
+
+// gtest before the X headers, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace guitest {
+
+RunResult run(const std::vector<std::string>& argv) {
+    RunResult result;
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
+    posix_spawn_file_actions_addclose(&actions, pipefd[1]);
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "LC_", 3) == 0 || std::strncmp(*e, "LANG=", 5) == 0) continue;
+        if (std::strncmp(*e, "LOCPATH=", 8) == 0) continue;
+        env.push_back(*e);
+    }
+    env.push_back("LC_ALL=C.UTF-8");
+    std::vector<char*> cargv;
+    std::vector<char*> cenv;
+    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    for (const auto& e : env) cenv.push_back(const_cast<char*>(e.c_str()));
+    cenv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipefd[1]);
+    if (rc == 0) {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(pipefd[0], buf, sizeof(buf))) > 0) result.out.append(buf, static_cast<std::size_t>(n));
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    }
+    close(pipefd[0]);
+    return result;
+}
+
+std::string xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = run(argv);
+    EXPECT_EQ(r.status, 0) << "xdotool " << args.front() << " failed";
+    return r.out;
+}
+
+namespace {
+
+std::string searchWindow() {
+    RunResult r = run({"xdotool", "search", "--onlyvisible", "--name", "^StringInputForm$"});
+    std::istringstream lines(r.out);
+    std::string id;
+    std::getline(lines, id);
+    return id;
+}
+
+}  // namespace
+
+std::string waitForWindow() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string id = searchWindow();
+        if (!id.empty()) return id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "";
+}
+
+bool windowVisible() { return !searchWindow().empty(); }
+
+void focus(const std::string& window) { xdotool({"windowfocus", "--sync", window}); }
+
+void keys(const std::vector<std::string>& names) {
+    std::vector<std::string> args{"key", "--delay", "5"};
+    args.insert(args.end(), names.begin(), names.end());
+    xdotool(args);
+}
+
+namespace {
+
+// Code points of UTF-8 text (the tests' own, well-formed text).
+std::vector<unsigned long> codePoints(const std::string& utf8) {
+    std::vector<unsigned long> out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        unsigned long cp = n == 1 ? c : c & (0xFF >> (n + 1));
+        for (int k = 1; k < n && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        out.push_back(cp);
+        i += static_cast<std::size_t>(n);
+    }
+    return out;
+}
+
+}  // namespace
+
+void bindCharacters(const std::string& utf8) {
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    int minCode = 0;
+    int maxCode = 0;
+    XDisplayKeycodes(d, &minCode, &maxCode);
+    int perCode = 0;
+    const int count = maxCode - minCode + 1;
+    KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(minCode), count, &perCode);
+    ASSERT_NE(map, nullptr);
+    for (unsigned long cp : codePoints(utf8)) {
+        if (cp < 0x80) continue;
+        const KeySym sym = (cp >= 0xA0 && cp <= 0xFF) ? cp : 0x1000000 + cp;
+        int freeCode = -1;
+        bool bound = false;
+        for (int k = 0; k < count && !bound; ++k) {
+            bool empty = true;
+            for (int j = 0; j < perCode; ++j) {
+                bound = bound || map[k * perCode + j] == sym;
+                empty = empty && map[k * perCode + j] == NoSymbol;
+            }
+            if (empty && freeCode < 0) freeCode = k;
+        }
+        if (bound) continue;
+        ASSERT_GE(freeCode, 0) << "no free key code left";
+        map[freeCode * perCode] = sym;
+        XChangeKeyboardMapping(d, minCode + freeCode, perCode, &map[freeCode * perCode], 1);
+    }
+    XSync(d, False);
+    XFree(map);
+    XCloseDisplay(d);
+}
+
+void type(const std::string& text) {
+    // Characters without a key get one first: xdotool's own remapping for
+    // each character races with the client's keymap lookups and loses some.
+    bindCharacters(text);
+    xdotool({"type", "--delay", "2", "--", text});
+}
+
+void click(const std::string& window, int x, int y) {
+    xdotool({"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y)});
+    xdotool({"click", "1"});
+}
+
+void windowSize(const std::string& window, int* width, int* height) {
+    std::string out = xdotool({"getwindowgeometry", "--shell", window});
+    *width = 0;
+    *height = 0;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("WIDTH=", 0) == 0) *width = std::atoi(line.c_str() + 6);
+        if (line.rfind("HEIGHT=", 0) == 0) *height = std::atoi(line.c_str() + 7);
+    }
+}
+
+void sendDeleteWindow(const std::string& window) {
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    XEvent ev;
+    std::memset(&ev, 0, sizeof(ev));
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = std::strtoul(window.c_str(), nullptr, 10);
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, ev.xclient.window, False, NoEventMask, &ev);
+    XSync(d, False);
+    XCloseDisplay(d);
+}
+
+}  // namespace guitest
