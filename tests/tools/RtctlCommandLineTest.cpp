@@ -55,6 +55,7 @@ TEST(RtctlCommandLine, MissingOrUnknownCommand) {
     expectUsageError({"frobnicate"}, "unknown command 'frobnicate'");
     expectUsageError({"--verbose", "ls"}, "unknown option '--verbose'");
     expectUsageError({"-ORBtraceLevel"}, "needs a value");
+    expectUsageError({"-ORBnoSuchOption", "1", "ls"}, "the ORB rejected the -ORB options");
 }
 
 TEST(RtctlCommandLine, BadNamingServiceAddress) {

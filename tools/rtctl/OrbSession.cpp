@@ -1,5 +1,7 @@
 #include "OrbSession.h"
 
+#include "ToolError.h"
+
 OrbSession::OrbSession(const std::vector<std::string>& options) {
     std::vector<std::string> args = {
         "rtctl",
@@ -11,13 +13,20 @@ OrbSession::OrbSession(const std::vector<std::string>& options) {
         // Activation replies take one execution period; leave room for slow rates.
         "-ORBclientCallTimeOutPeriod",
         "30000",
+        // The ORB's own log lines only on request (-ORBtraceLevel N).
+        "-ORBtraceLevel",
+        "0",
     };
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
     int argc = static_cast<int>(args.size());
-    m_orb = CORBA::ORB_init(argc, argv.data());
+    try {
+        m_orb = CORBA::ORB_init(argc, argv.data());
+    } catch (const CORBA::INITIALIZE&) {
+        throw ToolError("the ORB rejected the -ORB options given", ToolError::kUsage);
+    }
 }
 
 OrbSession::~OrbSession() {
