@@ -30,7 +30,13 @@ TEST_F(Lifecycle, FiveHundredCyclesLeaveNothingBehind) {
     }
     EXPECT_EQ(ProcessProbe::threadCount(), threads);
     EXPECT_EQ(ProcessProbe::openFdCount(), fds);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed memory in quarantine, so RSS grows here;
+    // its leak checker looks at memory instead when the process ends.
+    (void)rssKb;
+#else
     EXPECT_LT(ProcessProbe::residentKb() - rssKb, 8 * 1024) << "resident memory grew";
+#endif
     EXPECT_TRUE(ProcessProbe::children().empty()) << "helper processes or zombies left";
 }
 
