@@ -1,0 +1,176 @@
+// ParluneTest on the embedded runtime: created by its factory, its port
+// "out" connected to an input port of the test, driven by its periodic
+// execution context while the operator types into the real window.
+#include <rtm/idl/BasicDataTypeSkel.h>
+
+#include <rtm/InPort.h>
+#include <rtm/LocalConnection.h>
+#include <rtm/Manager.h>
+#include <rtm/OutPortBase.h>
+#include <rtm/PeriodicExecutionContext.h>
+
+#include "GuiDriver.h"
+#include "ParluneTest.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+RTC::Manager* manager() {
+    static RTC::Manager* m = [] {
+        static char prog[] = "stringout_component_tests", o[] = "-o", log[] = "logger.enable:NO";
+        char* argv[] = {prog, o, log, nullptr};
+        RTC::Manager* mgr = RTC::Manager::init(3, argv);
+        ParluneTestInit(mgr);
+        return mgr;
+    }();
+    return m;
+}
+
+// One ParluneTest whose "out" feeds the test's own input port.
+class Component : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_comp = manager()->createComponent("ParluneTest");
+        ASSERT_NE(m_comp, nullptr);
+        auto* out = dynamic_cast<RTC::OutPortBase*>(m_comp->findPort("out"));
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(RTC::connectLocal(*out, m_in), RTC::RTC_OK);
+    }
+    void TearDown() override {
+        if (m_comp != nullptr) manager()->deleteComponent(m_comp);
+    }
+    RTC::PeriodicExecutionContext& ec() { return *m_comp->getOwnedExecutionContext(); }
+
+    // Waits until the context has run n more cycles.
+    void runCycles(std::uint64_t n) {
+        const std::uint64_t target = ec().cycles() + n;
+        while (ec().cycles() < target) std::this_thread::sleep_for(milliseconds(5));
+    }
+    // Waits (up to 10 s) for a sample on the test's input port.
+    bool waitForSample() {
+        for (int i = 0; i < 2000 && !m_in.isNew(); ++i) std::this_thread::sleep_for(milliseconds(5));
+        return m_in.isNew();
+    }
+    std::string activateAndFocusWindow() {
+        EXPECT_EQ(ec().activate_component(), RTC::RTC_OK);
+        const std::string id = guitest::waitForWindow();
+        if (!id.empty()) guitest::focus(id);
+        return id;
+    }
+
+    RTC::RTObject_impl* m_comp = nullptr;
+    RTC::TimedString m_value;
+    RTC::InPort<RTC::TimedString> m_in{"in", m_value};
+};
+
+TEST_F(Component, ProfileAndRate) {
+    bool found = false;
+    for (const coil::Properties& p : manager()->getFactoryProfiles()) {
+        if (p.getProperty("type_name") != "ParluneTest") continue;
+        found = true;
+        EXPECT_EQ(p.getProperty("implementation_id"), "ParluneTest");
+        EXPECT_EQ(p.getProperty("description"), "String Out Component");
+        EXPECT_EQ(p.getProperty("version"), "1.0.0");
+        EXPECT_EQ(p.getProperty("vendor"), "orvane");
+        EXPECT_EQ(p.getProperty("category"), "Test");
+        EXPECT_EQ(p.getProperty("activity_type"), "PERIODIC");
+        EXPECT_EQ(p.getProperty("kind"), "DataFlowComponent");
+        EXPECT_EQ(p.getProperty("max_instance"), "1");
+        EXPECT_EQ(p.getProperty("language"), "C++");
+        EXPECT_EQ(p.getProperty("lang_type"), "compile");
+        EXPECT_EQ(p.getProperty("exec_cxt.periodic.rate"), "10.0");
+    }
+    EXPECT_TRUE(found);
+    EXPECT_DOUBLE_EQ(ec().get_rate(), 10.0);
+    EXPECT_EQ(manager()->createComponent("ParluneTest"), nullptr);  // max_instance 1
+}
+
+TEST_F(Component, SubmittedStringIsPublishedOnOutWithItsTime) {
+    const std::string id = activateAndFocusWindow();
+    ASSERT_FALSE(id.empty());
+    guitest::keys({"Tab"});
+    guitest::type("hello robot");
+    const std::time_t before = std::time(nullptr);
+    guitest::keys({"alt+s"});
+    ASSERT_TRUE(waitForSample());
+    ASSERT_TRUE(m_in.read());
+    EXPECT_STREQ(static_cast<const char*>(m_value.data), "hello robot");
+    EXPECT_GE(static_cast<std::time_t>(m_value.tm.sec), before - 1);
+    EXPECT_LE(static_cast<std::time_t>(m_value.tm.sec), std::time(nullptr) + 1);
+    EXPECT_LT(m_value.tm.nsec, 1000000000u);
+    // Published once: later cycles send nothing more.
+    runCycles(3);
+    EXPECT_FALSE(m_in.isNew());
+    EXPECT_EQ(ec().deactivate_component(), RTC::RTC_OK);
+    EXPECT_FALSE(guitest::windowVisible());
+}
+
+TEST_F(Component, EmptyTextIsPublishedAsAnEmptyString) {
+    ASSERT_FALSE(activateAndFocusWindow().empty());
+    guitest::keys({"space"});
+    ASSERT_TRUE(waitForSample());
+    ASSERT_TRUE(m_in.read());
+    EXPECT_STREQ(static_cast<const char*>(m_value.data), "");
+}
+
+TEST_F(Component, CyclesWithoutSubmissionPublishNothing) {
+    ASSERT_FALSE(activateAndFocusWindow().empty());
+    runCycles(5);
+    EXPECT_FALSE(m_in.isNew());
+}
+
+TEST_F(Component, WindowClosedByTheWindowSystemLeavesTheComponentActiveAndSilent) {
+    const std::string id = activateAndFocusWindow();
+    ASSERT_FALSE(id.empty());
+    guitest::sendDeleteWindow(id);
+    for (int i = 0; i < 2000 && guitest::windowVisible(); ++i) std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_FALSE(guitest::windowVisible());
+    runCycles(5);
+    EXPECT_EQ(ec().get_component_state(), RTC::ACTIVE_STATE);
+    EXPECT_FALSE(m_in.isNew());
+    EXPECT_EQ(ec().deactivate_component(), RTC::RTC_OK);
+    EXPECT_EQ(ec().get_component_state(), RTC::INACTIVE_STATE);
+}
+
+TEST_F(Component, ReactivationBringsUpAFreshWindow) {
+    ASSERT_FALSE(activateAndFocusWindow().empty());
+    guitest::keys({"Tab"});
+    guitest::type("first");
+    EXPECT_EQ(ec().deactivate_component(), RTC::RTC_OK);
+    EXPECT_FALSE(guitest::windowVisible());
+    ASSERT_FALSE(activateAndFocusWindow().empty());
+    guitest::keys({"space"});  // the new window's field is empty
+    ASSERT_TRUE(waitForSample());
+    ASSERT_TRUE(m_in.read());
+    EXPECT_STREQ(static_cast<const char*>(m_value.data), "");
+}
+
+TEST(ComponentNoDisplay, RunsAndPublishesNothing) {
+    ASSERT_EQ(std::getenv("DISPLAY"), nullptr) << "run this test without DISPLAY";
+    RTC::RTObject_impl* comp = manager()->createComponent("ParluneTest");
+    ASSERT_NE(comp, nullptr);
+    RTC::TimedString value;
+    RTC::InPort<RTC::TimedString> in("in", value);
+    ASSERT_EQ(RTC::connectLocal(*dynamic_cast<RTC::OutPortBase*>(comp->findPort("out")), in), RTC::RTC_OK);
+    RTC::PeriodicExecutionContext& ec = *comp->getOwnedExecutionContext();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(ec.activate_component(), RTC::RTC_OK);
+        const std::uint64_t target = ec.cycles() + 3;
+        while (ec.cycles() < target) std::this_thread::sleep_for(milliseconds(5));
+        EXPECT_EQ(ec.get_component_state(), RTC::ACTIVE_STATE);
+        EXPECT_EQ(ec.deactivate_component(), RTC::RTC_OK);
+    }
+    EXPECT_FALSE(in.isNew());
+    manager()->deleteComponent(comp);
+}
+
+}  // namespace
