@@ -43,6 +43,9 @@ public:
     }
     // Called once when the connection ends, to tell the other end.
     virtual void onDisconnect() {}
+    // True once the other end is known to be gone; the port then drops the
+    // connection.
+    virtual bool lost() const { return false; }
 
 private:
     ConnectorInfo m_info;

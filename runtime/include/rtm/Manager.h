@@ -76,6 +76,7 @@ public:
         virtual void componentDeleting(RTObject_impl* comp) = 0;
         virtual bool connectRemote(const std::string& out_port, const std::string& in_port,
                                    const coil::Properties& prop) = 0;
+        virtual bool activateRemote(const std::string& name) = 0;
         virtual void shutdown() = 0;
     };
     void setObserver(std::unique_ptr<Observer> observer);

@@ -7,7 +7,10 @@
 #include <rtm/InPort.h>
 #include <rtm/OutPortBase.h>
 
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace RTC {
 
@@ -30,9 +33,16 @@ public:
     // True when every connection took the sample (also with no connection).
     bool write(DataType& value) {
         bool all_ok = true;
+        bool any_lost = false;
         bool encoded[2] = {false, false};
-        std::lock_guard<std::mutex> guard(m_connectorsMutex);
-        for (const auto& connector : m_connectors) {
+        // No port lock is held while sending: a peer may call back into this
+        // port (a disconnect) before its put returns.
+        std::lock_guard<std::mutex> writing(m_sendMutex);
+        {
+            std::lock_guard<std::mutex> guard(m_connectorsMutex);
+            m_sending.assign(m_connectors.begin(), m_connectors.end());
+        }
+        for (const auto& connector : m_sending) {
             DataPortStatus::Enum status;
             if (InPortBase* local = connector->localInPort()) {
                 status = static_cast<InPort<DataType>*>(local)->put(value);
@@ -47,7 +57,10 @@ public:
                                            m_cdr[order].bufSize());
             }
             if (status != DataPortStatus::PORT_OK) all_ok = false;
+            if (status == DataPortStatus::CONNECTION_LOST) any_lost = true;
         }
+        m_sending.clear();
+        if (any_lost) dropLostConnectors();
         return all_ok;
     }
     bool write() { return write(m_value); }
@@ -57,6 +70,7 @@ private:
     DataType& m_value;
     std::string m_typeName;
     CdrStream m_cdr[2];
+    std::vector<std::shared_ptr<ConnectorBase>> m_sending;
 };
 
 }  // namespace RTC

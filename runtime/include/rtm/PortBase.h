@@ -40,17 +40,26 @@ public:
     virtual const std::string& dataType() const = 0;
 
     std::vector<ConnectorInfo> getConnectorProfiles() const;
+    std::vector<std::shared_ptr<ConnectorBase>> getConnectors() const;
     bool hasConnector(const std::string& id) const;
     // Removes one connection on both ends; false when the id is unknown.
     bool disconnect(const std::string& id);
     void disconnect_all();
 
+    // Ends the connections whose other end is gone.
+    void dropLostConnectors();
+
     // Connection bookkeeping, used by connectors.
     void addConnector(const std::shared_ptr<ConnectorBase>& connector);
     std::shared_ptr<ConnectorBase> removeConnector(const std::string& id);
+    // Like removeConnector, but first waits for a write in progress, so that
+    // the receiving port may be destroyed afterwards.
+    std::shared_ptr<ConnectorBase> removeConnectorAfterSending(const std::string& id);
 
 protected:
     mutable std::mutex m_connectorsMutex;
+    // Held by an output port while it sends one sample.
+    std::mutex m_sendMutex;
     std::vector<std::shared_ptr<ConnectorBase>> m_connectors;
     coil::Properties m_properties;
 

@@ -23,7 +23,7 @@ private:
 class LocalInConnector : public ConnectorBase {
 public:
     LocalInConnector(const ConnectorInfo& info, OutPortBase& out) : ConnectorBase(info), m_out(out) {}
-    void onDisconnect() override { m_out.removeConnector(id()); }
+    void onDisconnect() override { m_out.removeConnectorAfterSending(id()); }
 
 private:
     OutPortBase& m_out;

@@ -2,6 +2,7 @@
 #include <rtm/Manager.h>
 #include <rtm/PeriodicExecutionContext.h>
 
+#include "../corba/CorbaLayer.h"
 #include "LogSink.h"
 
 #include <coil/stringutil.h>
@@ -46,7 +47,7 @@ const char* const kDefaultConfig[] = {
     "exec_cxt.periodic.type", "PeriodicExecutionContext",
     "naming.enable", "YES",
     "naming.formats", "%h.host_cxt/%n.rtc",
-    "corba.nameservers", "localhost",
+    "corba.nameservers", "127.0.0.1",
     "corba.endpoints", "127.0.0.1",
     "",
 };
@@ -97,6 +98,7 @@ Manager* Manager::init(int argc, char** argv) {
     g_manager->parseArgs(argc, argv);
     g_manager->configureLogger();
     installSignalHandlers();
+    corba::attachCorbaLayer(*g_manager, g_manager->m_config);
     Logger& rtclog = g_manager->rtclog;
     RTC_INFO(("manager started (%s, pid %d)", g_manager->m_config.getProperty("openrtm.name").c_str(),
               static_cast<int>(getpid())));
@@ -400,6 +402,10 @@ void Manager::preconnect() {
 
 void Manager::preactivate() {
     for (const std::string& name : coil::split(m_config.getProperty("manager.components.preactivation"), ",", true)) {
+        if (name.find("://") != std::string::npos) {
+            if (!m_observer || !m_observer->activateRemote(name)) RTC_ERROR(("preactivation of %s failed", name.c_str()));
+            continue;
+        }
         RTObject_impl* comp = getComponent(name.c_str());
         if (comp == nullptr || comp->getOwnedExecutionContext() == nullptr) {
             RTC_ERROR(("preactivation: no component %s", name.c_str()));

@@ -25,6 +25,11 @@ std::vector<ConnectorInfo> PortBase::getConnectorProfiles() const {
     return profiles;
 }
 
+std::vector<std::shared_ptr<ConnectorBase>> PortBase::getConnectors() const {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    return m_connectors;
+}
+
 bool PortBase::hasConnector(const std::string& id) const {
     std::lock_guard<std::mutex> guard(m_connectorsMutex);
     return std::any_of(m_connectors.begin(), m_connectors.end(),
@@ -48,9 +53,30 @@ void PortBase::disconnect_all() {
     for (const auto& c : all) c->onDisconnect();
 }
 
+void PortBase::dropLostConnectors() {
+    std::vector<std::shared_ptr<ConnectorBase>> lost;
+    {
+        std::lock_guard<std::mutex> guard(m_connectorsMutex);
+        for (auto it = m_connectors.begin(); it != m_connectors.end();) {
+            if ((*it)->lost()) {
+                lost.push_back(*it);
+                it = m_connectors.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto& c : lost) c->onDisconnect();
+}
+
 void PortBase::addConnector(const std::shared_ptr<ConnectorBase>& connector) {
     std::lock_guard<std::mutex> guard(m_connectorsMutex);
     m_connectors.push_back(connector);
+}
+
+std::shared_ptr<ConnectorBase> PortBase::removeConnectorAfterSending(const std::string& id) {
+    std::lock_guard<std::mutex> sending(m_sendMutex);
+    return removeConnector(id);
 }
 
 std::shared_ptr<ConnectorBase> PortBase::removeConnector(const std::string& id) {

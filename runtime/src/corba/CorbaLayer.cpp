@@ -1,0 +1,384 @@
+#include "CorbaLayer.h"
+
+#include <coil/stringutil.h>
+#include <rtm/Orb.h>
+
+#include <omniORB4/Naming.hh>
+#include <omniORB4/omniORB.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "NVUtil.h"
+#include "Servants.h"
+
+namespace RTC {
+namespace corba {
+
+namespace {
+
+const char kRtcName[] = "rtcname://";
+
+std::string hostName() {
+    char buf[256] = {0};
+    if (gethostname(buf, sizeof buf - 1) != 0) return "localhost";
+    return buf;
+}
+
+// "host:port" with the naming service's default port when none is given.
+std::string withPort(std::string server) {
+    server = coil::eraseBothEndsBlank(server);
+    if (server.find(':') == std::string::npos) server += ":2809";
+    return server;
+}
+
+CosNaming::Name toName(const std::vector<std::string>& path) {
+    CosNaming::Name name;
+    name.length(static_cast<CORBA::ULong>(path.size()));
+    for (CORBA::ULong i = 0; i < name.length(); ++i) {
+        const std::string& part = path[i];
+        const auto dot = part.rfind('.');
+        name[i].id = part.substr(0, dot).c_str();
+        name[i].kind = dot == std::string::npos ? "" : part.substr(dot + 1).c_str();
+    }
+    return name;
+}
+
+}  // namespace
+
+CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA_ptr poa)
+    : m_manager(manager),
+      m_orb(CORBA::ORB::_duplicate(orb)),
+      m_poa(PortableServer::POA::_duplicate(poa)),
+      rtclog("manager") {
+    coil::Properties& config = manager.getConfig();
+    m_namingEnabled = coil::toBool(config.getProperty("naming.enable"), "YES", "NO", true);
+    std::vector<std::string> servers = coil::split(config.getProperty("corba.nameservers"), ",", true);
+    m_nameserver = withPort(servers.empty() ? "127.0.0.1" : servers[0]);
+    m_nameFormat = config.getProperty("naming.formats", "%h.host_cxt/%n.rtc");
+    if (m_namingEnabled) m_namingThread = std::thread(&CorbaLayer::namingLoop, this);
+}
+
+CorbaLayer::~CorbaLayer() { shutdown(); }
+
+CORBA::Object_ptr CorbaLayer::activate(PortableServer::ServantBase* servant, ComponentEntry& entry) {
+    PortableServer::ObjectId_var id = m_poa->activate_object(servant);
+    servant->_remove_ref();  // the POA owns it now
+    CORBA::Object_ptr ref = m_poa->id_to_reference(id.in());
+    std::lock_guard<std::mutex> guard(entry.idsMutex);
+    entry.ids.push_back(id);
+    return ref;
+}
+
+void CorbaLayer::componentCreated(RTObject_impl* comp) {
+    auto entry = std::make_shared<ComponentEntry>();
+    entry->comp = comp;
+    entry->layer = this;
+    entry->instanceName = comp->getInstanceName();
+    try {
+        entry->compRef = activate(new ComponentServant(entry), *entry);
+        entry->ecRef = activate(new ExecutionContextServant(entry), *entry);
+        entry->configRef = activate(new ConfigurationServant(entry), *entry);
+        for (PortBase* port : comp->getPorts()) {
+            RTC::PortService_var ref = portRef(entry, port);
+        }
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("cannot offer %s on the network: %s", entry->instanceName.c_str(), e._name()));
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_entries[comp] = entry;
+    }
+    if (m_namingEnabled) {
+        std::lock_guard<std::mutex> guard(m_namingMutex);
+        bindName(*entry);
+    }
+}
+
+void CorbaLayer::componentDeleting(RTObject_impl* comp) {
+    std::shared_ptr<ComponentEntry> entry;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        auto it = m_entries.find(comp);
+        if (it == m_entries.end()) return;
+        entry = it->second;
+        m_entries.erase(it);
+    }
+    if (m_namingEnabled) {
+        std::lock_guard<std::mutex> guard(m_namingMutex);
+        unbindName(*entry);
+    }
+    // Waits for remote calls on this component to finish; later ones see it gone.
+    std::unique_lock<std::shared_mutex> lock(entry->lock);
+    entry->comp = nullptr;
+    std::lock_guard<std::mutex> guard(entry->idsMutex);
+    for (const auto& id : entry->ids) {
+        try {
+            m_poa->deactivate_object(id.in());
+        } catch (...) {
+        }
+    }
+}
+
+RTC::PortService_ptr CorbaLayer::portRef(const std::shared_ptr<ComponentEntry>& entry, PortBase* port) {
+    std::lock_guard<std::mutex> guard(entry->portsMutex);
+    for (const auto& p : entry->ports) {
+        if (p.first == port) return RTC::PortService::_narrow(p.second.in());
+    }
+    if (entry->comp == nullptr) return RTC::PortService::_nil();
+    CORBA::Object_var ref = activate(new PortServant(entry, port), *entry);
+    entry->ports.emplace_back(port, CORBA::Object::_duplicate(ref.in()));
+    return RTC::PortService::_narrow(ref.in());
+}
+
+RTC::PortServiceList* CorbaLayer::portRefs(const std::shared_ptr<ComponentEntry>& entry) {
+    RTC::PortServiceList_var list = new RTC::PortServiceList;
+    if (entry->comp == nullptr) return list._retn();
+    std::vector<PortBase*> ports = entry->comp->getPorts();
+    list->length(static_cast<CORBA::ULong>(ports.size()));
+    for (CORBA::ULong i = 0; i < list->length(); ++i) list[i] = portRef(entry, ports[i]);
+    return list._retn();
+}
+
+RTC::PortService_ptr CorbaLayer::findLocalPort(const std::string& full_name) {
+    const auto dot = full_name.rfind('.');
+    if (dot == std::string::npos) return RTC::PortService::_nil();
+    const std::string comp_name = full_name.substr(0, dot);
+    std::shared_ptr<ComponentEntry> entry;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        for (const auto& kv : m_entries) {
+            if (kv.second->instanceName == comp_name) entry = kv.second;
+        }
+    }
+    if (!entry || entry->comp == nullptr) return RTC::PortService::_nil();
+    PortBase* port = entry->comp->findPort(full_name.substr(dot + 1));
+    if (port == nullptr) return RTC::PortService::_nil();
+    return portRef(entry, port);
+}
+
+RTC::RTObject_ptr CorbaLayer::resolveComponent(const std::string& rtcname) {
+    // rtcname://host[:port]/path/.../Comp0  ->  corbaname::host:port#path/.../Comp0.rtc
+    if (rtcname.compare(0, sizeof kRtcName - 1, kRtcName) != 0) return RTC::RTObject::_nil();
+    const std::string rest = rtcname.substr(sizeof kRtcName - 1);
+    const auto slash = rest.find('/');
+    if (slash == std::string::npos) return RTC::RTObject::_nil();
+    const std::string url = "corbaname::" + withPort(rest.substr(0, slash)) + "#" + rest.substr(slash + 1) + ".rtc";
+    try {
+        CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
+        return RTC::RTObject::_narrow(obj.in());
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("cannot resolve %s: %s", rtcname.c_str(), e._name()));
+    } catch (...) {
+        RTC_ERROR(("cannot resolve %s", rtcname.c_str()));
+    }
+    return RTC::RTObject::_nil();
+}
+
+RTC::PortService_ptr CorbaLayer::resolvePort(const std::string& name) {
+    if (name.compare(0, sizeof kRtcName - 1, kRtcName) != 0) return findLocalPort(name);
+    const auto dot = name.rfind('.');
+    const auto slash = name.rfind('/');
+    if (dot == std::string::npos || slash == std::string::npos || dot < slash) return RTC::PortService::_nil();
+    RTC::RTObject_var comp = resolveComponent(name.substr(0, dot));
+    if (CORBA::is_nil(comp.in())) return RTC::PortService::_nil();
+    const std::string wanted = name.substr(slash + 1);  // "Comp0.in"
+    try {
+        RTC::PortServiceList_var ports = comp->get_ports();
+        for (CORBA::ULong i = 0; i < ports->length(); ++i) {
+            RTC::PortProfile_var pp = ports[i]->get_port_profile();
+            if (wanted == static_cast<const char*>(pp->name)) return RTC::PortService::_duplicate(ports[i]);
+        }
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("cannot list the ports of %s: %s", name.c_str(), e._name()));
+    }
+    return RTC::PortService::_nil();
+}
+
+bool CorbaLayer::connectRemote(const std::string& out_port, const std::string& in_port, const coil::Properties& prop) {
+    RTC::PortService_var out = resolvePort(out_port);
+    RTC::PortService_var in = resolvePort(in_port);
+    if (CORBA::is_nil(out.in()) || CORBA::is_nil(in.in())) {
+        RTC_ERROR(("connect: no port %s", CORBA::is_nil(out.in()) ? out_port.c_str() : in_port.c_str()));
+        return false;
+    }
+    RTC::ConnectorProfile cprof;
+    cprof.name = prop.getProperty("name", out_port.substr(out_port.rfind('/') + 1) + "_" +
+                                              in_port.substr(in_port.rfind('/') + 1)).c_str();
+    cprof.connector_id = "";
+    cprof.ports.length(2);
+    cprof.ports[0] = RTC::PortService::_duplicate(out.in());
+    cprof.ports[1] = RTC::PortService::_duplicate(in.in());
+    coil::Properties p;
+    p.setProperty("dataport.interface_type", "corba_cdr");
+    p.setProperty("dataport.dataflow_type", "push");
+    p.setProperty("dataport.subscription_type", "flush");
+    p.setProperty("dataport.serializer.cdr.endian", "little,big");
+    p << prop;
+    p.removeNode("name");
+    toNVList(p, cprof.properties);
+    try {
+        RTC::ReturnCode_t r = out->connect(cprof);
+        if (r == RTC::RTC_OK) {
+            RTC_INFO(("connected %s -> %s", out_port.c_str(), in_port.c_str()));
+            return true;
+        }
+        RTC_ERROR(("connect %s -> %s refused (%d)", out_port.c_str(), in_port.c_str(), static_cast<int>(r)));
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("connect %s -> %s failed: %s", out_port.c_str(), in_port.c_str(), e._name()));
+    }
+    return false;
+}
+
+bool CorbaLayer::activateRemote(const std::string& name) {
+    RTC::RTObject_var comp = resolveComponent(name);
+    if (CORBA::is_nil(comp.in())) return false;
+    try {
+        RTC::ExecutionContextList_var ecs = comp->get_owned_contexts();
+        if (ecs->length() == 0) return false;
+        return ecs[0]->activate_component(comp.in()) == RTC::RTC_OK;
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("cannot activate %s: %s", name.c_str(), e._name()));
+    }
+    return false;
+}
+
+std::vector<std::string> CorbaLayer::namePath(const ComponentEntry& entry) const {
+    std::string path = m_nameFormat;
+    std::string type, category;
+    if (entry.comp != nullptr) {
+        type = entry.comp->getTypeName();
+        category = entry.comp->getCategory();
+    }
+    path = coil::replaceString(path, "%h", hostName());
+    path = coil::replaceString(path, "%n", entry.instanceName);
+    path = coil::replaceString(path, "%t", type);
+    path = coil::replaceString(path, "%c", category);
+    path = coil::replaceString(path, "%p", std::to_string(getpid()));
+    // The first format only; the framework allows a comma list.
+    path = coil::split(path, ",", true).empty() ? path : coil::split(path, ",", true)[0];
+    return coil::split(path, "/", true);
+}
+
+CosNaming::NamingContextExt_ptr CorbaLayer::namingContext() {
+    const std::string url = "corbaloc::" + m_nameserver + "/NameService";
+    try {
+        CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
+        omniORB::setClientCallTimeout(obj.in(), 3000);
+        CosNaming::NamingContextExt_var nc = CosNaming::NamingContextExt::_narrow(obj.in());
+        if (!CORBA::is_nil(nc.in())) omniORB::setClientCallTimeout(nc.in(), 3000);
+        return nc._retn();
+    } catch (...) {
+        return CosNaming::NamingContextExt::_nil();
+    }
+}
+
+void CorbaLayer::bindName(ComponentEntry& entry) {
+    const std::vector<std::string> path = namePath(entry);
+    if (path.empty()) return;
+    try {
+        CosNaming::NamingContextExt_var root = namingContext();
+        if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
+        CosNaming::Name name = toName(path);
+        // Contexts on the way ("host.host_cxt") are made when missing.
+        CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_duplicate(root.in());
+        for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
+            CosNaming::Name one;
+            one.length(1);
+            one[0] = name[i];
+            CORBA::Object_var next;
+            try {
+                next = ctx->resolve(one);
+            } catch (const CosNaming::NamingContext::NotFound&) {
+                next = ctx->bind_new_context(one);
+            }
+            ctx = CosNaming::NamingContext::_narrow(next.in());
+            if (CORBA::is_nil(ctx.in())) throw CORBA::BAD_PARAM();
+        }
+        CosNaming::Name last;
+        last.length(1);
+        last[0] = name[name.length() - 1];
+        ctx->rebind(last, entry.compRef.in());
+        entry.registered = true;
+        if (!m_namingReachable) RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
+        m_namingReachable = true;
+    } catch (...) {
+        entry.registered = false;
+        if (m_namingReachable) {
+            RTC_WARN(("naming service %s not reachable; %s runs unregistered and is retried every 10 s",
+                      m_nameserver.c_str(), entry.instanceName.c_str()));
+        }
+        m_namingReachable = false;
+    }
+}
+
+void CorbaLayer::unbindName(ComponentEntry& entry) {
+    if (!entry.registered) return;
+    try {
+        CosNaming::NamingContextExt_var root = namingContext();
+        if (!CORBA::is_nil(root.in())) root->unbind(toName(namePath(entry)));
+    } catch (...) {
+    }
+    entry.registered = false;
+}
+
+void CorbaLayer::namingLoop() {
+    // Keeps registrations alive across restarts of the naming service.
+    std::unique_lock<std::mutex> lock(m_namingMutex);
+    while (!m_stopNaming) {
+        m_namingCond.wait_for(lock, std::chrono::seconds(10), [this] { return m_stopNaming; });
+        if (m_stopNaming) break;
+        std::vector<std::shared_ptr<ComponentEntry>> entries;
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            for (const auto& kv : m_entries) entries.push_back(kv.second);
+        }
+        for (const auto& e : entries) {
+            std::shared_lock<std::shared_mutex> alive(e->lock);
+            if (e->comp != nullptr) bindName(*e);
+        }
+    }
+}
+
+void CorbaLayer::shutdown() {
+    {
+        std::lock_guard<std::mutex> guard(m_namingMutex);
+        m_stopNaming = true;
+    }
+    m_namingCond.notify_all();
+    if (m_namingThread.joinable()) m_namingThread.join();
+}
+
+void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
+    Logger rtclog("manager");
+    // ORB options: every endpoint on loopback unless configured otherwise.
+    std::vector<std::string> args = {"manager"};
+    std::string endpoints = config.getProperty("corba.endpoints");
+    if (endpoints.empty()) endpoints = config.getProperty("corba.endpoint");
+    for (std::string ep : coil::split(endpoints, ",", true)) {
+        if (ep.find(':') == std::string::npos) ep += ":";
+        args.push_back("-ORBendPoint");
+        args.push_back("giop:tcp:" + ep);
+    }
+    for (const std::string& a : coil::split(config.getProperty("corba.args"), " ", true)) args.push_back(a);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    try {
+        CORBA::ORB_ptr orb = initOrb(static_cast<int>(args.size()), argv.data());
+        CORBA::Object_var obj = orb->resolve_initial_references("RootPOA");
+        PortableServer::POA_var poa = PortableServer::POA::_narrow(obj.in());
+        PortableServer::POAManager_var pm = poa->the_POAManager();
+        pm->activate();
+        manager.setObserver(std::unique_ptr<Manager::Observer>(new CorbaLayer(manager, orb, poa.in())));
+    } catch (const CORBA::Exception& e) {
+        RTC_ERROR(("the ORB could not start (%s); components stay local to this process", e._name()));
+    } catch (...) {
+        RTC_ERROR(("the ORB could not start; components stay local to this process"));
+    }
+}
+
+}  // namespace corba
+}  // namespace RTC

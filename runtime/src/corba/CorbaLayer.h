@@ -1,0 +1,107 @@
+// The runtime on the network: every component, its execution context, its
+// ports and its configuration become CORBA objects with the framework's
+// interfaces; components are registered with a naming service; data ports
+// connect across processes through the framework's corba_cdr connectors.
+#ifndef RTM_SRC_CORBA_CORBALAYER_H
+#define RTM_SRC_CORBA_CORBALAYER_H
+
+#include <rtm/Manager.h>
+#include <rtm/PortBase.h>
+#include <rtm/RTObject.h>
+#include <rtm/SystemLogger.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "OpenRTM.hh"
+
+namespace RTC {
+namespace corba {
+
+class CorbaLayer;
+
+// What the servants of one component share. comp is null once the component
+// is being deleted; servants hold `lock` shared while they use it.
+struct ComponentEntry {
+    std::shared_mutex lock;
+    RTObject_impl* comp = nullptr;
+    CorbaLayer* layer = nullptr;
+    std::string instanceName;
+    CORBA::Object_var compRef;
+    CORBA::Object_var ecRef;
+    CORBA::Object_var configRef;
+    std::mutex idsMutex;
+    std::vector<PortableServer::ObjectId_var> ids;
+    // Ports that have a servant, with its reference.
+    std::mutex portsMutex;
+    std::vector<std::pair<PortBase*, CORBA::Object_var>> ports;
+    bool registered = false;
+};
+
+class CorbaLayer : public Manager::Observer {
+public:
+    CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA_ptr poa);
+    ~CorbaLayer() override;
+
+    void componentCreated(RTObject_impl* comp) override;
+    void componentDeleting(RTObject_impl* comp) override;
+    bool connectRemote(const std::string& out_port, const std::string& in_port,
+                       const coil::Properties& prop) override;
+    bool activateRemote(const std::string& name) override;
+    void shutdown() override;
+
+    CORBA::ORB_ptr orb() const { return m_orb.in(); }
+    PortableServer::POA_ptr poa() const { return m_poa.in(); }
+
+    // The reference of a port of a live component (creating its servant when
+    // the port was added late); nil when unknown.
+    RTC::PortService_ptr portRef(const std::shared_ptr<ComponentEntry>& entry, PortBase* port);
+    // Every port reference of a component, in registration order.
+    RTC::PortServiceList* portRefs(const std::shared_ptr<ComponentEntry>& entry);
+    // Reference of a port anywhere in this process, by full name ("Comp0.in").
+    RTC::PortService_ptr findLocalPort(const std::string& full_name);
+
+    // Registers a servant with the POA and takes over its reference count.
+    CORBA::Object_ptr activate(PortableServer::ServantBase* servant, ComponentEntry& entry);
+
+private:
+    RTC::PortService_ptr resolvePort(const std::string& name);
+    RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
+    void bindName(ComponentEntry& entry);
+    void unbindName(ComponentEntry& entry);
+    std::vector<std::string> namePath(const ComponentEntry& entry) const;
+    CosNaming::NamingContextExt_ptr namingContext();
+    void namingLoop();
+
+    Manager& m_manager;
+    CORBA::ORB_var m_orb;
+    PortableServer::POA_var m_poa;
+    Logger rtclog;
+    std::mutex m_mutex;
+    std::map<RTObject_impl*, std::shared_ptr<ComponentEntry>> m_entries;
+
+    bool m_namingEnabled;
+    std::string m_nameserver;
+    std::string m_nameFormat;
+    std::mutex m_namingMutex;
+    std::condition_variable m_namingCond;
+    bool m_stopNaming = false;
+    bool m_namingReachable = true;
+    std::thread m_namingThread;
+};
+
+// Sets up the ORB from the manager's configuration (corba.endpoints,
+// corba.args) and attaches the network layer to the manager.
+void attachCorbaLayer(Manager& manager, const coil::Properties& config);
+
+}  // namespace corba
+}  // namespace RTC
+
+#endif

@@ -1,0 +1,80 @@
+#include "RemoteConnector.h"
+
+#include <omniORB4/omniORB.h>
+
+namespace RTC {
+namespace corba {
+
+RemoteConnector::RemoteConnector(const ConnectorInfo& info, const RTC::ConnectorProfile& profile,
+                                 RTC::PortService_ptr self)
+    : ConnectorBase(info), m_profile(profile), m_self(RTC::PortService::_duplicate(self)) {}
+
+RemoteConnector::~RemoteConnector() { release(); }
+
+void RemoteConnector::setTarget(OpenRTM::InPortCdr_ptr target) {
+    m_target = OpenRTM::InPortCdr::_duplicate(target);
+    // A receiver that hangs must not stall the sender's context for long.
+    omniORB::setClientCallTimeout(m_target.in(), 2000);
+}
+
+void RemoteConnector::setServant(PortableServer::POA_ptr poa, const PortableServer::ObjectId& id) {
+    m_poa = PortableServer::POA::_duplicate(poa);
+    m_servantId = new PortableServer::ObjectId(id);
+}
+
+DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::size_t length) {
+    if (CORBA::is_nil(m_target.in()) || m_lost.load()) return DataPortStatus::CONNECTION_LOST;
+    try {
+        // Wraps the encoder's buffer; nothing is copied on this side.
+        OpenRTM::CdrData cdr(static_cast<CORBA::ULong>(length), static_cast<CORBA::ULong>(length),
+                             const_cast<CORBA::Octet*>(data), false);
+        switch (m_target->put(cdr)) {
+            case OpenRTM::PORT_OK: return DataPortStatus::PORT_OK;
+            case OpenRTM::BUFFER_FULL: return DataPortStatus::BUFFER_FULL;
+            case OpenRTM::BUFFER_EMPTY: return DataPortStatus::BUFFER_EMPTY;
+            case OpenRTM::BUFFER_TIMEOUT: return DataPortStatus::BUFFER_TIMEOUT;
+            case OpenRTM::PORT_ERROR: return DataPortStatus::PORT_ERROR;
+            default: return DataPortStatus::UNKNOWN_ERROR;
+        }
+    } catch (const CORBA::TIMEOUT&) {
+        return DataPortStatus::SEND_TIMEOUT;
+    } catch (const CORBA::SystemException&) {
+        // Gone (refused, closed, no such object): the connection is over.
+        m_lost = true;
+        return DataPortStatus::CONNECTION_LOST;
+    } catch (...) {
+        m_lost = true;
+        return DataPortStatus::CONNECTION_LOST;
+    }
+}
+
+void RemoteConnector::onDisconnect() {
+    // Tell every other port of the connection; a port that already forgot it
+    // answers BAD_PARAMETER, one that is gone raises: both are fine.
+    if (!m_lost.load()) {
+        for (CORBA::ULong i = 0; i < m_profile.ports.length(); ++i) {
+            RTC::PortService_ptr port = m_profile.ports[i];
+            if (CORBA::is_nil(port)) continue;
+            try {
+                if (!CORBA::is_nil(m_self.in()) && port->_is_equivalent(m_self.in())) continue;
+                omniORB::setClientCallTimeout(port, 1000);
+                port->notify_disconnect(m_profile.connector_id);
+            } catch (...) {
+            }
+        }
+    }
+    release();
+}
+
+void RemoteConnector::release() {
+    if (m_released.exchange(true)) return;
+    if (!CORBA::is_nil(m_poa.in()) && m_servantId.operator->() != nullptr) {
+        try {
+            m_poa->deactivate_object(m_servantId.in());
+        } catch (...) {
+        }
+    }
+}
+
+}  // namespace corba
+}  // namespace RTC
