@@ -76,7 +76,6 @@ bool FltkDisplay::open() {
     XSetIOErrorHandler(onIOError);
     XSetIOErrorExitHandler(d, onIOErrorExit, nullptr);
     fl_open_display(d);
-    Fl::scheme("gtk+");
     measureFontCell();
     return true;
 }

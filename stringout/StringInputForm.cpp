@@ -61,6 +61,17 @@ void StringInputForm::InitializeComponent() {
     window->end();
     window->resizable(anchor);
     window->size_range(1, 1);
+    // The GTK-like look, set per widget: Fl::scheme() would change the
+    // look of every FLTK window in the process and write FLTK_SCHEME into
+    // the process environment (putenv) from this thread.
+    const Fl_Color face = fl_rgb_color(0xF2, 0xF1, 0xF0);
+    window->color(face);
+    textBox1->box(FL_GTK_DOWN_BOX);
+    textBox1->selection_color(fl_rgb_color(0x35, 0x84, 0xE4));
+    button1->box(FL_GTK_UP_BOX);
+    button1->down_box(FL_GTK_DOWN_BOX);
+    button1->color(fl_rgb_color(0xFA, 0xFA, 0xF9));
+    button1->selection_color(fl_rgb_color(0xDE, 0xDD, 0xDA));
     button1->callback(&StringInputForm::onButton1, this);
     window->callback(&StringInputForm::onWindowEvent, this);
     // Enter in the field is not a submission; only the button submits.
