@@ -24,6 +24,17 @@ std::size_t sequenceLength(unsigned char lead) {
 
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
+// Bytes to skip for the character at s: its UTF-8 length when it is a
+// complete sequence, otherwise 1.
+std::size_t characterLength(const char* s, std::size_t left) {
+    const std::size_t n = sequenceLength(static_cast<unsigned char>(s[0]));
+    if (n == 0 || n > left) return 1;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (!isContinuation(static_cast<unsigned char>(s[i]))) return 1;
+    }
+    return n;
+}
+
 }  // namespace
 
 std::string NarrowConverter::environmentCodeset() {
@@ -42,7 +53,7 @@ std::string NarrowConverter::environmentCodeset() {
 NarrowConverter::NarrowConverter() : NarrowConverter(environmentCodeset()) {}
 
 NarrowConverter::NarrowConverter(const std::string& codeset)
-    : m_codeset(codeset), m_cd(kNoConverter), m_asciiUnchanged(false), m_replacement{'?'},
+    : m_codeset(codeset), m_cd(kNoConverter), m_replacement{'?'},
       m_replacementLength(1) {
     open();
 }
@@ -55,23 +66,14 @@ void NarrowConverter::open() {
     m_cd = iconv_open(m_codeset.c_str(), "UTF-8");
     if (m_cd == kNoConverter) {
         m_codeset = "ANSI_X3.4-1968";
-        m_asciiUnchanged = true;
         return;
     }
     char buf[sizeof(m_replacement)];
     const char question[] = "?";
-    std::size_t n = convertOne(question, 1, buf, sizeof(buf));
+    const std::size_t n = convertOne(question, 1, buf, sizeof(buf));
     if (n > 0) {
         std::memcpy(m_replacement, buf, n);
         m_replacementLength = n;
-    }
-    // Every encoding a glibc locale uses keeps ASCII as it is; check rather
-    // than assume, since the fast path below relies on it.
-    m_asciiUnchanged = true;
-    for (int c = 0x01; c < 0x80 && m_asciiUnchanged; ++c) {
-        const char in = static_cast<char>(c);
-        n = convertOne(&in, 1, buf, sizeof(buf));
-        m_asciiUnchanged = (n == 1 && buf[0] == in);
     }
 }
 
@@ -91,35 +93,41 @@ std::size_t NarrowConverter::convertOne(const char* ch, std::size_t n, char* buf
 
 std::size_t NarrowConverter::convert(const char* utf8, std::size_t length, char* out, std::size_t size) {
     if (out == nullptr || size == 0) return 0;
-    const std::size_t capacity = size - 1;  // room for the terminator
-    std::size_t written = 0;
-    std::size_t pos = 0;
-    char buf[16];
-    while (pos < length) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[pos]);
-        std::size_t seq = sequenceLength(lead);
-        for (std::size_t i = 1; seq != 0 && i < seq; ++i) {
-            if (pos + i >= length || !isContinuation(static_cast<unsigned char>(utf8[pos + i]))) seq = 0;
+    char* dst = out;
+    std::size_t room = size - 1;  // one byte stays for the terminator
+    const char* src = utf8;
+    std::size_t left = length;
+    if (m_cd != kNoConverter) iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+    while (left > 0) {
+        if (m_cd != kNoConverter) {
+            // iconv converts whole characters only: when the next one does
+            // not fit it stops in front of it (E2BIG), which is the cut.
+            char* in = const_cast<char*>(src);
+            const std::size_t r = iconv(m_cd, &in, &left, &dst, &room);
+            src = in;
+            if (r != static_cast<std::size_t>(-1) || errno == E2BIG) break;
+            // EILSEQ or EINVAL: a character the encoding lacks, or bytes
+            // that are not UTF-8; replaced below.
+        } else if (static_cast<unsigned char>(*src) < 0x80) {
+            if (room == 0) break;
+            *dst++ = *src++;
+            --room;
+            --left;
+            continue;
         }
-        const char* piece = buf;
-        std::size_t pieceLength = 0;
-        if (seq == 1 && m_asciiUnchanged) {
-            piece = utf8 + pos;
-            pieceLength = 1;
-        } else if (seq != 0 && m_cd != kNoConverter) {
-            pieceLength = convertOne(utf8 + pos, seq, buf, sizeof(buf));
-        }
-        if (pieceLength == 0) {  // not representable, or not UTF-8
-            piece = m_replacement;
-            pieceLength = m_replacementLength;
-        }
-        if (pieceLength > capacity - written) break;  // the next character does not fit
-        std::memcpy(out + written, piece, pieceLength);
-        written += pieceLength;
-        pos += (seq == 0) ? 1 : seq;
+        if (m_replacementLength > room) break;
+        std::memcpy(dst, m_replacement, m_replacementLength);
+        dst += m_replacementLength;
+        room -= m_replacementLength;
+        const std::size_t skip = characterLength(src, left);
+        src += skip;
+        left -= skip;
     }
-    out[written] = '\0';
-    return written;
+    // Back to the initial shift state (writes nothing for the encodings of
+    // glibc locales, none of which is stateful).
+    if (m_cd != kNoConverter) iconv(m_cd, nullptr, nullptr, &dst, &room);
+    *dst = '\0';
+    return static_cast<std::size_t>(dst - out);
 }
 
 }  // namespace StringOut

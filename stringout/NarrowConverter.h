@@ -43,13 +43,12 @@ public:
 
 private:
     void open();
-    // Converts one UTF-8 character into buf; returns its length, 0 if the
-    // target encoding cannot represent it.
+    // Converts one UTF-8 character into buf; returns the bytes written, 0
+    // if the target encoding cannot represent it.
     std::size_t convertOne(const char* ch, std::size_t n, char* buf, std::size_t bufSize);
 
     std::string m_codeset;
     iconv_t m_cd;                 // (iconv_t)-1 when no converter exists: ASCII only
-    bool m_asciiUnchanged;        // ASCII bytes are the same in the target encoding
     char m_replacement[8];
     std::size_t m_replacementLength;
 };
