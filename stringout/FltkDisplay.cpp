@@ -65,9 +65,10 @@ bool FltkDisplay::open() {
     if (d == nullptr) {
         if (!g_warnedNoDisplay) {
             g_warnedNoDisplay = true;
-            const std::string message = std::string("StringInputForm: cannot open X display \"") +
-                                        XDisplayName(nullptr) +
-                                        "\"; the input window is not shown and nothing is submitted";
+            const std::string name = XDisplayName(nullptr);
+            const std::string which = name.empty() ? "(DISPLAY is not set)" : "\"" + name + "\"";
+            const std::string message = "StringInputForm: cannot open X display " + which +
+                                        "; the input window is not shown and nothing is submitted";
             warn(message.c_str());
         }
         return false;

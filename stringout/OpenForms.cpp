@@ -35,7 +35,10 @@ void OpenForms::reserve() {
 
 std::uint64_t OpenForms::begin() {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_running != 0) return 0;
+    if (m_running != 0) {
+        m_reserved = 0;  // the refused call was most likely the announced one
+        return 0;
+    }
     m_running = (m_reserved != 0) ? m_reserved : ++m_lastTicket;
     m_reserved = 0;
     return m_running;
