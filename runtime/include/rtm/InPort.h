@@ -53,9 +53,11 @@ public:
         rhs = m_value;
     }
 
-    // Delivery from a connector in this process.
+    // Delivery from a connector in this process. A full buffer drops its
+    // oldest sample; the new one is always taken.
     DataPortStatus::Enum put(const DataType& value) {
-        return m_buffer.write(value) ? DataPortStatus::PORT_OK : DataPortStatus::BUFFER_FULL;
+        m_buffer.write(value);
+        return DataPortStatus::PORT_OK;
     }
 
     DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length, bool little_endian) override {
