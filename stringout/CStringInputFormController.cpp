@@ -9,7 +9,13 @@ CStringInputFormController::CStringInputFormController() {
     activate();
 }
 
-CStringInputFormController::~CStringInputFormController() {}
+CStringInputFormController::~CStringInputFormController() {
+    // The owner closes and waits first; a controller deleted without that
+    // must still not leave its thread running on a destroyed object (the
+    // framework's 2.x task would end the process).
+    closeForm();
+    wait();
+}
 
 int CStringInputFormController::svc() {
     startGUI();

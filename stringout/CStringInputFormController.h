@@ -1,8 +1,10 @@
 // Runs the operator's input window on a thread of its own, so that the
 // component's execution context never runs a window. Constructing it starts
 // the thread (the window appears shortly after); fetchString polls for a
-// submitted string, closeForm asks the window to close. The owner must call
-// wait() after closeForm() and before deleting it.
+// submitted string, closeForm asks the window to close. The owner calls
+// wait() after closeForm() and before deleting it; the destructor does both
+// again (no effect then), so that a controller is never destroyed while its
+// thread still runs.
 #ifndef CSTRINGINPUTFORMCONTROLLER_H
 #define CSTRINGINPUTFORMCONTROLLER_H
 

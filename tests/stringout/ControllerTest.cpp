@@ -119,6 +119,14 @@ TEST(Controller, NewActivationGetsAFreshWindowAndNothingFromTheOldOne) {
     release(second);
 }
 
+TEST(Controller, DeletedWithoutCloseFormItStillEndsItsThreadAndWindow) {
+    CStringInputFormController* c = new CStringInputFormController();
+    ASSERT_FALSE(waitForWindow().empty());
+    delete c;  // no closeForm, no wait
+    EXPECT_FALSE(windowVisible());
+    EXPECT_EQ(fetch().result, 0);
+}
+
 TEST(Controller, TwoHundredCyclesLeaveNoThreadsDescriptorsOrMemoryBehind) {
     auto cycle = [](int i) {
         CStringInputFormController* c = new CStringInputFormController();
