@@ -1,0 +1,115 @@
+// Shared helpers of the end-to-end tests: the programs, the naming service
+// the wrapper started, and reading what the speech engine wrote.
+#ifndef TESTS_E2E_E2E_H
+#define TESTS_E2E_E2E_H
+
+#include "../support/ProcessRunner.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using testsupport::Process;
+using testsupport::TempDir;
+
+inline std::string naming() {
+    const char* n = std::getenv("PARLUNE_NAMING");
+    return n ? n : "127.0.0.1:2809";
+}
+
+// A launcher of ours, registered with the test's naming service, speech
+// going to wav_dir.
+inline std::unique_ptr<Process> launch(const std::string& program, const TempDir& dir, const std::string& wav_dir,
+                                       std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {program, "-o", "corba.nameservers:" + naming(), "-o",
+                                     "logger.file_name:" + dir.file(std::string(program).substr(program.rfind('/') + 1) + ".log")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return std::unique_ptr<Process>(new Process(args, dir.path(), {"PARLUNE_AUDIO=wav:" + wav_dir}));
+}
+
+struct ToolResult {
+    bool ok;
+    std::string out;
+    std::string err;
+};
+
+// Runs rtctl against the test's naming service.
+inline ToolResult rtctl(const TempDir& dir, std::vector<std::string> args, int timeout_ms = 30000) {
+    args.insert(args.begin(), {RTCTL, "-n", naming()});
+    Process p(args, dir.path());
+    const bool ended = p.wait(timeout_ms);
+    return {ended && p.exitedWith(0), p.out(), p.err()};
+}
+
+// Waits until rtctl can see the component.
+inline bool waitRegistered(const TempDir& dir, const std::string& comp, int timeout_ms = 15000) {
+    for (int i = 0; i < timeout_ms / 100; ++i) {
+        if (rtctl(dir, {"state", comp}).ok) return true;
+        usleep(100000);
+    }
+    return false;
+}
+
+// The texts the speech engine wrote, in the order it wrote them.
+inline std::vector<std::string> spokenTexts(const std::string& wav_dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(wav_dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n.size() > 4 && n.substr(n.size() - 4) == ".txt") names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> texts;
+    for (const auto& n : names) texts.push_back(testsupport::readFile(wav_dir + "/" + n));
+    return texts;
+}
+
+inline bool waitSpoken(const std::string& wav_dir, size_t count, int timeout_ms = 20000) {
+    for (int i = 0; i < timeout_ms / 50; ++i) {
+        if (spokenTexts(wav_dir).size() >= count) return true;
+        usleep(50000);
+    }
+    return false;
+}
+
+// Seconds of audio in a 16-bit mono WAV file written by the engine.
+inline double wavSeconds(const std::string& path) {
+    std::string data = testsupport::readFile(path);
+    if (data.size() < 44) return 0.0;
+    auto u32 = [&](size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(data[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(data[at + 1])) << 8 |
+               static_cast<unsigned>(static_cast<unsigned char>(data[at + 2])) << 16 |
+               static_cast<unsigned>(static_cast<unsigned char>(data[at + 3])) << 24;
+    };
+    const unsigned byte_rate = u32(28);
+    return byte_rate ? static_cast<double>(data.size() - 44) / byte_rate : 0.0;
+}
+
+inline std::string lastWav(const std::string& wav_dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(wav_dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n.size() > 4 && n.substr(n.size() - 4) == ".wav") names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names.empty() ? "" : wav_dir + "/" + names.back();
+}
+
+inline int sh(const std::string& cmd) { return std::system(cmd.c_str()); }
+
+}  // namespace e2e
+
+#endif

@@ -1,0 +1,137 @@
+// Two processes and the tool, as an operator would use them.
+#include "E2e.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using namespace e2e;
+
+namespace {
+
+class EndToEnd : public ::testing::Test {
+protected:
+    TempDir dir;
+    TempDir wav;
+};
+
+TEST_F(EndToEnd, KeystrokesInTheWindowAreSpokenByTheOtherProcess) {
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
+    auto window = launch(WINDOW_LAUNCHER, dir, wav.path());
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    ASSERT_TRUE(waitRegistered(dir, "ParluneTest0"));
+    ASSERT_TRUE(rtctl(dir, {"connect", "ParluneTest0.out", "Parlune0.in"}).ok);
+    ASSERT_TRUE(rtctl(dir, {"activate", "Parlune0"}).ok);
+    ASSERT_TRUE(rtctl(dir, {"activate", "ParluneTest0"}).ok);
+
+    ASSERT_EQ(0, sh("for i in $(seq 100); do xdotool search --name StringInputForm >/dev/null 2>&1 && break; "
+                    "sleep 0.1; done; w=$(xdotool search --name StringInputForm | head -n1); "
+                    "xdotool windowfocus --sync $w && xdotool key Tab && xdotool type 'robots can talk' && "
+                    "xdotool key alt+s"));
+    ASSERT_TRUE(waitSpoken(wav.path(), 1));
+    EXPECT_EQ(std::vector<std::string>{"robots can talk"}, spokenTexts(wav.path()));
+
+    window->signal(SIGINT);
+    speech->signal(SIGINT);
+    ASSERT_TRUE(window->wait());
+    ASSERT_TRUE(speech->wait());
+    EXPECT_TRUE(window->exitedWith(0));
+    EXPECT_TRUE(speech->exitedWith(0));
+    // Orderly exits remove the naming entries.
+    EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
+}
+
+TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
+    // At 20 Hz the engine's queue never fills, even on a loaded machine.
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0", "-o", "exec_cxt.periodic.rate:20"});
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    std::vector<std::string> args = {"inject", "Parlune0.in"};
+    std::vector<std::string> sent;
+    for (int i = 1; i <= 100; ++i) sent.push_back("string " + std::to_string(i));
+    args.insert(args.end(), sent.begin(), sent.end());
+    ToolResult r = rtctl(dir, args, 60000);
+    ASSERT_TRUE(r.ok) << r.err;
+    ASSERT_TRUE(waitSpoken(wav.path(), 100));
+    usleep(300000);
+    EXPECT_EQ(sent, spokenTexts(wav.path()));
+    EXPECT_EQ("Active\n", rtctl(dir, {"state", "Parlune0"}).out);
+}
+
+TEST_F(EndToEnd, SpeedSetFromTheToolTakesEffectAtTheNextString) {
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    const std::string text = "the quick brown fox jumps over the lazy dog";
+    ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", text}).ok);
+    ASSERT_TRUE(waitSpoken(wav.path(), 1));
+    usleep(200000);
+    const double normal = wavSeconds(lastWav(wav.path()));
+
+    ASSERT_TRUE(rtctl(dir, {"conf", "Parlune0", "set", "speed", "200"}).ok);
+    EXPECT_EQ("200\n", rtctl(dir, {"conf", "Parlune0", "get", "speed"}).out);
+    ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", text}).ok);
+    ASSERT_TRUE(waitSpoken(wav.path(), 2));
+    usleep(200000);
+    const double fast = wavSeconds(lastWav(wav.path()));
+    ASSERT_GT(normal, 0.5);
+    EXPECT_LT(fast, normal * 0.7) << "100: " << normal << " s, 200: " << fast << " s";
+}
+
+TEST_F(EndToEnd, SenderSurvivesAKilledReceiverAndConnectsToANewOne) {
+    // SampleEcho echoes what arrives on its "in" to "out", which feeds the speech component.
+    auto echo = launch(ECHO_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:SampleEcho0"});
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    ASSERT_TRUE(waitRegistered(dir, "SampleEcho0"));
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
+    ASSERT_TRUE(rtctl(dir, {"inject", "--keep", "SampleEcho0.in", "before"}).ok);
+    ASSERT_TRUE(waitSpoken(wav.path(), 1));
+
+    speech->signal(SIGKILL);
+    speech->wait();
+    // Strings sent into the dead connection are lost, nothing more.
+    ASSERT_TRUE(rtctl(dir, {"inject", "SampleEcho0.in", "into the void", "again"}).ok);
+    EXPECT_EQ("Active\n", rtctl(dir, {"state", "SampleEcho0"}).out);
+
+    TempDir wav2;
+    auto speech2 = launch(SPEECH_LAUNCHER, dir, wav2.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
+    ASSERT_TRUE(rtctl(dir, {"inject", "SampleEcho0.in", "after"}).ok);
+    ASSERT_TRUE(waitSpoken(wav2.path(), 1));
+    EXPECT_EQ(std::vector<std::string>{"echo:after"}, spokenTexts(wav2.path()));
+    echo->signal(SIGTERM);
+    ASSERT_TRUE(echo->wait());
+    EXPECT_TRUE(echo->exitedWith(0));
+}
+
+TEST_F(EndToEnd, NamingServiceAbsentThenBack) {
+    // Nothing listens on port 1: the component runs, unregistered, and says so once.
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "corba.nameservers:127.0.0.1:1", "-o", "manager.components.preactivation:Parlune0"});
+    usleep(1500000);
+    const std::string log = testsupport::readFile(dir.file("ParluneRTCComp.log"));
+    EXPECT_NE(std::string::npos, log.find("naming service 127.0.0.1:1 not reachable")) << log;
+    EXPECT_NE(std::string::npos, log.find("state INACTIVE -> ACTIVE")) << log;
+    speech->signal(SIGTERM);
+    ASSERT_TRUE(speech->wait());
+    EXPECT_TRUE(speech->exitedWith(0));
+}
+
+TEST_F(EndToEnd, ToolErrorsAreOneLineAndNonZero) {
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"connect", "Parlune0.nosuchport", "Parlune0.in"},
+             {"connect", "Nobody0.out", "Parlune0.in"},
+             {"activate", "Nobody0"},
+             {"conf", "Parlune0", "get", "nosuchparameter"},
+         }) {
+        ToolResult r = rtctl(dir, args);
+        EXPECT_FALSE(r.ok) << args[0];
+        EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    }
+    // Still serving.
+    EXPECT_EQ("Inactive\n", rtctl(dir, {"state", "Parlune0"}).out);
+}
+
+}  // namespace
