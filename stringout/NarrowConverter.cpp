@@ -37,7 +37,9 @@ std::size_t characterLength(const char* s, std::size_t left) {
 
 }  // namespace
 
-std::string NarrowConverter::environmentCodeset() {
+namespace {
+
+std::string lookUpEnvironmentCodeset() {
     // LC_CTYPE as the environment names it, without setlocale().
     locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (loc == static_cast<locale_t>(nullptr)) {
@@ -47,6 +49,16 @@ std::string NarrowConverter::environmentCodeset() {
     const char* name = nl_langinfo_l(CODESET, loc);
     std::string codeset = (name != nullptr && *name != '\0') ? name : "ANSI_X3.4-1968";
     freelocale(loc);
+    return codeset;
+}
+
+}  // namespace
+
+std::string NarrowConverter::environmentCodeset() {
+    // Looked up once per process: the environment does not change under a
+    // running component, and glibc's newlocale() keeps a little memory on
+    // every call when LOCPATH is set.
+    static const std::string codeset = lookUpEnvironmentCodeset();
     return codeset;
 }
 

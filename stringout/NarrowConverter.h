@@ -38,7 +38,7 @@ public:
     const std::string& codeset() const { return m_codeset; }
 
     // The encoding of the environment's locale (ASCII's name when the
-    // environment names no installed locale).
+    // environment names no installed locale), looked up on the first call.
     static std::string environmentCodeset();
 
 private:
