@@ -254,8 +254,8 @@ RTC::ExecutionContextProfile* ExecutionContextServant::get_profile() {
     p->kind = RTC::PERIODIC;
     p->rate = alive.ec().get_rate();
     p->owner = RTC::RTObject::_narrow(m_entry->compRef.in());
-    p->participants.length(1);
-    p->participants[0] = RTC::RTObject::_narrow(m_entry->compRef.in());
+    // As the framework does: the owner is not listed among the participants.
+    p->participants.length(0);
     return p._retn();
 }
 
@@ -304,6 +304,10 @@ RTC::ReturnCode_t PortServant::connect(RTC::ConnectorProfile& connector_profile)
         }
         if (std::string(connector_profile.connector_id).empty()) {
             connector_profile.connector_id = newConnectorId().c_str();
+        } else if (m_port->hasConnector(static_cast<const char*>(connector_profile.connector_id))) {
+            RTC_ERROR(("connect: %s has a connection %s already", m_port->getName().c_str(),
+                       static_cast<const char*>(connector_profile.connector_id)));
+            return RTC::PRECONDITION_NOT_MET;
         }
         ports = connector_profile.ports;
     }
