@@ -11,13 +11,15 @@
 //   press-to-readable  a Space key event sent to the window on a separate X
 //                      connection until GetString returns it;
 //                      baseline: one X round trip (XSync) on that connection
-//   stop-to-end        stopGUI() until the window thread has ended;
-//                      baseline: waking a thread blocked in poll() on a pipe
-//                      and joining it
+//   stop-to-end        stopGUI() until the window thread has ended (window
+//                      destroyed); baseline: waking a thread blocked in
+//                      poll() on a pipe and joining it
+// The last two alternate with their baselines round by round, so both see
+// the same load.
 //
 // Output: one line per figure: name, median, p99, unit, ratio of the medians
 // to the baseline. Run it on a display, e.g.
-//   tests/support/with-xvfb build/bench/stringout/stringout_bench
+//   tests/support/with-xvfb build/bench/stringout/stringout_bench [ROUNDS]
 #include "FltkLock.h"
 #include "StringInputForm.h"
 
@@ -213,9 +215,11 @@ int main(int argc, char** argv) {
         }
 
         // --- press to readable ---
+        // Baseline and figure alternate round by round, so both see the
+        // same load on the machine and the X server.
         Display* d = XOpenDisplay(nullptr);
-        const Stats roundTrip = stats(perCall(rounds, 1, [&] { XSync(d, False); }));
-        report("baseline/x-round-trip", roundTrip, "ns", nullptr);
+        XSync(d, False);
+        std::vector<double> roundTrips;
         const ::Window target = BenchWindow::xid();
         XEvent ev;
         std::memset(&ev, 0, sizeof(ev));
@@ -226,6 +230,9 @@ int main(int argc, char** argv) {
         ev.xkey.same_screen = True;
         std::vector<double> pressTimes;
         for (int r = 0; r < rounds; ++r) {
+            const auto s0 = Clock::now();
+            XSync(d, False);
+            roundTrips.push_back(nsSince(s0));
             ev.type = KeyPress;
             const auto t0 = Clock::now();
             XSendEvent(d, target, True, KeyPressMask, &ev);
@@ -237,6 +244,8 @@ int main(int argc, char** argv) {
             XSendEvent(d, target, True, KeyReleaseMask, &ev);
             XSync(d, False);
         }
+        const Stats roundTrip = stats(roundTrips);
+        report("baseline/x-round-trip", roundTrip, "ns", nullptr);
         report("press-to-readable", stats(pressTimes), "ns", &roundTrip);
         XCloseDisplay(d);
     }
@@ -258,8 +267,9 @@ int main(int argc, char** argv) {
         idle.join();
     }
 
-    // --- stop to thread end ---
+    // --- stop to thread end (alternating with its baseline) ---
     std::vector<double> wakeJoin;
+    std::vector<double> stopTimes;
     for (int r = 0; r < std::max(20, rounds / 4); ++r) {
         int fds[2];
         if (pipe(fds) != 0) return 1;
@@ -268,23 +278,22 @@ int main(int argc, char** argv) {
             poll(&p, 1, -1);
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        const auto t0 = Clock::now();
+        auto t0 = Clock::now();
         if (write(fds[1], "x", 1) != 1) return 1;
         t.join();
         wakeJoin.push_back(nsSince(t0));
         close(fds[0]);
         close(fds[1]);
-    }
-    const Stats wake = stats(wakeJoin);
-    report("baseline/pipe-wake-join", wake, "ns", nullptr);
-    std::vector<double> stopTimes;
-    for (int r = 0; r < std::max(20, rounds / 4); ++r) {
+
         BenchWindow window;
-        const auto t0 = Clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        t0 = Clock::now();
         stopGUI();
         window.thread().join();
         stopTimes.push_back(nsSince(t0));
     }
+    const Stats wake = stats(wakeJoin);
+    report("baseline/pipe-wake-join", wake, "ns", nullptr);
     report("stop-to-end", stats(stopTimes), "ns", &wake);
     return 0;
 }
