@@ -6,9 +6,9 @@ set -u
 dir=$1
 mkdir -p "$dir"
 rc=0
-for spec in fr_FR:ISO-8859-1 ja_JP:EUC-JP; do
-  name=${spec%%:*}
-  charmap=${spec#*:}
+for entry in fr_FR:ISO-8859-1 ja_JP:EUC-JP; do
+  name=${entry%%:*}
+  charmap=${entry#*:}
   [ -d "$dir/$name.$charmap" ] && continue
   if ! localedef -i "$name" -f "$charmap" "$dir/$name.$charmap" 2>"$dir/$name.$charmap.log"; then
     echo "gen-locales: could not build $name.$charmap (see $dir/$name.$charmap.log)" >&2
