@@ -11,12 +11,10 @@ RTObject_impl::RTObject_impl(Manager* manager)
     : m_pManager(manager), m_configsets(m_properties.getNode("conf")), rtclog("") {}
 
 RTObject_impl::~RTObject_impl() {
-    // The context must not call into a half-destroyed component.
+    // The manager stops the context before deleting a component; this is the
+    // last resort for one deleted otherwise. The ports are members of the
+    // derived class, already destroyed here: they disconnected themselves.
     if (m_ec) m_ec->stop();
-    for (PortBase* port : m_ports) {
-        port->disconnect_all();
-        port->setOwner(nullptr);
-    }
 }
 
 template <typename Callback>
