@@ -57,19 +57,26 @@ inline bool waitRegistered(const TempDir& dir, const std::string& comp, int time
     return false;
 }
 
-// The texts the speech engine wrote, in the order it wrote them.
-inline std::vector<std::string> spokenTexts(const std::string& wav_dir) {
+// Files in dir whose names end in suffix, sorted (the engine numbers them).
+inline std::vector<std::string> filesEndingIn(const std::string& dir, const std::string& suffix) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(wav_dir.c_str())) {
+    if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d)) {
             std::string n = e->d_name;
-            if (n.size() > 4 && n.substr(n.size() - 4) == ".txt") names.push_back(n);
+            if (n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                names.push_back(dir + "/" + n);
+            }
         }
         closedir(d);
     }
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The texts the speech engine wrote, in the order it wrote them.
+inline std::vector<std::string> spokenTexts(const std::string& wav_dir) {
     std::vector<std::string> texts;
-    for (const auto& n : names) texts.push_back(testsupport::readFile(wav_dir + "/" + n));
+    for (const auto& f : filesEndingIn(wav_dir, ".txt")) texts.push_back(testsupport::readFile(f));
     return texts;
 }
 
@@ -96,16 +103,8 @@ inline double wavSeconds(const std::string& path) {
 }
 
 inline std::string lastWav(const std::string& wav_dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(wav_dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n.size() > 4 && n.substr(n.size() - 4) == ".wav") names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names.empty() ? "" : wav_dir + "/" + names.back();
+    std::vector<std::string> wavs = filesEndingIn(wav_dir, ".wav");
+    return wavs.empty() ? "" : wavs.back();
 }
 
 inline int sh(const std::string& cmd) { return std::system(cmd.c_str()); }

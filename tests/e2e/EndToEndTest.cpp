@@ -34,8 +34,8 @@ TEST_F(EndToEnd, KeystrokesInTheWindowAreSpokenByTheOtherProcess) {
     speech->signal(SIGINT);
     ASSERT_TRUE(window->wait());
     ASSERT_TRUE(speech->wait());
-    EXPECT_TRUE(window->exitedWith(0));
-    EXPECT_TRUE(speech->exitedWith(0));
+    EXPECT_TRUE(window->exitedWith(0)) << window->err();
+    EXPECT_TRUE(speech->exitedWith(0)) << speech->err();
     // Orderly exits remove the naming entries.
     EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
 }

@@ -131,7 +131,7 @@ TEST(Wire, ConnectionRequestsThatCannotWorkAreRefused) {
     RTC::ConnectorProfile lonely = profileFor(in.in(), nullptr);
     lonely.connector_id = "";
     EXPECT_EQ(RTC::BAD_PARAMETER, in->connect(lonely));
-    EXPECT_EQ(0u, in->get_connector_profiles()->length());
+    EXPECT_EQ(0u, RTC::ConnectorProfileList_var(in->get_connector_profiles())->length());
 
     // Two real ports connect fine through connect() on either of them.
     RTC::ConnectorProfile good;
@@ -144,10 +144,10 @@ TEST(Wire, ConnectionRequestsThatCannotWorkAreRefused) {
     addString(good, "dataport.dataflow_type", "push");
     ASSERT_EQ(RTC::RTC_OK, in->connect(good));
     EXPECT_NE(std::string(""), static_cast<const char*>(good.connector_id));
-    EXPECT_EQ(1u, in->get_connector_profiles()->length());
-    EXPECT_EQ(1u, out->get_connector_profiles()->length());
+    EXPECT_EQ(1u, RTC::ConnectorProfileList_var(in->get_connector_profiles())->length());
+    EXPECT_EQ(1u, RTC::ConnectorProfileList_var(out->get_connector_profiles())->length());
     EXPECT_EQ(RTC::RTC_OK, out->disconnect(good.connector_id));
-    EXPECT_EQ(0u, in->get_connector_profiles()->length());
+    EXPECT_EQ(0u, RTC::ConnectorProfileList_var(in->get_connector_profiles())->length());
 }
 
 }  // namespace

@@ -46,13 +46,24 @@ TEST(Task, ActivateWhileRunningDoesNothing) {
     EXPECT_EQ(2, t.runs);
 }
 
+// Its svc depends on nothing of the derived object, which is gone before
+// the base destructor joins.
+class DetachedWorkTask : public coil::Task {
+public:
+    static std::atomic<bool> release;
+    int svc() override {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    }
+};
+std::atomic<bool> DetachedWorkTask::release{false};
+
 TEST(Task, DestroyingARunningTaskJoinsInsteadOfAborting) {
-    auto* t = new CountingTask;
-    t->release = false;
+    auto* t = new DetachedWorkTask;
     t->activate();
-    std::thread releaser([t] {
+    std::thread releaser([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        t->release = true;
+        DetachedWorkTask::release = true;
     });
     delete t;  // joins; std::terminate would end the test binary
     releaser.join();
