@@ -5,15 +5,17 @@
 #ifndef E2E_RECEIVER_H
 #define E2E_RECEIVER_H
 
+// The data types first: the framework's port headers need them.
+#include <rtm/idl/BasicDataTypeSkel.h>
+
 #include <rtm/DataFlowComponentBase.h>
 #include <rtm/InPort.h>
 #include <rtm/Manager.h>
-#include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <vector>
 
 class E2eReceiver : public RTC::DataFlowComponentBase {
-  public:
+public:
     explicit E2eReceiver(RTC::Manager* manager);
     ~E2eReceiver() override;
 
@@ -21,7 +23,7 @@ class E2eReceiver : public RTC::DataFlowComponentBase {
     RTC::ReturnCode_t onActivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-  private:
+private:
     void report();
     void restart();
 

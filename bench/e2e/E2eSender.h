@@ -5,16 +5,18 @@
 #ifndef E2E_SENDER_H
 #define E2E_SENDER_H
 
+// The data types first: the framework's port headers need them.
+#include <rtm/idl/BasicDataTypeSkel.h>
+
 #include <rtm/DataFlowComponentBase.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPort.h>
-#include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <string>
 #include <vector>
 
 class E2eSender : public RTC::DataFlowComponentBase {
-  public:
+public:
     explicit E2eSender(RTC::Manager* manager);
     ~E2eSender() override;
 
@@ -22,7 +24,7 @@ class E2eSender : public RTC::DataFlowComponentBase {
     RTC::ReturnCode_t onActivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-  private:
+private:
     // Stamps the sample with the wall clock (shared by both processes) and writes it.
     bool send(const std::string& text);
     void report();
