@@ -1,0 +1,329 @@
+#!/usr/bin/env bash
+# End-to-end benchmarks across processes; prints one table.
+#
+#   bench/e2e/run.sh
+#
+# Figures, each for our build and, when PARLUNE_OPENRTM_BUILD is set, for
+# the same sources built against OpenRTM-aist (column "openrtm"):
+#   e2e/*      E2eSenderComp -> E2eReceiverComp over corba_cdr push:
+#              paced: 600 strings at 293/s (a rate that drifts against the
+#              receiver's 1000 Hz, so reads happen at every phase):
+#                write_us  - the sender's write(), i.e. one synchronous put;
+#                age_us    - wall clock at the receiver's read in onExecute
+#                            minus the sample's tm (transport + polling);
+#              burst: 10000 strings back to back in one cycle (2 per run):
+#                per_s, write_us, delivered_pct (the rest was overwritten in
+#                the receiver's buffer before it read them at 1000 Hz).
+#   press/*    Alt+S (XTEST) in ParluneTestComp's window (10 Hz) -> the first
+#              file of the utterance in ParluneRTCComp's PARLUNE_AUDIO=wav:DIR
+#              (inotify), 30 presses at random gaps; limit: one period, 100 ms.
+#   startup/*  launcher started -> name in the naming service ("registered")
+#              -> state answered through its context ("ready"); SIGINT ->
+#              process ended ("exit"); unbound_pct: name removed on exit.
+#   idle/*     ParluneRTCComp and ParluneTestComp side by side: CPU (% of one
+#              core, per-thread run times from /proc/<pid>/task/*/schedstat),
+#              RSS and threads, while inactive and unconnected ("idle"),
+#              connected, and both active with nothing typed ("active").
+# Medians over the runs; p50/p99 are of the samples of one run (the median
+# of those over the runs where there are several).
+#
+# Environment:
+#   PARLUNE_BUILD          our build (default <repo>/build): needs the
+#                          launchers, rtctl and bench/e2e built
+#   PARLUNE_OPENRTM_BUILD  optional: a build configured with
+#                          -DPARLUNE_FRAMEWORK=openrtm (launchers and
+#                          bench/e2e components); the framework's libraries
+#                          must be on LD_LIBRARY_PATH
+#   E2E_REPEATS            sender/receiver runs per column (default 2)
+#   REPEATS                startup runs per program and column (default 3)
+#   IDLE_REPEATS           idle runs per column (default 2)
+#   IDLE_SECONDS           measuring window per idle state (default 2)
+#
+# Starts its own Xvfb and omniNames (tests/support) on 127.0.0.1/unix
+# sockets; every process it starts is stopped by its process id.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+if [ -z "${E2E_INSIDE:-}" ]; then
+  E2E_INSIDE=1 exec "$repo/tests/support/with-xvfb" "$repo/tests/support/with-naming" "$0" "$@"
+fi
+
+ours=${PARLUNE_BUILD:-$repo/build}
+theirs=${PARLUNE_OPENRTM_BUILD:-}
+e2e_repeats=${E2E_REPEATS:-2}
+startup_repeats=${REPEATS:-3}
+idle_repeats=${IDLE_REPEATS:-2}
+idle_seconds=${IDLE_SECONDS:-2}
+naming=$PARLUNE_NAMING
+host=$(hostname)
+rtctl=("$ours/tools/rtctl/rtctl" -n "$naming")
+probe=$ours/bench/e2e/e2e_probe
+
+need() {
+  for f in "$@"; do
+    if [ ! -x "$f" ]; then
+      echo "run.sh: $f is missing (build the launchers, rtctl and bench/e2e)" >&2
+      exit 1
+    fi
+  done
+}
+programs() {  # the programs of one build
+  echo "$1/bench/e2e/E2eSenderComp" "$1/bench/e2e/E2eReceiverComp" \
+    "$1/launcher/ParluneRTCComp" "$1/launcher/ParluneTestComp"
+}
+need "${rtctl[0]}" "$probe" $(programs "$ours")
+[ -n "$theirs" ] && need $(programs "$theirs")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-bench.XXXXXX") || exit 1
+results=$work/results  # lines: column figure value
+pids=()
+cleanup() {
+  # Only processes this script started and has not stopped yet.
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+record() { echo "$1 $2 $3" >>"$results"; }
+# The value of key=value in a line.
+field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+
+# start COLUMN NAME PROGRAM ARGS...: runs PROGRAM in a directory of its own
+# (no rtc.conf is picked up), output to that directory's "out"; sets $started.
+start() {
+  local column=$1 name=$2
+  shift 2
+  local dir=$work/$column-$name
+  mkdir -p "$dir"
+  (cd "$dir" && exec "$@" -o "corba.nameservers:$naming" -o corba.endpoints:127.0.0.1 \
+    -o logger.enable:NO) >"$dir/out" 2>&1 &
+  started=$!
+  pids+=("$started")
+}
+stop() {
+  local pid
+  for pid in "$@"; do kill -INT "$pid" 2>/dev/null; done
+  for pid in "$@"; do
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+      echo "run.sh: process $pid did not end on SIGINT; killing it" >&2
+      kill -KILL "$pid"
+    fi
+    wait "$pid" 2>/dev/null
+    local -a left=()
+    local other
+    for other in "${pids[@]}"; do [ "$other" = "$pid" ] || left+=("$other"); done
+    pids=("${left[@]}")
+  done
+}
+ready() {
+  local comp
+  for comp in "$@"; do
+    for _ in $(seq 200); do
+      "${rtctl[@]}" state "$comp" >/dev/null 2>&1 && continue 2
+      sleep 0.05
+    done
+    echo "run.sh: $comp did not appear in the naming service" >&2
+    return 1
+  done
+}
+# wait_line FILE PATTERN N: until FILE holds N lines matching PATTERN (30 s).
+wait_line() {
+  for _ in $(seq 300); do
+    [ "$(grep -c "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0
+    sleep 0.1
+  done
+  echo "run.sh: no '$2' line number $3 in $1" >&2
+  return 1
+}
+
+# ------------------------------------------------------------ sender/receiver
+e2e_run() {
+  local column=$1 build=$2 status=0
+  start "$column" recv "$build/bench/e2e/E2eReceiverComp" -o exec_cxt.periodic.rate:1000
+  local recv=$started
+  start "$column" send "$build/bench/e2e/E2eSenderComp" -o exec_cxt.periodic.rate:293
+  local send=$started
+  local sout=$work/$column-send/out rout=$work/$column-recv/out
+  if ready E2eSender0 E2eReceiver0 && "${rtctl[@]}" connect E2eSender0.out E2eReceiver0.in >/dev/null &&
+    "${rtctl[@]}" conf E2eSender0 set mode paced && "${rtctl[@]}" conf E2eSender0 set count 600 &&
+    "${rtctl[@]}" activate E2eReceiver0 && "${rtctl[@]}" activate E2eSender0 &&
+    wait_line "$sout" e2e-sender 1 && wait_line "$rout" e2e-receiver 1; then
+    local s r
+    s=$(grep e2e-sender "$sout" | tail -1)
+    r=$(grep e2e-receiver "$rout" | tail -1)
+    record "$column" e2e/paced_write_p50_us "$(field "$s" write_p50_us)"
+    record "$column" e2e/paced_write_p99_us "$(field "$s" write_p99_us)"
+    record "$column" e2e/paced_age_p50_us "$(field "$r" age_p50_us)"
+    record "$column" e2e/paced_age_p99_us "$(field "$r" age_p99_us)"
+    record "$column" e2e/paced_delivered_pct "$(awk -v a="$(field "$r" received)" 'BEGIN { print a / 6 }')"
+    "${rtctl[@]}" deactivate E2eSender0 && "${rtctl[@]}" conf E2eSender0 set mode burst &&
+      "${rtctl[@]}" conf E2eSender0 set count 10000 || status=1
+    for n in 2 3; do
+      "${rtctl[@]}" activate E2eSender0 && wait_line "$sout" e2e-sender "$n" &&
+        wait_line "$rout" e2e-receiver "$n" && "${rtctl[@]}" deactivate E2eSender0 || { status=1; break; }
+      s=$(grep e2e-sender "$sout" | tail -1)
+      r=$(grep e2e-receiver "$rout" | tail -1)
+      record "$column" e2e/burst_per_s "$(field "$s" per_s)"
+      record "$column" e2e/burst_write_p50_us "$(field "$s" write_p50_us)"
+      record "$column" e2e/burst_write_p99_us "$(field "$s" write_p99_us)"
+      record "$column" e2e/burst_delivered_pct "$(awk -v a="$(field "$r" received)" 'BEGIN { print a / 100 }')"
+    done
+  else
+    status=1
+  fi
+  stop "$send" "$recv"
+  return $status
+}
+
+# ----------------------------------------------------------- press -> speech
+press_run() {
+  local column=$1 build=$2 status=0
+  local wav=$work/$column-wav
+  mkdir -p "$wav"
+  local conf=(-o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf")
+  PARLUNE_AUDIO=wav:$wav start "$column" speech "$build/launcher/ParluneRTCComp"
+  local speech=$started
+  start "$column" window "$build/launcher/ParluneTestComp" "${conf[@]}"
+  local window=$started
+  if ready Parlune0 ParluneTest0 && "${rtctl[@]}" connect ParluneTest0.out Parlune0.in >/dev/null &&
+    "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
+    local w
+    w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
+    # The text stays in the field: every Alt+S submits it again.
+    if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type press &&
+      "$probe" press "$wav" 30 >"$work/$column-press"; then
+      local p
+      p=$(grep '^press ' "$work/$column-press")
+      record "$column" press/lat_p50_ms "$(field "$p" lat_p50_ms)"
+      record "$column" press/lat_p99_ms "$(field "$p" lat_p99_ms)"
+      record "$column" press/lat_max_ms "$(field "$p" lat_max_ms)"
+      record "$column" press/missed "$(field "$p" missed)"
+    else
+      echo "run.sh: presses in the $column window failed" >&2
+      status=1
+    fi
+  else
+    status=1
+  fi
+  stop "$window" "$speech"
+  return $status
+}
+
+# ------------------------------------------------------------------- startup
+startup_run() {
+  local column=$1 build=$2 comp=$3 program=$4
+  shift 4
+  local dir=$work/$column-start-$comp line
+  mkdir -p "$dir"
+  if ! line=$(cd "$dir" && "$probe" startup "$naming" "$host.host_cxt/$comp.rtc" "$dir/out" -- \
+    "$program" -o "corba.nameservers:$naming" -o corba.endpoints:127.0.0.1 -o logger.enable:NO "$@"); then
+    echo "run.sh: startup of $program failed" >&2
+    return 1
+  fi
+  record "$column" "startup/${comp%0}_registered_ms" "$(field "$line" registered_ms)"
+  record "$column" "startup/${comp%0}_ready_ms" "$(field "$line" ready_ms)"
+  record "$column" "startup/${comp%0}_exit_ms" "$(field "$line" exit_ms)"
+  record "$column" "startup/${comp%0}_unbound_pct" "$([ "$(field "$line" unbound)" = yes ] && echo 100 || echo 0)"
+}
+
+# ---------------------------------------------------------------------- idle
+sched_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
+status_field() { awk -v k="$2:" '$1 == k { print $2 }' /proc/"$1"/status; }
+# measure COLUMN STATE NAME PID ...: one window for all the pids at once.
+measure() {
+  local column=$1 state=$2
+  shift 2
+  local -a names=() procs=() before=()
+  while [ $# -gt 0 ]; do names+=("$1"); procs+=("$2"); shift 2; done
+  local i
+  for i in "${!procs[@]}"; do before[i]=$(sched_ns "${procs[i]}"); done
+  sleep "$idle_seconds"
+  for i in "${!procs[@]}"; do
+    local ns=$(($(sched_ns "${procs[i]}") - before[i]))
+    local p="idle/${names[i]}/$state"
+    record "$column" "$p/cpu_pct" "$(awk -v ns="$ns" -v s="$idle_seconds" 'BEGIN { printf "%.3f", ns / (s * 1e9) * 100 }')"
+    record "$column" "$p/rss_mb" "$(awk -v k="$(status_field "${procs[i]}" VmRSS)" 'BEGIN { printf "%.2f", k / 1024 }')"
+    record "$column" "$p/threads" "$(status_field "${procs[i]}" Threads)"
+  done
+}
+idle_run() {
+  local column=$1 build=$2 status=0
+  PARLUNE_AUDIO=null start "$column" idle-speech "$build/launcher/ParluneRTCComp"
+  local speech=$started
+  start "$column" idle-window "$build/launcher/ParluneTestComp" \
+    -o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf"
+  local window=$started
+  if ready Parlune0 ParluneTest0; then
+    sleep 1
+    measure "$column" idle Parlune "$speech" ParluneTest "$window"
+    if "${rtctl[@]}" connect ParluneTest0.out Parlune0.in >/dev/null; then
+      sleep 0.5
+      measure "$column" connected Parlune "$speech" ParluneTest "$window"
+      if "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
+        sleep 0.5
+        measure "$column" active Parlune "$speech" ParluneTest "$window"
+      else
+        status=1
+      fi
+    else
+      status=1
+    fi
+  else
+    status=1
+  fi
+  stop "$window" "$speech"
+  return $status
+}
+
+# ---------------------------------------------------------------------- main
+columns=ours
+[ -n "$theirs" ] && columns="ours openrtm"
+build_of() { [ "$1" = ours ] && echo "$ours" || echo "$theirs"; }
+
+status=0
+# Repeats interleave the columns, so drift on a shared machine hits them alike.
+for _ in $(seq "$e2e_repeats"); do
+  for column in $columns; do e2e_run "$column" "$(build_of "$column")" || status=1; done
+done
+for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
+for _ in $(seq "$startup_repeats"); do
+  for column in $columns; do
+    b=$(build_of "$column")
+    PARLUNE_AUDIO=null startup_run "$column" "$b" Parlune0 "$b/launcher/ParluneRTCComp" || status=1
+    startup_run "$column" "$b" ParluneTest0 "$b/launcher/ParluneTestComp" \
+      -o "Test.ParluneTest.config_file:$b/stringout/ParluneTest.conf" || status=1
+  done
+done
+for _ in $(seq "$idle_repeats"); do
+  for column in $columns; do idle_run "$column" "$(build_of "$column")" || status=1; done
+done
+
+awk -v columns="$columns" '
+  { key = $1 SUBSEP $2; vals[key] = vals[key] " " $3; if (!($2 in seen)) { seen[$2] = 1; order[++n] = $2 } }
+  function median(list,    a, k, i, j, t) {
+    k = split(list, a, " ")
+    if (k == 0) return ""
+    for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+    return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+  }
+  END {
+    nc = split(columns, col, " ")
+    printf "%-36s", "figure (median)"
+    for (c = 1; c <= nc; c++) printf " %10s", col[c]
+    if (nc > 1) printf " %12s", "ours/openrtm"
+    printf "\n"
+    for (i = 1; i <= n; i++) {
+      f = order[i]
+      printf "%-36s", f
+      for (c = 1; c <= nc; c++) {
+        m = median(vals[col[c], f]); med[c] = m
+        printf " %10s", (m == "" ? "-" : sprintf("%.4g", m))
+      }
+      if (nc > 1) printf " %12s", (med[1] != "" && med[2] != "" && med[2] + 0 != 0 ? sprintf("%.3g", med[1] / med[2]) : "-")
+      printf "\n"
+    }
+  }' "$results"
+exit $status
