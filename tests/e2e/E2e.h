@@ -40,9 +40,10 @@ struct ToolResult {
     std::string err;
 };
 
-// Runs rtctl against the test's naming service.
-inline ToolResult rtctl(const TempDir& dir, std::vector<std::string> args, int timeout_ms = 30000) {
-    args.insert(args.begin(), {RTCTL, "-n", naming()});
+// Runs rtctl against the test's naming service (or another one).
+inline ToolResult rtctl(const TempDir& dir, std::vector<std::string> args, int timeout_ms = 30000,
+                        const std::string& naming_address = naming()) {
+    args.insert(args.begin(), {RTCTL, "-n", naming_address});
     Process p(args, dir.path());
     const bool ended = p.wait(timeout_ms);
     return {ended && p.exitedWith(0), p.out(), p.err()};

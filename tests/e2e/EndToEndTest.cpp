@@ -117,6 +117,44 @@ TEST_F(EndToEnd, NamingServiceAbsentThenBack) {
     EXPECT_TRUE(speech->exitedWith(0));
 }
 
+TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
+    // A naming service of this test's own, so that it can be killed.
+    const std::string port = std::to_string(20000 + getpid() % 20000);
+    const std::string address = "127.0.0.1:" + port;
+    auto start_naming = [&](const std::string& data) {
+        sh("mkdir -p " + data);
+        return std::unique_ptr<Process>(new Process(
+            {"/usr/bin/omniNames", "-start", port, "-always", "-datadir", data, "-ORBendPoint",
+             "giop:tcp:127.0.0.1:" + port},
+            dir.path()));
+    };
+    auto naming = start_naming(dir.file("ns1"));
+    ASSERT_TRUE(naming->waitForOutput("Checkpointing completed", 10000, true)) << naming->err();
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "corba.nameservers:" + address, "-o", "manager.components.preactivation:Parlune0"});
+    auto state = [&] { return rtctl(dir, {"state", "Parlune0"}, 30000, address); };
+    for (int i = 0; i < 100 && !state().ok; ++i) usleep(100000);
+    ASSERT_EQ("Active\n", state().out);
+
+    naming->signal(SIGKILL);
+    naming->wait();
+    usleep(500000);
+    EXPECT_FALSE(state().ok);
+
+    // A fresh, empty naming service on the same address learns the component
+    // at its next renewal (every 10 s).
+    auto naming2 = start_naming(dir.file("ns2"));
+    bool back = false;
+    for (int i = 0; i < 150 && !back; ++i) {
+        back = state().ok;
+        if (!back) usleep(100000);
+    }
+    EXPECT_TRUE(back);
+    speech->signal(SIGINT);
+    ASSERT_TRUE(speech->wait());
+    EXPECT_TRUE(speech->exitedWith(0));
+}
+
 TEST_F(EndToEnd, ToolErrorsAreOneLineAndNonZero) {
     auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));

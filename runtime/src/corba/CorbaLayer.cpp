@@ -278,40 +278,64 @@ CosNaming::NamingContextExt_ptr CorbaLayer::namingContext() {
 void CorbaLayer::bindName(ComponentEntry& entry) {
     const std::vector<std::string> path = namePath(entry);
     if (path.empty()) return;
-    try {
-        CosNaming::NamingContextExt_var root = namingContext();
-        if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
-        CosNaming::Name name = toName(path);
-        // Contexts on the way ("host.host_cxt") are made when missing.
-        CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_duplicate(root.in());
-        for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
-            CosNaming::Name one;
-            one.length(1);
-            one[0] = name[i];
-            CORBA::Object_var next;
-            try {
-                next = ctx->resolve(one);
-            } catch (const CosNaming::NamingContext::NotFound&) {
-                next = ctx->bind_new_context(one);
-            }
-            ctx = CosNaming::NamingContext::_narrow(next.in());
-            if (CORBA::is_nil(ctx.in())) throw CORBA::BAD_PARAM();
+    // A connection to a naming service that has since restarted fails once
+    // per cached connection before a new one is opened: try a few times.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            tryBindName(entry, path);
+            if (!m_namingReachable) RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
+            m_namingReachable = true;
+            return;
+        } catch (const CORBA::COMM_FAILURE& e) {
+            if (attempt < 3) continue;
+            namingFailed(entry, e._name());
+        } catch (const CORBA::TRANSIENT& e) {
+            if (attempt < 3) continue;
+            namingFailed(entry, e._name());
+        } catch (const CORBA::Exception& e) {
+            namingFailed(entry, e._name());
+        } catch (...) {
+            namingFailed(entry, "unknown error");
         }
-        CosNaming::Name last;
-        last.length(1);
-        last[0] = name[name.length() - 1];
-        ctx->rebind(last, entry.compRef.in());
-        entry.registered = true;
-        if (!m_namingReachable) RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
-        m_namingReachable = true;
-    } catch (...) {
-        entry.registered = false;
-        if (m_namingReachable) {
-            RTC_WARN(("naming service %s not reachable; %s runs unregistered and is retried every 10 s",
-                      m_nameserver.c_str(), entry.instanceName.c_str()));
-        }
-        m_namingReachable = false;
+        return;
     }
+}
+
+void CorbaLayer::tryBindName(ComponentEntry& entry, const std::vector<std::string>& path) {
+    CosNaming::NamingContextExt_var root = namingContext();
+    if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
+    CosNaming::Name name = toName(path);
+    // Contexts on the way ("host.host_cxt") are made when missing.
+    CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_duplicate(root.in());
+    for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
+        CosNaming::Name one;
+        one.length(1);
+        one[0] = name[i];
+        CORBA::Object_var next;
+        try {
+            next = ctx->resolve(one);
+        } catch (const CosNaming::NamingContext::NotFound&) {
+            next = ctx->bind_new_context(one);
+        }
+        ctx = CosNaming::NamingContext::_narrow(next.in());
+        if (CORBA::is_nil(ctx.in())) throw CORBA::BAD_PARAM();
+    }
+    CosNaming::Name last;
+    last.length(1);
+    last[0] = name[name.length() - 1];
+    ctx->rebind(last, entry.compRef.in());
+    entry.registered = true;
+}
+
+void CorbaLayer::namingFailed(ComponentEntry& entry, const char* why) {
+    entry.registered = false;
+    if (m_namingReachable) {
+        RTC_WARN(("naming service %s not reachable (%s); %s runs unregistered and is retried every 10 s",
+                  m_nameserver.c_str(), why, entry.instanceName.c_str()));
+    } else {
+        RTC_DEBUG(("naming service %s still not reachable (%s)", m_nameserver.c_str(), why));
+    }
+    m_namingReachable = false;
 }
 
 void CorbaLayer::unbindName(ComponentEntry& entry) {

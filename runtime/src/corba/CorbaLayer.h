@@ -75,7 +75,9 @@ private:
     RTC::PortService_ptr resolvePort(const std::string& name);
     RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
     void bindName(ComponentEntry& entry);
+    void tryBindName(ComponentEntry& entry, const std::vector<std::string>& path);
     void unbindName(ComponentEntry& entry);
+    void namingFailed(ComponentEntry& entry, const char* why);
     std::vector<std::string> namePath(const ComponentEntry& entry) const;
     CosNaming::NamingContextExt_ptr namingContext();
     void namingLoop();
