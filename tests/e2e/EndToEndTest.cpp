@@ -104,6 +104,25 @@ TEST_F(EndToEnd, SenderSurvivesAKilledReceiverAndConnectsToANewOne) {
     EXPECT_TRUE(echo->exitedWith(0));
 }
 
+TEST_F(EndToEnd, ConnectionsAreNotDoubledAndDeadOnesAreSwept) {
+    auto echo = launch(ECHO_LAUNCHER, dir, wav.path());
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
+    ASSERT_TRUE(waitRegistered(dir, "SampleEcho0"));
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
+    // The same pair again would speak every string twice.
+    EXPECT_FALSE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
+    EXPECT_FALSE(rtctl(dir, {"connect", "Parlune0.in", "SampleEcho0.out"}).ok);
+    EXPECT_NE(std::string::npos, rtctl(dir, {"ls", "-l"}).out.find("connectors=1"));
+
+    // The sender dies without a word; the receiver's port notices when asked.
+    echo->signal(SIGKILL);
+    echo->wait();
+    const std::string listing = rtctl(dir, {"ls", "-l"}).out;
+    EXPECT_EQ(std::string::npos, listing.find("connectors=1")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("in  DataInPort  IDL:RTC/TimedString:1.0  connectors=0")) << listing;
+}
+
 TEST_F(EndToEnd, NamingServiceAbsentThenBack) {
     // Nothing listens on port 1: the component runs, unregistered, and says so once.
     auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),

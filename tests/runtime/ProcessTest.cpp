@@ -132,6 +132,7 @@ TEST(ManagerProcess, PreloadPrecreatePreconnectPreactivate) {
               "manager.components.preactivation: SampleEcho0, SampleEcho1\n");
     Process p({PROBE}, dir.path());
     ASSERT_TRUE(p.waitForOutput("SampleEcho1: state INACTIVE -> ACTIVE")) << p.out() << p.err();
+    ASSERT_TRUE(p.waitForOutput("SampleEcho0: state INACTIVE -> ACTIVE")) << p.out() << p.err();
     EXPECT_NE(std::string::npos, p.out().find("SampleEcho0: state INACTIVE -> ACTIVE"));
     EXPECT_EQ(std::string::npos, p.out().find("ERROR")) << p.out();
     p.signal(SIGTERM);
@@ -159,7 +160,8 @@ TEST(ManagerProcess, BrokenPreloadEntriesAreReportedNotFatal) {
               "manager.components.preconnect: A0.out?port=B0.in, justone\n"
               "manager.components.preactivation: Nobody0\n");
     Process p({PROBE}, dir.path());
-    ASSERT_TRUE(p.waitForOutput("ready")) << p.out() << p.err();
+    // Preactivation is the last step of activation.
+    ASSERT_TRUE(p.waitForOutput("preactivation: no component Nobody0")) << p.out() << p.err();
     const std::string out = p.out();
     EXPECT_NE(std::string::npos, out.find("cannot load module nosuchmodule.so"));
     EXPECT_NE(std::string::npos, out.find("has no function NoSuchInit"));

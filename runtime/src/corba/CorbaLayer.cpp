@@ -110,6 +110,9 @@ void CorbaLayer::componentDeleting(RTObject_impl* comp) {
         std::lock_guard<std::mutex> guard(m_namingMutex);
         unbindName(*entry);
     }
+    // Peers are told while our port objects can still answer their
+    // forwarded notify_disconnect.
+    for (PortBase* port : comp->getPorts()) port->disconnect_all();
     // Waits for remote calls on this component to finish; later ones see it gone.
     std::unique_lock<std::shared_mutex> lock(entry->lock);
     entry->comp = nullptr;

@@ -1,5 +1,7 @@
 #include "Servants.h"
 
+#include <coil/stringutil.h>
+
 #include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
@@ -261,7 +263,39 @@ RTC::ExecutionContextProfile* ExecutionContextServant::get_profile() {
 
 // --------------------------------------------------------------------- port
 
+void PortServant::sweepDeadConnectors() {
+    // As the framework's ports do before answering a profile query: a
+    // connection whose other port is gone is ended.
+    std::vector<std::shared_ptr<ConnectorBase>> connectors;
+    RTC::PortService_var self;
+    {
+        Alive alive(*m_entry);
+        connectors = m_port->getConnectors();
+        self = m_entry->layer->portRef(m_entry, m_port);
+    }
+    for (const auto& c : connectors) {
+        auto* remote = dynamic_cast<RemoteConnector*>(c.get());
+        if (remote == nullptr) continue;
+        const RTC::ConnectorProfile& p = remote->corbaProfile();
+        bool dead = false;
+        for (CORBA::ULong i = 0; i < p.ports.length() && !dead; ++i) {
+            RTC::PortService_ptr peer = p.ports[i];
+            if (CORBA::is_nil(peer) || peer->_is_equivalent(self.in())) continue;
+            try {
+                omniORB::setClientCallTimeout(peer, 1000);
+                dead = peer->_non_existent();
+            } catch (const CORBA::TIMEOUT&) {
+                // Slow, not gone.
+            } catch (const CORBA::SystemException&) {
+                dead = true;
+            }
+        }
+        if (dead && m_port->removeConnector(c->id())) remote->release();
+    }
+}
+
 RTC::PortProfile* PortServant::get_port_profile() {
+    sweepDeadConnectors();
     Alive alive(*m_entry);
     RTC::PortProfile_var p = new RTC::PortProfile;
     p->name = m_port->getName().c_str();
@@ -277,6 +311,7 @@ RTC::PortProfile* PortServant::get_port_profile() {
 }
 
 RTC::ConnectorProfileList* PortServant::get_connector_profiles() {
+    sweepDeadConnectors();
     Alive alive(*m_entry);
     std::vector<std::shared_ptr<ConnectorBase>> connectors = m_port->getConnectors();
     RTC::ConnectorProfileList_var list = new RTC::ConnectorProfileList;
@@ -286,6 +321,7 @@ RTC::ConnectorProfileList* PortServant::get_connector_profiles() {
 }
 
 RTC::ConnectorProfile* PortServant::get_connector_profile(const char* connector_id) {
+    sweepDeadConnectors();
     Alive alive(*m_entry);
     for (const auto& c : m_port->getConnectors()) {
         if (c->id() == connector_id) return new RTC::ConnectorProfile(toCorbaProfile(*m_entry->layer, c));
@@ -363,6 +399,11 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
             return RTC::BAD_PARAMETER;
         }
         coil::Properties prop = toProperties(cprof.properties);
+        if (!coil::toBool(prop.getProperty("dataport.allow_dup_connection"), "YES", "NO", false) &&
+            connectedToAny(cprof, self.in())) {
+            RTC_ERROR(("notify_connect: %s is connected to that port already", m_port->getName().c_str()));
+            return RTC::PRECONDITION_NOT_MET;
+        }
         const std::string itype = prop.getProperty("dataport.interface_type", "corba_cdr");
         const std::string flow = prop.getProperty("dataport.dataflow_type", "push");
         const std::string dtype = prop.getProperty("dataport.data_type");
@@ -471,6 +512,20 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
         RTC_INFO(("%s connected (%s)", m_port->getName().c_str(), static_cast<const char*>(cprof.connector_id)));
     }
     return RTC::RTC_OK;
+}
+
+bool PortServant::connectedToAny(const RTC::ConnectorProfile& cprof, RTC::PortService_ptr self) {
+    for (const auto& c : m_port->getConnectors()) {
+        RTC::ConnectorProfile existing = toCorbaProfile(*m_entry->layer, c);
+        for (CORBA::ULong i = 0; i < cprof.ports.length(); ++i) {
+            RTC::PortService_ptr wanted = cprof.ports[i];
+            if (CORBA::is_nil(wanted) || wanted->_is_equivalent(self)) continue;
+            for (CORBA::ULong j = 0; j < existing.ports.length(); ++j) {
+                if (!CORBA::is_nil(existing.ports[j]) && existing.ports[j]->_is_equivalent(wanted)) return true;
+            }
+        }
+    }
+    return false;
 }
 
 RTC::ReturnCode_t PortServant::notify_disconnect(const char* connector_id) {

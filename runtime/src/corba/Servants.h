@@ -107,6 +107,8 @@ public:
     RTC::ReturnCode_t notify_disconnect(const char* connector_id) override;
 
 private:
+    void sweepDeadConnectors();
+    bool connectedToAny(const RTC::ConnectorProfile& cprof, RTC::PortService_ptr self);
     std::shared_ptr<ComponentEntry> m_entry;
     PortBase* m_port;
 };

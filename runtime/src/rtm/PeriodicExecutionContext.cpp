@@ -160,6 +160,12 @@ void PeriodicExecutionContext::run() {
     while (true) {
         processRequests(lock);
         if (m_stopRequested) break;
+        // Nothing to run while inactive: sleep until a request comes.
+        if (m_state.load() == INACTIVE_STATE) {
+            m_cond.wait(lock, [&] { return m_stopRequested || !m_requests.empty(); });
+            next = std::chrono::steady_clock::now();
+            continue;
+        }
         lock.unlock();
 
         m_owner->getConfigAdmin().update();
