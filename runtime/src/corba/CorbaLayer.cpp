@@ -376,6 +376,14 @@ void CorbaLayer::shutdown() {
     }
     m_namingCond.notify_all();
     if (m_namingThread.joinable()) m_namingThread.join();
+    // The ORB's threads must end before the process's static objects go.
+    if (!m_orbDown.exchange(true)) {
+        try {
+            m_orb->shutdown(true);
+            m_orb->destroy();
+        } catch (...) {
+        }
+    }
 }
 
 void attachCorbaLayer(Manager& manager, const coil::Properties& config) {

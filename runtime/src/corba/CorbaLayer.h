@@ -96,6 +96,7 @@ private:
     std::condition_variable m_namingCond;
     bool m_stopNaming = false;
     bool m_namingReachable = true;
+    std::atomic<bool> m_orbDown{false};
     std::thread m_namingThread;
 };
 
