@@ -301,29 +301,5 @@ for _ in $(seq "$idle_repeats"); do
   for column in $columns; do idle_run "$column" "$(build_of "$column")" || status=1; done
 done
 
-awk -v columns="$columns" '
-  { key = $1 SUBSEP $2; vals[key] = vals[key] " " $3; if (!($2 in seen)) { seen[$2] = 1; order[++n] = $2 } }
-  function median(list,    a, k, i, j, t) {
-    k = split(list, a, " ")
-    if (k == 0) return ""
-    for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-    return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
-  }
-  END {
-    nc = split(columns, col, " ")
-    printf "%-36s", "figure (median)"
-    for (c = 1; c <= nc; c++) printf " %10s", col[c]
-    if (nc > 1) printf " %12s", "ours/openrtm"
-    printf "\n"
-    for (i = 1; i <= n; i++) {
-      f = order[i]
-      printf "%-36s", f
-      for (c = 1; c <= nc; c++) {
-        m = median(vals[col[c], f]); med[c] = m
-        printf " %10s", (m == "" ? "-" : sprintf("%.4g", m))
-      }
-      if (nc > 1) printf " %12s", (med[1] != "" && med[2] != "" && med[2] + 0 != 0 ? sprintf("%.3g", med[1] / med[2]) : "-")
-      printf "\n"
-    }
-  }' "$results"
+awk -v columns="$columns" -v width=36 -v colw=10 -f "$(dirname "$0")/../median-table.awk" "$results"
 exit $status

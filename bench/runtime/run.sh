@@ -151,34 +151,7 @@ for _ in $(seq "$repeats"); do
 done
 
 # Table: median per column and figure; ratio ours/OpenRTM when both exist.
-awk -v columns="$columns" -v repeats="$repeats" -v seconds="$seconds" '
-  { key = $1 SUBSEP $2; vals[key] = vals[key] " " $3; if (!($2 in seen)) { seen[$2] = 1; order[++n] = $2 } }
-  function median(list,    a, k, i, j, t) {
-    k = split(list, a, " ")
-    if (k == 0) return ""
-    for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-    return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
-  }
-  END {
-    nc = split(columns, col, " ")
-    printf "%-44s", "figure (median)"
-    for (c = 1; c <= nc; c++) printf " %14s", col[c]
-    if (columns ~ /openrtm/) printf " %14s", "ours/openrtm"
-    printf "\n"
-    for (i = 1; i <= n; i++) {
-      f = order[i]
-      printf "%-44s", f
-      for (c = 1; c <= nc; c++) {
-        m = median(vals[col[c], f]); med[c] = m
-        printf " %14s", (m == "" ? "-" : sprintf("%.4g", m))
-      }
-      if (columns ~ /openrtm/) {
-        o = med[1]; t = med[2]
-        printf " %14s", (o != "" && t != "" && t + 0 != 0 ? sprintf("%.3g", o / t) : "-")
-      }
-      printf "\n"
-    }
-    printf "\nhandover: medians of 5 rounds; idle: medians of %d runs of %s s each.\n", repeats, seconds
-    printf "handover/queue/* is the std::mutex+std::deque baseline of each column'"'"'s own run.\n"
-  }' "$results"
+awk -v columns="$columns" -v width=44 -v colw=14 -f "$(dirname "$0")/../median-table.awk" "$results"
+printf "\nhandover: medians of 5 rounds; idle: medians of %d runs of %s s each.\n" "$repeats" "$seconds"
+printf "handover/queue/* is the std::mutex+std::deque baseline of each column's own run.\n"
 exit $status
