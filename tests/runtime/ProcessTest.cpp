@@ -18,7 +18,7 @@ struct ProbeRun {
     std::string out;
     // Starts the probe, waits until it is ready, stops it with SIGINT.
     void run(std::vector<std::string> args, std::vector<std::string> env = {}) {
-        args.insert(args.begin(), PROBE);
+        args.insert(args.begin(), {PROBE, "-o", "naming.enable:NO"});
         p.reset(new Process(args, dir.path(), env));
         ASSERT_TRUE(p->started());
         ASSERT_TRUE(p->waitForOutput("ready")) << p->out() << p->err();
@@ -35,7 +35,7 @@ struct ProbeRun {
 TEST(ManagerProcess, SigtermAndSigintShutDownCleanly) {
     for (int sig : {SIGTERM, SIGINT}) {
         TempDir dir;
-        Process p({PROBE, "-o", kQuiet}, dir.path());
+        Process p({PROBE, "-o", kQuiet, "-o", "naming.enable:NO"}, dir.path());
         ASSERT_TRUE(p.waitForOutput("ready"));
         p.signal(sig);
         ASSERT_TRUE(p.wait()) << "did not end after signal " << sig;
@@ -126,6 +126,7 @@ TEST(ManagerProcess, PreloadPrecreatePreconnectPreactivate) {
     TempDir dir;
     dir.write("rtc.conf",
               "logger.file_name: stdout\n"
+              "naming.enable: NO\n"
               "manager.modules.preload: " SAMPLE_MODULE "\n"
               "manager.components.precreate: SampleEcho, SampleEcho\n"
               "manager.components.preconnect: SampleEcho0.out?port=SampleEcho1.in&dataflow_type=push\n"
@@ -142,7 +143,7 @@ TEST(ManagerProcess, PreloadPrecreatePreconnectPreactivate) {
 
 TEST(ManagerProcess, SampleLauncherRunsAndStops) {
     TempDir dir;
-    Process p({SAMPLE_LAUNCHER, "-o", "logger.file_name:stdout", "-o", "manager.components.preactivation:SampleEcho0"},
+    Process p({SAMPLE_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:stdout", "-o", "manager.components.preactivation:SampleEcho0"},
               dir.path());
     ASSERT_TRUE(p.waitForOutput("SampleEcho0: state INACTIVE -> ACTIVE")) << p.out() << p.err();
     p.signal(SIGINT);
@@ -155,6 +156,7 @@ TEST(ManagerProcess, BrokenPreloadEntriesAreReportedNotFatal) {
     TempDir dir;
     dir.write("rtc.conf",
               "logger.file_name: stdout\n"
+              "naming.enable: NO\n"
               "manager.modules.preload: nosuchmodule.so, " SAMPLE_MODULE "(NoSuchInit)\n"
               "manager.components.precreate: Unknown\n"
               "manager.components.preconnect: A0.out?port=B0.in, justone\n"

@@ -126,9 +126,10 @@ inline std::vector<std::string>& lastDeletedCalls() {
 // The process's manager, made once with logging off.
 inline RTC::Manager* testManager() {
     static RTC::Manager* manager = [] {
-        static char prog[] = "runtime_tests", o[] = "-o", log[] = "logger.enable:NO";
-        char* argv[] = {prog, o, log, nullptr};
-        return RTC::Manager::init(3, argv);
+        static char prog[] = "runtime_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
+                     naming[] = "naming.enable:NO";
+        char* argv[] = {prog, o, log, o2, naming, nullptr};
+        return RTC::Manager::init(5, argv);
     }();
     return manager;
 }

@@ -26,9 +26,10 @@ using std::chrono::milliseconds;
 
 RTC::Manager* manager() {
     static RTC::Manager* m = [] {
-        static char prog[] = "stringout_component_tests", o[] = "-o", log[] = "logger.enable:NO";
-        char* argv[] = {prog, o, log, nullptr};
-        RTC::Manager* mgr = RTC::Manager::init(3, argv);
+        static char prog[] = "stringout_component_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
+                     naming[] = "naming.enable:NO";
+        char* argv[] = {prog, o, log, o2, naming, nullptr};
+        RTC::Manager* mgr = RTC::Manager::init(5, argv);
         ParluneTestInit(mgr);
         return mgr;
     }();
