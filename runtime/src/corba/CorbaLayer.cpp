@@ -318,7 +318,11 @@ void CorbaLayer::tryBindName(ComponentEntry& entry, const std::vector<std::strin
         try {
             next = ctx->resolve(one);
         } catch (const CosNaming::NamingContext::NotFound&) {
-            next = ctx->bind_new_context(one);
+            try {
+                next = ctx->bind_new_context(one);
+            } catch (const CosNaming::NamingContext::AlreadyBound&) {
+                next = ctx->resolve(one);  // another process made it meanwhile
+            }
         }
         ctx = CosNaming::NamingContext::_narrow(next.in());
         if (CORBA::is_nil(ctx.in())) throw CORBA::BAD_PARAM();
