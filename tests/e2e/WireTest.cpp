@@ -150,4 +150,20 @@ TEST(Wire, ConnectionRequestsThatCannotWorkAreRefused) {
     EXPECT_EQ(0u, RTC::ConnectorProfileList_var(in->get_connector_profiles())->length());
 }
 
+TEST(Wire, ExitEndsTheComponentAndItsProcess) {
+    TempDir dir, wav;
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    char host[256] = {0};
+    gethostname(host, sizeof host - 1);
+    CORBA::Object_var obj =
+        orb()->string_to_object(("corbaname::" + naming() + "#" + host + ".host_cxt/Parlune0.rtc").c_str());
+    RTC::RTObject_var rtc = RTC::RTObject::_narrow(obj.in());
+    EXPECT_EQ(RTC::RTC_OK, rtc->exit());
+    // Its last component gone, the process shuts down in order.
+    ASSERT_TRUE(speech->wait());
+    EXPECT_TRUE(speech->exitedWith(0));
+    EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
+}
+
 }  // namespace

@@ -41,6 +41,7 @@ const char* const kDefaultConfig[] = {
     "manager.components.precreate", "",
     "manager.components.preconnect", "",
     "manager.components.preactivation", "",
+    "manager.shutdown_on_nortcs", "YES",
     "logger.enable", "YES",
     "logger.file_name", "./rtc%p.log",
     "logger.log_level", "INFO",
@@ -586,11 +587,17 @@ void Manager::destroyComponent(RTObject_impl* comp) {
 
 void Manager::deleteComponent(RTObject_impl* comp) {
     if (comp == nullptr) return;
+    bool none_left = false;
     {
         std::lock_guard<std::recursive_mutex> guard(m_mutex);
         auto it = std::find(m_components.begin(), m_components.end(), comp);
         if (it == m_components.end()) return;
         m_components.erase(it);
+        none_left = m_components.empty();
+    }
+    // As the framework does: a process whose last component has gone ends.
+    if (none_left && coil::toBool(m_config.getProperty("manager.shutdown_on_nortcs"), "YES", "NO", true)) {
+        terminate();
     }
     // A component deleting itself from its own callback: finish on another thread.
     PeriodicExecutionContext* ec = comp->getOwnedExecutionContext();
