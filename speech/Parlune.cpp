@@ -58,7 +58,8 @@ static void ParluneDelete(RTC::RTObject_impl* rtc) { delete rtc; }
 extern "C" {
 
 void ParluneRTCInit(RTC::Manager* manager) {
-    std::cout << "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng" << std::endl;
+    std::cout << "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng"
+              << std::endl;
     coil::Properties profile(parlune_spec, 2147483647);
     manager->registerFactory(profile, ParluneCreate, ParluneDelete);
 }

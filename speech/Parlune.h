@@ -1,7 +1,6 @@
 // Speech component: speaks every TimedString arriving on "in" through the
 // speech engine, at the speed in the configuration parameter "speed".
-#ifndef PARLUNE_H
-#define PARLUNE_H
+#pragma once
 
 // The data type header must come before the other framework headers.
 #include <rtm/idl/BasicDataTypeSkel.h>
@@ -15,7 +14,7 @@
 #include "ParluneDa.h"
 
 class Parlune : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit Parlune(RTC::Manager* manager);
     ~Parlune() override;
 
@@ -25,7 +24,7 @@ public:
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onReset(RTC::UniqueId ec_id) override;
 
-protected:
+  protected:
     std::int32_t m_speed;
     RTC::TimedString m_in;
     RTC::InPort<RTC::TimedString> m_inIn;
@@ -37,5 +36,3 @@ protected:
 extern "C" {
 PARLUNE_MODULE_EXPORT void ParluneRTCInit(RTC::Manager* manager);
 }
-
-#endif

@@ -24,4 +24,6 @@ int CStringInputFormController::svc() {
 
 void CStringInputFormController::closeForm() { stopGUI(); }
 
-int CStringInputFormController::fetchString(char* buffer, int size) { return GetString(buffer, size); }
+int CStringInputFormController::fetchString(char* buffer, int size) {
+    return GetString(buffer, size);
+}

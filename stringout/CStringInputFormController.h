@@ -5,13 +5,12 @@
 // wait() after closeForm() and before deleting it; the destructor does both
 // again (no effect then), so that a controller is never destroyed while its
 // thread still runs.
-#ifndef CSTRINGINPUTFORMCONTROLLER_H
-#define CSTRINGINPUTFORMCONTROLLER_H
+#pragma once
 
 #include <coil/Task.h>
 
 class CStringInputFormController : public coil::Task {
-public:
+  public:
     // Starts the window thread; returns without waiting for the window.
     CStringInputFormController();
     ~CStringInputFormController() override;
@@ -28,5 +27,3 @@ public:
     // call or no window is open.
     virtual int fetchString(char* buffer, int size);
 };
-
-#endif

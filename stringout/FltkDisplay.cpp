@@ -52,8 +52,9 @@ bool FltkDisplay::open() {
     if (g_lost.load()) {
         if (!g_warnedLost) {
             g_warnedLost = true;
-            warn("StringInputForm: the connection to the X display was lost; no input window "
-                 "is shown from now on");
+            warn(
+                "StringInputForm: the connection to the X display was lost; no input window "
+                "is shown from now on");
         }
         return false;
     }

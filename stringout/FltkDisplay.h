@@ -2,13 +2,12 @@
 // there is no display or when the connection breaks; a component process must
 // survive both, so the window code opens the display itself and keeps X errors
 // from ending the process.
-#ifndef STRINGOUT_FLTKDISPLAY_H
-#define STRINGOUT_FLTKDISPLAY_H
+#pragma once
 
 namespace StringOut {
 
 class FltkDisplay {
-public:
+  public:
     // Opens the display named by $DISPLAY for FLTK on first use. True while a
     // usable display is open; false (said once through the warning sink)
     // when there is none or the connection has broken. Call with FltkLock held.
@@ -26,5 +25,3 @@ public:
 };
 
 }  // namespace StringOut
-
-#endif

@@ -2,13 +2,12 @@
 // code is made under it; Fl::wait() gives it up while it waits for events.
 // The first use sets up FLTK's thread support (its lock and wake-up pipe),
 // which FLTK itself does not do in a thread-safe way.
-#ifndef STRINGOUT_FLTKLOCK_H
-#define STRINGOUT_FLTKLOCK_H
+#pragma once
 
 namespace StringOut {
 
 class FltkLock {
-public:
+  public:
     FltkLock();
     ~FltkLock();
     FltkLock(const FltkLock&) = delete;
@@ -21,5 +20,3 @@ public:
 };
 
 }  // namespace StringOut
-
-#endif

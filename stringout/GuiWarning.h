@@ -2,8 +2,7 @@
 // (no display, a window that could not be built). The window code does not
 // depend on the component framework; the component module routes these
 // messages into the framework's logger. Without a sink they are dropped.
-#ifndef STRINGOUT_GUIWARNING_H
-#define STRINGOUT_GUIWARNING_H
+#pragma once
 
 namespace StringOut {
 
@@ -16,5 +15,3 @@ WarningSink setWarningSink(WarningSink sink);
 void warn(const char* message);
 
 }  // namespace StringOut
-
-#endif

@@ -65,8 +65,7 @@ std::string NarrowConverter::environmentCodeset() {
 NarrowConverter::NarrowConverter() : NarrowConverter(environmentCodeset()) {}
 
 NarrowConverter::NarrowConverter(const std::string& codeset)
-    : m_codeset(codeset), m_cd(kNoConverter), m_replacement{'?'},
-      m_replacementLength(1) {
+    : m_codeset(codeset), m_cd(kNoConverter), m_replacement{'?'}, m_replacementLength(1) {
     open();
 }
 
@@ -89,7 +88,8 @@ void NarrowConverter::open() {
     }
 }
 
-std::size_t NarrowConverter::convertOne(const char* ch, std::size_t n, char* buf, std::size_t bufSize) {
+std::size_t NarrowConverter::convertOne(const char* ch, std::size_t n, char* buf,
+                                        std::size_t bufSize) {
     iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // initial shift state
     char* in = const_cast<char*>(ch);
     std::size_t inLeft = n;
@@ -103,7 +103,8 @@ std::size_t NarrowConverter::convertOne(const char* ch, std::size_t n, char* buf
     return bufSize - outLeft;
 }
 
-std::size_t NarrowConverter::convert(const char* utf8, std::size_t length, char* out, std::size_t size) {
+std::size_t NarrowConverter::convert(const char* utf8, std::size_t length, char* out,
+                                     std::size_t size) {
     if (out == nullptr || size == 0) return 0;
     char* dst = out;
     std::size_t room = size - 1;  // one byte stays for the terminator

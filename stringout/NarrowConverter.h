@@ -6,8 +6,7 @@
 // with newlocale(), so the module neither depends on nor changes the host
 // process's own locale: a host that never calls setlocale gets the same bytes
 // as one that does. An unknown or unusable locale falls back to ASCII.
-#ifndef STRINGOUT_NARROWCONVERTER_H
-#define STRINGOUT_NARROWCONVERTER_H
+#pragma once
 
 #include <iconv.h>
 
@@ -17,7 +16,7 @@
 namespace StringOut {
 
 class NarrowConverter {
-public:
+  public:
     // Converts into the encoding of the environment's locale.
     NarrowConverter();
     // Converts into the named encoding (an iconv name such as "ISO-8859-1").
@@ -41,18 +40,16 @@ public:
     // environment names no installed locale), looked up on the first call.
     static std::string environmentCodeset();
 
-private:
+  private:
     void open();
     // Converts one UTF-8 character into buf; returns the bytes written, 0
     // if the target encoding cannot represent it.
     std::size_t convertOne(const char* ch, std::size_t n, char* buf, std::size_t bufSize);
 
     std::string m_codeset;
-    iconv_t m_cd;                 // (iconv_t)-1 when no converter exists: ASCII only
+    iconv_t m_cd;  // (iconv_t)-1 when no converter exists: ASCII only
     char m_replacement[8];
     std::size_t m_replacementLength;
 };
 
 }  // namespace StringOut
-
-#endif

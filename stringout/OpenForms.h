@@ -6,8 +6,7 @@
 // prepareGUI() whose thread has not called startGUI() yet. Sessions that
 // start later get higher tickets, so a stop never reaches the next
 // activation's window.
-#ifndef STRINGOUT_OPENFORMS_H
-#define STRINGOUT_OPENFORMS_H
+#pragma once
 
 #include <atomic>
 #include <cstdint>
@@ -19,7 +18,7 @@ namespace StringOut {
 class StringInputForm;
 
 class OpenForms {
-public:
+  public:
     // The process-wide list. Never destroyed, so threads still fetching
     // while the process exits find it intact.
     static OpenForms& instance();
@@ -52,19 +51,17 @@ public:
     // lock and allocates nothing.
     StringInputForm* find();
 
-private:
+  private:
     OpenForms() = default;
 
-    std::mutex m_lock;                     // guards the members below
-    std::uint64_t m_lastTicket = 0;        // highest ticket handed out
-    std::uint64_t m_reserved = 0;          // announced, startGUI() not yet called
-    std::uint64_t m_running = 0;           // inside startGUI()
-    std::uint64_t m_stopUpTo = 0;          // sessions up to this ticket are stopped
-    std::uint64_t m_openTicket = 0;        // session of m_open
+    std::mutex m_lock;               // guards the members below
+    std::uint64_t m_lastTicket = 0;  // highest ticket handed out
+    std::uint64_t m_reserved = 0;    // announced, startGUI() not yet called
+    std::uint64_t m_running = 0;     // inside startGUI()
+    std::uint64_t m_stopUpTo = 0;    // sessions up to this ticket are stopped
+    std::uint64_t m_openTicket = 0;  // session of m_open
     std::shared_ptr<StringInputForm> m_open;
     std::atomic<std::uint64_t> m_version{1};  // changes whenever m_open does
 };
 
 }  // namespace StringOut
-
-#endif

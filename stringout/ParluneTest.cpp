@@ -38,7 +38,8 @@ void stampNow(RTC::Time& tm) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const auto sec = std::chrono::duration_cast<std::chrono::seconds>(now);
     tm.sec = static_cast<CORBA::ULong>(sec.count());
-    tm.nsec = static_cast<CORBA::ULong>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - sec).count());
+    tm.nsec = static_cast<CORBA::ULong>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now - sec).count());
 }
 
 }  // namespace
@@ -86,7 +87,9 @@ void ParluneTest::releaseController() {
     m_controller = nullptr;
 }
 
-static RTC::RTObject_impl* ParluneTestCreate(RTC::Manager* manager) { return new ParluneTest(manager); }
+static RTC::RTObject_impl* ParluneTestCreate(RTC::Manager* manager) {
+    return new ParluneTest(manager);
+}
 
 static void ParluneTestDelete(RTC::RTObject_impl* rtc) { delete rtc; }
 

@@ -2,8 +2,7 @@
 // TimedString port "out" each string an operator submits in the input
 // window. The window is opened on activation, polled once per cycle and
 // closed on deactivation.
-#ifndef PARLUNETEST_H
-#define PARLUNETEST_H
+#pragma once
 
 // The data types first: the framework's 2.x headers need them declared
 // before its other headers.
@@ -16,7 +15,7 @@
 class CStringInputFormController;
 
 class ParluneTest : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit ParluneTest(RTC::Manager* manager);
     ~ParluneTest() override;
 
@@ -25,7 +24,7 @@ public:
     RTC::ReturnCode_t onDeactivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-private:
+  private:
     // Closes the window, waits for its thread and deletes the controller.
     void releaseController();
 
@@ -38,5 +37,3 @@ extern "C" {
 // Registers the component's profile and factory with the manager.
 __attribute__((visibility("default"))) void ParluneTestInit(RTC::Manager* manager);
 }
-
-#endif

@@ -49,11 +49,12 @@ StringInputForm::StringInputForm()
 StringInputForm::~StringInputForm() = default;
 
 void StringInputForm::InitializeComponent() {
-    window.reset(new Fl_Double_Window(scaledX(kClientWidth), scaledY(kClientHeight), "StringInputForm"));
+    window.reset(
+        new Fl_Double_Window(scaledX(kClientWidth), scaledY(kClientHeight), "StringInputForm"));
     // Children in this order: the field, then the button.
     textBox1 = new Fl_Input(scaledX(kTextX), scaledY(kTextY), scaledX(kTextW), scaledY(kTextH));
-    button1 = new SubmitButton(scaledX(kButtonX), scaledY(kButtonY), scaledX(kButtonW), scaledY(kButtonH),
-                               "Submit(&S)");
+    button1 = new SubmitButton(scaledX(kButtonX), scaledY(kButtonY), scaledX(kButtonW),
+                               scaledY(kButtonH), "Submit(&S)");
     // The window may be resized, but nothing in it moves or grows: FLTK
     // stretches only what overlaps the resizable box, an empty box in the
     // bottom-right corner.
@@ -154,7 +155,7 @@ namespace {
 
 // Ends a startGUI() session on every way out of it.
 class Session {
-public:
+  public:
     Session(OpenForms& forms, std::uint64_t ticket) : m_forms(forms), m_ticket(ticket) {}
     ~Session() {
         if (m_ticket != 0) m_forms.end(m_ticket);
@@ -162,20 +163,20 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-private:
+  private:
     OpenForms& m_forms;
     std::uint64_t m_ticket;
 };
 
 // Destroys the toolkit window on the window thread, with FltkLock held.
 class Disposal {
-public:
+  public:
     explicit Disposal(StringInputForm& form) : m_form(form) {}
     ~Disposal() { m_form.Dispose(); }
     Disposal(const Disposal&) = delete;
     Disposal& operator=(const Disposal&) = delete;
 
-private:
+  private:
     StringInputForm& m_form;
 };
 
@@ -210,7 +211,8 @@ void startGUI() {
     try {
         runWindow(forms, ticket);
     } catch (const std::exception& e) {
-        const std::string message = std::string("StringInputForm: the input window could not be built: ") + e.what();
+        const std::string message =
+            std::string("StringInputForm: the input window could not be built: ") + e.what();
         StringOut::warn(message.c_str());
     } catch (...) {
         StringOut::warn("StringInputForm: the input window could not be built");

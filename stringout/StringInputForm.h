@@ -9,8 +9,7 @@
 // and the mailbox live as long as anybody holds the object, so a fetch that
 // has found the window is never left with a destroyed lock, whatever closes
 // the window.
-#ifndef STRINGOUT_STRINGINPUTFORM_H
-#define STRINGOUT_STRINGINPUTFORM_H
+#pragma once
 
 #include "NarrowConverter.h"
 
@@ -27,7 +26,7 @@ namespace StringOut {
 class SubmitButton;
 
 class StringInputForm {
-public:
+  public:
     // Builds the window, not yet shown. Window thread, FltkLock held, display
     // open. Throws std::bad_alloc or std::runtime_error; nothing built is
     // left behind then.
@@ -46,26 +45,26 @@ public:
     int getString(char* strbuf, int size);
 
     // Window thread, FltkLock held.
-    void show();            // shows it, focus on the button, no close/min/max controls
-    bool isShown() const;   // false once the window has been hidden or disposed of
-    void Dispose();         // destroys the toolkit window; the mailbox stays usable
+    void show();           // shows it, focus on the button, no close/min/max controls
+    bool isShown() const;  // false once the window has been hidden or disposed of
+    void Dispose();        // destroys the toolkit window; the mailbox stays usable
 
     // Any thread: no later fetch delivers anything. Used when the window
     // leaves the list of open windows, before it is destroyed.
     void markClosed();
 
-private:
+  private:
     void InitializeComponent();
     void button1_Click(Fl_Widget* sender, void* e);
     void MarshalString(const std::string& s, char* strBuf, int size);
     static void onButton1(Fl_Widget* sender, void* self);
     static void onWindowEvent(Fl_Widget* sender, void* self);
 
-    std::mutex mutex;         // guards buttonPushed, textBuf and closed
-    SubmitButton* button1;    // owned by window
-    Fl_Input* textBox1;       // owned by window
+    std::mutex mutex;       // guards buttonPushed, textBuf and closed
+    SubmitButton* button1;  // owned by window
+    Fl_Input* textBox1;     // owned by window
     bool buttonPushed;
-    std::string textBuf;      // UTF-8, the field's text at the last press
+    std::string textBuf;  // UTF-8, the field's text at the last press
     bool closed;
     std::unique_ptr<Fl_Double_Window> window;
     NarrowConverter converter;  // used under mutex only
@@ -98,5 +97,3 @@ void stopGUI();
 // the buffer untouched. Takes one uncontended lock and allocates nothing
 // when there is nothing to deliver.
 int GetString(char* string, int bufferSize);
-
-#endif

@@ -4,7 +4,8 @@
 
 namespace StringOut {
 
-SubmitButton::SubmitButton(int x, int y, int w, int h, const char* label) : Fl_Button(x, y, w, h, label) {}
+SubmitButton::SubmitButton(int x, int y, int w, int h, const char* label)
+    : Fl_Button(x, y, w, h, label) {}
 
 int SubmitButton::handle(int event) {
     const int key = Fl::event_key();

@@ -1,19 +1,16 @@
 // The window's push button. FLTK's button answers Space and its label's
 // mnemonic; this one also answers Enter (and keypad Enter) while it has the
 // keyboard focus, as a dialog button does. Enter typed elsewhere is not its.
-#ifndef STRINGOUT_SUBMITBUTTON_H
-#define STRINGOUT_SUBMITBUTTON_H
+#pragma once
 
 #include <FL/Fl_Button.H>
 
 namespace StringOut {
 
 class SubmitButton : public Fl_Button {
-public:
+  public:
     SubmitButton(int x, int y, int w, int h, const char* label);
     int handle(int event) override;
 };
 
 }  // namespace StringOut
-
-#endif

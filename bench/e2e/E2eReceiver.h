@@ -2,8 +2,7 @@
 // its age (wall clock now minus the sample's tm). On an "END" marker it
 // prints one summary line (count, age percentiles) on stdout and starts over.
 // Builds unchanged against the embedded runtime and OpenRTM-aist.
-#ifndef E2E_RECEIVER_H
-#define E2E_RECEIVER_H
+#pragma once
 
 // The data types first: the framework's port headers need them.
 #include <rtm/idl/BasicDataTypeSkel.h>
@@ -15,7 +14,7 @@
 #include <vector>
 
 class E2eReceiver : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit E2eReceiver(RTC::Manager* manager);
     ~E2eReceiver() override;
 
@@ -23,7 +22,7 @@ public:
     RTC::ReturnCode_t onActivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-private:
+  private:
     void report();
     void restart();
 
@@ -39,5 +38,3 @@ private:
 extern "C" {
 __attribute__((visibility("default"))) void E2eReceiverInit(RTC::Manager* manager);
 }
-
-#endif

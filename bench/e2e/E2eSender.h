@@ -2,8 +2,7 @@
 // one per cycle ("paced") or all in one cycle back to back ("burst"), then an
 // "END" marker, and prints one summary line (write() times, rate) on stdout.
 // Builds unchanged against the embedded runtime and OpenRTM-aist.
-#ifndef E2E_SENDER_H
-#define E2E_SENDER_H
+#pragma once
 
 // The data types first: the framework's port headers need them.
 #include <rtm/idl/BasicDataTypeSkel.h>
@@ -16,7 +15,7 @@
 #include <vector>
 
 class E2eSender : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit E2eSender(RTC::Manager* manager);
     ~E2eSender() override;
 
@@ -24,7 +23,7 @@ public:
     RTC::ReturnCode_t onActivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-private:
+  private:
     // Stamps the sample with the wall clock (shared by both processes) and writes it.
     bool send(const std::string& text);
     void report();
@@ -47,5 +46,3 @@ private:
 extern "C" {
 __attribute__((visibility("default"))) void E2eSenderInit(RTC::Manager* manager);
 }
-
-#endif

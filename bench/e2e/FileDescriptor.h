@@ -1,11 +1,10 @@
 // Owns one file descriptor and closes it.
-#ifndef E2E_FILEDESCRIPTOR_H
-#define E2E_FILEDESCRIPTOR_H
+#pragma once
 
 #include <unistd.h>
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0) close(m_fd);
@@ -16,8 +15,6 @@ public:
     bool valid() const { return m_fd >= 0; }
     int get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
-
-#endif

@@ -1,7 +1,6 @@
 // Order statistics of a set of measurements, shared by the benchmark
 // components and the probe.
-#ifndef E2E_PERCENTILE_H
-#define E2E_PERCENTILE_H
+#pragma once
 
 #include <algorithm>
 #include <cmath>
@@ -16,5 +15,3 @@ inline double percentile(std::vector<double> values, double q) {
     if (rank == 0) rank = 1;
     return values[std::min(rank, values.size()) - 1];
 }
-
-#endif

@@ -11,7 +11,7 @@
 namespace parlune::bench {
 
 class TimingSink : public AudioSink {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     struct Utterance {
@@ -30,7 +30,7 @@ public:
     bool finish() override;
     void abandon() override {}
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_done;
     Utterance m_current;

@@ -48,7 +48,9 @@ Stats stats(std::vector<double> v) {
         return s;
     }
     std::sort(v.begin(), v.end());
-    auto rank = [&](double q) { return v[std::min(v.size() - 1, static_cast<size_t>(q * v.size()))]; };
+    auto rank = [&](double q) {
+        return v[std::min(v.size() - 1, static_cast<size_t>(q * v.size()))];
+    };
     s.p50 = rank(0.50);
     s.p99 = rank(0.99);
     return s;
@@ -113,8 +115,8 @@ int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const int scale = quick ? 10 : 1;
 
-    int sampleRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr,
-                                       espeakINITIALIZE_DONT_EXIT);
+    int sampleRate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (sampleRate <= 0 || espeak_SetVoiceByName("en") != EE_OK) {
         std::fprintf(stderr, "engine_bench: espeak-ng cannot start\n");
         return 1;

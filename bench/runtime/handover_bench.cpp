@@ -73,7 +73,8 @@ struct PortChannel {
     const int batch;
     bool connected = false;
 
-    explicit PortChannel(const char* interfaceType) : batch(std::strcmp(interfaceType, "direct") == 0 ? 1 : 8) {
+    explicit PortChannel(const char* interfaceType)
+        : batch(std::strcmp(interfaceType, "direct") == 0 ? 1 : 8) {
 #ifdef PARLUNE_WITH_OPENRTM
         coil::Properties inProp;
         coil::Properties outProp;
@@ -83,7 +84,8 @@ struct PortChannel {
         prop["dataport.interface_type"] = interfaceType;
         prop["dataport.dataflow_type"] = "push";
         prop["dataport.subscription_type"] = "flush";
-        connected = CORBA_RTCUtil::connect("bench", prop, out.getPortRef(), in.getPortRef()) == RTC::RTC_OK;
+        connected =
+            CORBA_RTCUtil::connect("bench", prop, out.getPortRef(), in.getPortRef()) == RTC::RTC_OK;
 #else
         (void)interfaceType;
         connected = RTC::connectLocal(out, in) == RTC::RTC_OK;
@@ -103,7 +105,8 @@ struct PortChannel {
 double rank(std::vector<double>& values, double q) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<std::size_t>(q * static_cast<double>(values.size())))];
+    return values[std::min(values.size() - 1,
+                           static_cast<std::size_t>(q * static_cast<double>(values.size())))];
 }
 
 struct RoundResult {
@@ -148,7 +151,8 @@ RoundResult runRound(Channel& channel, const std::string& payload) {
         strings += channel.batch;
         now = Clock::now();
     }
-    result.stringsPerSecond = static_cast<double>(strings) / std::chrono::duration<double>(now - start).count();
+    result.stringsPerSecond =
+        static_cast<double>(strings) / std::chrono::duration<double>(now - start).count();
     return result;
 }
 
@@ -164,7 +168,8 @@ bool measure(Channel& channel, const std::string& name, std::size_t size, Figure
     figures[key + "p99_ns"].push_back(r.p99Ns);
     figures[key + "strings_per_s"].push_back(r.stringsPerSecond);
     if (r.mismatches != 0) {
-        std::fprintf(stderr, "handover_bench: %s lost or changed %ld strings\n", name.c_str(), r.mismatches);
+        std::fprintf(stderr, "handover_bench: %s lost or changed %ld strings\n", name.c_str(),
+                     r.mismatches);
         return false;
     }
     return true;
@@ -191,11 +196,16 @@ int main(int argc, char** argv) {
     // Ports need the manager's ORB; nothing is registered or listened for
     // beyond loopback.
     const char* managerArgs[] = {"handover_bench",
-                                 "-o", "naming.enable:NO",
-                                 "-o", "corba.endpoints:127.0.0.1",
-                                 "-o", "logger.enable:NO",
-                                 "-o", "manager.shutdown_on_nortcs:NO",
-                                 "-o", "manager.shutdown_auto:NO"};
+                                 "-o",
+                                 "naming.enable:NO",
+                                 "-o",
+                                 "corba.endpoints:127.0.0.1",
+                                 "-o",
+                                 "logger.enable:NO",
+                                 "-o",
+                                 "manager.shutdown_on_nortcs:NO",
+                                 "-o",
+                                 "manager.shutdown_auto:NO"};
     int managerArgc = static_cast<int>(sizeof(managerArgs) / sizeof(managerArgs[0]));
     RTC::Manager* manager = RTC::Manager::init(managerArgc, const_cast<char**>(managerArgs));
     manager->activateManager();
@@ -213,9 +223,11 @@ int main(int argc, char** argv) {
         QueueChannel queue;
         std::vector<std::unique_ptr<PortChannel>> ports;
         for (const std::string& name : portChannels) {
-            ports.push_back(std::make_unique<PortChannel>(name == "ports_direct" ? "direct" : "corba_cdr"));
+            ports.push_back(
+                std::make_unique<PortChannel>(name == "ports_direct" ? "direct" : "corba_cdr"));
             if (!ports.back()->connected) {
-                std::fprintf(stderr, "handover_bench: connecting the %s pair failed\n", name.c_str());
+                std::fprintf(stderr, "handover_bench: connecting the %s pair failed\n",
+                             name.c_str());
                 ok = false;
             }
         }
@@ -232,7 +244,8 @@ int main(int argc, char** argv) {
     }
 
     std::printf("framework %s\nrounds %d\n", framework, rounds);
-    for (auto& entry : figures) std::printf("%s %.1f\n", entry.first.c_str(), rank(entry.second, 0.5));
+    for (auto& entry : figures)
+        std::printf("%s %.1f\n", entry.first.c_str(), rank(entry.second, 0.5));
 
 #ifdef PARLUNE_WITH_OPENRTM
     manager->terminate();

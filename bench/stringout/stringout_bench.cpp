@@ -93,7 +93,8 @@ Stats stats(std::vector<double> v) {
 
 void report(const char* name, const Stats& s, const char* unit, const Stats* baseline) {
     if (baseline != nullptr && baseline->median > 0) {
-        std::printf("%-34s %12.1f %12.1f %-4s  x%.2f\n", name, s.median, s.p99, unit, s.median / baseline->median);
+        std::printf("%-34s %12.1f %12.1f %-4s  x%.2f\n", name, s.median, s.p99, unit,
+                    s.median / baseline->median);
     } else {
         std::printf("%-34s %12.1f %12.1f %-4s\n", name, s.median, s.p99, unit);
     }
@@ -112,7 +113,7 @@ std::vector<double> perCall(int rounds, int batch, Fn fn) {
 }
 
 class BenchWindow {
-public:
+  public:
     BenchWindow() {
         prepareGUI();
         m_thread = std::thread([] { startGUI(); });
@@ -143,7 +144,7 @@ public:
         w->child(1)->do_callback();
     }
 
-private:
+  private:
     std::thread m_thread;
 };
 

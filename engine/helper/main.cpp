@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
         size_t textSize = head.size - sizeof speak + 1;
 
         espeak_SetParameter(espeakRATE, speak.wordsPerMinute, 0);
-        espeak_ERROR err = espeak_Synth(text, textSize, 0, POS_CHARACTER, 0, espeakCHARS_AUTO,
-                                        nullptr, nullptr);
+        espeak_ERROR err =
+            espeak_Synth(text, textSize, 0, POS_CHARACTER, 0, espeakCHARS_AUTO, nullptr, nullptr);
         if (g_peerGone) {
             return 0;
         }

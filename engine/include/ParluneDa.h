@@ -9,8 +9,7 @@
  *
  * All three functions may be called from any thread.
  */
-#ifndef PARLUNE_DA_H
-#define PARLUNE_DA_H
+#pragma once
 
 #include <stdint.h>
 
@@ -86,5 +85,3 @@ PARLUNE_DA_API void ParluneDa_Release(ParluneDaHandle handle);
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* PARLUNE_DA_H */

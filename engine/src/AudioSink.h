@@ -12,7 +12,7 @@ namespace parlune {
 class EngineConfig;
 
 class AudioSink {
-public:
+  public:
     virtual ~AudioSink() = default;
 
     // The sink chosen by `config`. Waits inside the sink end early once

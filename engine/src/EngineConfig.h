@@ -7,7 +7,7 @@
 namespace parlune {
 
 class EngineConfig {
-public:
+  public:
     enum class Output { Pulse, Wav, Null };
 
     // Reads PARLUNE_AUDIO, PARLUNE_VOICE, PARLUNE_HELPER and

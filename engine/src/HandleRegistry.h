@@ -14,7 +14,7 @@ namespace parlune {
 class Speaker;
 
 class HandleRegistry {
-public:
+  public:
     // The process-wide registry. It is never destroyed, so that handles
     // still live at exit do not tear the process down.
     static HandleRegistry& instance();
@@ -25,7 +25,7 @@ public:
     // Removes and returns the instance; null when there is none.
     std::shared_ptr<Speaker> remove(ParluneDaHandle handle);
 
-private:
+  private:
     HandleRegistry() = default;
 
     std::mutex m_mutex;

@@ -20,7 +20,7 @@ namespace {
 
 // Spawn attributes and file actions, destroyed with the scope.
 class SpawnSetup {
-public:
+  public:
     SpawnSetup() {
         m_ok = posix_spawnattr_init(&m_attr) == 0;
         m_ok = posix_spawn_file_actions_init(&m_actions) == 0 && m_ok;
@@ -54,7 +54,7 @@ public:
     const posix_spawnattr_t* attr() const { return &m_attr; }
     const posix_spawn_file_actions_t* actions() const { return &m_actions; }
 
-private:
+  private:
     posix_spawnattr_t m_attr;
     posix_spawn_file_actions_t m_actions;
     bool m_ok = false;
@@ -87,7 +87,8 @@ std::unique_ptr<HelperProcess> HelperProcess::spawn(const std::string& path,
     return std::unique_ptr<HelperProcess>(new HelperProcess(pid, std::move(ours)));
 }
 
-HelperProcess::HelperProcess(pid_t pid, UniqueFd socket) : m_pid(pid), m_socket(std::move(socket)) {}
+HelperProcess::HelperProcess(pid_t pid, UniqueFd socket)
+    : m_pid(pid), m_socket(std::move(socket)) {}
 
 HelperProcess::~HelperProcess() {
     m_socket.reset();
@@ -109,8 +110,8 @@ bool HelperProcess::sendSpeak(int32_t wordsPerMinute, const std::string& text) {
     // else: waiting for room only happens with a helper that stopped reading.
     size_t sent = 0;
     while (sent < message.size()) {
-        ssize_t n = ::send(m_socket.get(), message.data() + sent, message.size() - sent,
-                           MSG_NOSIGNAL);
+        ssize_t n =
+            ::send(m_socket.get(), message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {

@@ -15,7 +15,7 @@
 namespace parlune {
 
 class HelperProcess {
-public:
+  public:
     // Starts the helper; null when it cannot be started. The hello has not
     // been read yet.
     static std::unique_ptr<HelperProcess> spawn(const std::string& path, const std::string& voice);
@@ -37,7 +37,7 @@ public:
     // Takes the next complete frame out of what has been received.
     Frame nextFrame(protocol::FrameHeader& header, std::vector<char>& payload);
 
-private:
+  private:
     HelperProcess(pid_t pid, UniqueFd socket);
 
     pid_t m_pid;

@@ -6,7 +6,7 @@
 namespace parlune {
 
 class NullSink : public AudioSink {
-public:
+  public:
     bool begin(const std::string&, int) override { return true; }
     bool write(const int16_t*, size_t) override { return true; }
     bool finish() override { return true; }

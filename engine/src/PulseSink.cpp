@@ -16,13 +16,15 @@ constexpr pa_usec_t kTargetLatencyUsec = 100 * PA_USEC_PER_MSEC;
 
 // Holds the threaded main loop's lock for one scope.
 class LoopLock {
-public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
+  public:
+    explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) {
+        pa_threaded_mainloop_lock(m_loop);
+    }
     ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
     LoopLock(const LoopLock&) = delete;
     LoopLock& operator=(const LoopLock&) = delete;
 
-private:
+  private:
     pa_threaded_mainloop* m_loop;
 };
 

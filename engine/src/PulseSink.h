@@ -15,7 +15,7 @@
 namespace parlune {
 
 class PulseSink : public AudioSink {
-public:
+  public:
     explicit PulseSink(const std::atomic<bool>& stop);
     ~PulseSink() override;
     PulseSink(const PulseSink&) = delete;
@@ -26,7 +26,7 @@ public:
     bool finish() override;
     void abandon() override;
 
-private:
+  private:
     bool open(int sampleRate);
     void close();
     bool streamReady() const;

@@ -239,9 +239,8 @@ void Speaker::speak(const Item& item) {
         HelperProcess::Frame frame;
         while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete) {
             if (header.type == proto::kPcm && payload.size() % sizeof(int16_t) == 0) {
-                if (audioOk &&
-                    !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()),
-                                   payload.size() / sizeof(int16_t))) {
+                if (audioOk && !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()),
+                                              payload.size() / sizeof(int16_t))) {
                     audioOk = false;
                     m_sink->abandon();
                 }

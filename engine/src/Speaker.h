@@ -19,7 +19,7 @@
 namespace parlune {
 
 class Speaker {
-public:
+  public:
     using SinkFactory = std::function<std::unique_ptr<AudioSink>(const std::atomic<bool>& stop)>;
 
     struct Options {
@@ -44,7 +44,7 @@ public:
     // joins the worker. Idempotent.
     void stop();
 
-private:
+  private:
     struct Item {
         std::string text;
         int wordsPerMinute;

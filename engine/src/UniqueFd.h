@@ -8,7 +8,7 @@
 namespace parlune {
 
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : m_fd(fd) {}
     ~UniqueFd() { reset(); }
@@ -38,7 +38,7 @@ public:
         m_fd = fd;
     }
 
-private:
+  private:
     int m_fd = -1;
 };
 

@@ -146,7 +146,8 @@ bool WavSink::finish() {
     }
     unsigned char header[kHeaderBytes];
     fillHeader(header, m_sampleRate, static_cast<uint32_t>(m_dataBytes));
-    bool ok = ::pwrite(m_wav.get(), header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
+    bool ok =
+        ::pwrite(m_wav.get(), header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
     ok = m_wav.close() && ok;
     const std::string txt = finalName(m_directory, m_name, ".txt");
     ok = ok && ::rename(partName(m_directory, m_name, ".txt").c_str(), txt.c_str()) == 0;

@@ -12,7 +12,7 @@
 namespace parlune {
 
 class WavSink : public AudioSink {
-public:
+  public:
     explicit WavSink(std::string directory);
     ~WavSink() override;
 
@@ -21,7 +21,7 @@ public:
     bool finish() override;
     void abandon() override;
 
-private:
+  private:
     static unsigned long long nextNumber(const std::string& directory);
 
     std::string m_directory;

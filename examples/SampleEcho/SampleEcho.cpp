@@ -22,7 +22,10 @@ static const char* sampleecho_spec[] = {
 // clang-format on
 
 SampleEcho::SampleEcho(RTC::Manager* manager)
-    : RTC::DataFlowComponentBase(manager), m_inIn("in", m_in), m_outOut("out", m_out), m_echoed(0) {}
+    : RTC::DataFlowComponentBase(manager),
+      m_inIn("in", m_in),
+      m_outOut("out", m_out),
+      m_echoed(0) {}
 
 SampleEcho::~SampleEcho() {}
 
@@ -59,7 +62,9 @@ RTC::ReturnCode_t SampleEcho::onExecute(RTC::UniqueId) {
     return RTC::RTC_OK;
 }
 
-static RTC::RTObject_impl* SampleEchoCreate(RTC::Manager* manager) { return new SampleEcho(manager); }
+static RTC::RTObject_impl* SampleEchoCreate(RTC::Manager* manager) {
+    return new SampleEcho(manager);
+}
 
 static void SampleEchoDelete(RTC::RTObject_impl* rtc) { delete rtc; }
 

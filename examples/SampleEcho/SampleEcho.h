@@ -1,8 +1,7 @@
 // A small sample component: echoes each TimedString from "in" to "out" with a
 // configurable prefix. It builds unchanged against the embedded runtime and
 // an installed framework.
-#ifndef SAMPLEECHO_H
-#define SAMPLEECHO_H
+#pragma once
 
 #include <rtm/idl/BasicDataTypeSkel.h>
 
@@ -14,7 +13,7 @@
 #include <string>
 
 class SampleEcho : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit SampleEcho(RTC::Manager* manager);
     ~SampleEcho() override;
 
@@ -23,7 +22,7 @@ public:
     RTC::ReturnCode_t onDeactivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
-private:
+  private:
     std::string m_prefix;
     RTC::TimedString m_in;
     RTC::InPort<RTC::TimedString> m_inIn;
@@ -35,5 +34,3 @@ private:
 extern "C" {
 __attribute__((visibility("default"))) void SampleEchoInit(RTC::Manager* manager);
 }
-
-#endif

@@ -1,7 +1,6 @@
 // Shared helpers of the end-to-end tests: the programs, the naming service
 // the wrapper started, and reading what the speech engine wrote.
-#ifndef TESTS_E2E_E2E_H
-#define TESTS_E2E_E2E_H
+#pragma once
 
 #include "../support/ProcessRunner.h"
 
@@ -26,12 +25,16 @@ inline std::string naming() {
 
 // A launcher of ours, registered with the test's naming service, speech
 // going to wav_dir.
-inline std::unique_ptr<Process> launch(const std::string& program, const TempDir& dir, const std::string& wav_dir,
+inline std::unique_ptr<Process> launch(const std::string& program, const TempDir& dir,
+                                       const std::string& wav_dir,
                                        std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {program, "-o", "corba.nameservers:" + naming(), "-o",
-                                     "logger.file_name:" + dir.file(std::string(program).substr(program.rfind('/') + 1) + ".log")};
+    std::vector<std::string> args = {
+        program, "-o", "corba.nameservers:" + naming(), "-o",
+        "logger.file_name:" +
+            dir.file(std::string(program).substr(program.rfind('/') + 1) + ".log")};
     args.insert(args.end(), extra.begin(), extra.end());
-    return std::unique_ptr<Process>(new Process(args, dir.path(), {"PARLUNE_AUDIO=wav:" + wav_dir}));
+    return std::unique_ptr<Process>(
+        new Process(args, dir.path(), {"PARLUNE_AUDIO=wav:" + wav_dir}));
 }
 
 struct ToolResult {
@@ -64,7 +67,8 @@ inline std::vector<std::string> filesEndingIn(const std::string& dir, const std:
     if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d)) {
             std::string n = e->d_name;
-            if (n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            if (n.size() > suffix.size() &&
+                n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0) {
                 names.push_back(dir + "/" + n);
             }
         }
@@ -111,5 +115,3 @@ inline std::string lastWav(const std::string& wav_dir) {
 inline int sh(const std::string& cmd) { return std::system(cmd.c_str()); }
 
 }  // namespace e2e
-
-#endif

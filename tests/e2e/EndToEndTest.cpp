@@ -9,7 +9,7 @@ using namespace e2e;
 namespace {
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     TempDir wav;
 };
@@ -23,10 +23,13 @@ TEST_F(EndToEnd, KeystrokesInTheWindowAreSpokenByTheOtherProcess) {
     ASSERT_TRUE(rtctl(dir, {"activate", "Parlune0"}).ok);
     ASSERT_TRUE(rtctl(dir, {"activate", "ParluneTest0"}).ok);
 
-    ASSERT_EQ(0, sh("for i in $(seq 100); do xdotool search --name StringInputForm >/dev/null 2>&1 && break; "
-                    "sleep 0.1; done; w=$(xdotool search --name StringInputForm | head -n1); "
-                    "xdotool windowfocus --sync $w && xdotool key Tab && xdotool type 'robots can talk' && "
-                    "xdotool key alt+s"));
+    ASSERT_EQ(
+        0,
+        sh("for i in $(seq 100); do xdotool search --name StringInputForm >/dev/null 2>&1 && "
+           "break; "
+           "sleep 0.1; done; w=$(xdotool search --name StringInputForm | head -n1); "
+           "xdotool windowfocus --sync $w && xdotool key Tab && xdotool type 'robots can talk' && "
+           "xdotool key alt+s"));
     ASSERT_TRUE(waitSpoken(wav.path(), 1));
     EXPECT_EQ(std::vector<std::string>{"robots can talk"}, spokenTexts(wav.path()));
 
@@ -42,8 +45,9 @@ TEST_F(EndToEnd, KeystrokesInTheWindowAreSpokenByTheOtherProcess) {
 
 TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
     // At 20 Hz the engine's queue never fills, even on a loaded machine.
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
-                         {"-o", "manager.components.preactivation:Parlune0", "-o", "exec_cxt.periodic.rate:20"});
+    auto speech = launch(
+        SPEECH_LAUNCHER, dir, wav.path(),
+        {"-o", "manager.components.preactivation:Parlune0", "-o", "exec_cxt.periodic.rate:20"});
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     std::vector<std::string> args = {"inject", "Parlune0.in"};
     std::vector<std::string> sent;
@@ -58,7 +62,8 @@ TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
 }
 
 TEST_F(EndToEnd, SpeedSetFromTheToolTakesEffectAtTheNextString) {
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0"});
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     const std::string text = "the quick brown fox jumps over the lazy dog";
     ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", text}).ok);
@@ -78,8 +83,10 @@ TEST_F(EndToEnd, SpeedSetFromTheToolTakesEffectAtTheNextString) {
 
 TEST_F(EndToEnd, SenderSurvivesAKilledReceiverAndConnectsToANewOne) {
     // SampleEcho echoes what arrives on its "in" to "out", which feeds the speech component.
-    auto echo = launch(ECHO_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:SampleEcho0"});
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    auto echo = launch(ECHO_LAUNCHER, dir, wav.path(),
+                       {"-o", "manager.components.preactivation:SampleEcho0"});
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0"});
     ASSERT_TRUE(waitRegistered(dir, "SampleEcho0"));
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
@@ -93,7 +100,8 @@ TEST_F(EndToEnd, SenderSurvivesAKilledReceiverAndConnectsToANewOne) {
     EXPECT_EQ("Active\n", rtctl(dir, {"state", "SampleEcho0"}).out);
 
     TempDir wav2;
-    auto speech2 = launch(SPEECH_LAUNCHER, dir, wav2.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    auto speech2 = launch(SPEECH_LAUNCHER, dir, wav2.path(),
+                          {"-o", "manager.components.preactivation:Parlune0"});
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok);
     ASSERT_TRUE(rtctl(dir, {"inject", "SampleEcho0.in", "after"}).ok);
@@ -120,13 +128,16 @@ TEST_F(EndToEnd, ConnectionsAreNotDoubledAndDeadOnesAreSwept) {
     echo->wait();
     const std::string listing = rtctl(dir, {"ls", "-l"}).out;
     EXPECT_EQ(std::string::npos, listing.find("connectors=1")) << listing;
-    EXPECT_NE(std::string::npos, listing.find("in  DataInPort  IDL:RTC/TimedString:1.0  connectors=0")) << listing;
+    EXPECT_NE(std::string::npos,
+              listing.find("in  DataInPort  IDL:RTC/TimedString:1.0  connectors=0"))
+        << listing;
 }
 
 TEST_F(EndToEnd, NamingServiceAbsentThenBack) {
     // Nothing listens on port 1: the component runs, unregistered, and says so once.
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
-                         {"-o", "corba.nameservers:127.0.0.1:1", "-o", "manager.components.preactivation:Parlune0"});
+    auto speech = launch(
+        SPEECH_LAUNCHER, dir, wav.path(),
+        {"-o", "corba.nameservers:127.0.0.1:1", "-o", "manager.components.preactivation:Parlune0"});
     usleep(1500000);
     const std::string log = testsupport::readFile(dir.file("ParluneRTCComp.log"));
     EXPECT_NE(std::string::npos, log.find("naming service 127.0.0.1:1 not reachable")) << log;
@@ -142,15 +153,16 @@ TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
     const std::string address = "127.0.0.1:" + port;
     auto start_naming = [&](const std::string& data) {
         sh("mkdir -p " + data);
-        return std::unique_ptr<Process>(new Process(
-            {"/usr/bin/omniNames", "-start", port, "-always", "-datadir", data, "-ORBendPoint",
-             "giop:tcp:127.0.0.1:" + port},
-            dir.path()));
+        return std::unique_ptr<Process>(
+            new Process({"/usr/bin/omniNames", "-start", port, "-always", "-datadir", data,
+                         "-ORBendPoint", "giop:tcp:127.0.0.1:" + port},
+                        dir.path()));
     };
     auto naming = start_naming(dir.file("ns1"));
     ASSERT_TRUE(naming->waitForOutput("Checkpointing completed", 10000, true)) << naming->err();
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
-                         {"-o", "corba.nameservers:" + address, "-o", "manager.components.preactivation:Parlune0"});
+    auto speech = launch(
+        SPEECH_LAUNCHER, dir, wav.path(),
+        {"-o", "corba.nameservers:" + address, "-o", "manager.components.preactivation:Parlune0"});
     auto state = [&] { return rtctl(dir, {"state", "Parlune0"}, 30000, address); };
     for (int i = 0; i < 100 && !state().ok; ++i) usleep(100000);
     ASSERT_EQ("Active\n", state().out);

@@ -32,7 +32,8 @@ RTC::PortService_ptr findPort(const std::string& comp, const std::string& port) 
     RTC::PortServiceList_var ports = rtc->get_ports();
     for (CORBA::ULong i = 0; i < ports->length(); ++i) {
         RTC::PortProfile_var pp = ports[i]->get_port_profile();
-        if (comp + "." + port == static_cast<const char*>(pp->name)) return RTC::PortService::_duplicate(ports[i]);
+        if (comp + "." + port == static_cast<const char*>(pp->name))
+            return RTC::PortService::_duplicate(ports[i]);
     }
     return RTC::PortService::_nil();
 }
@@ -61,7 +62,8 @@ RTC::ConnectorProfile profileFor(RTC::PortService_ptr port, const char* data_typ
 OpenRTM::InPortCdr_ptr inportOf(const RTC::ConnectorProfile& p) {
     for (CORBA::ULong i = 0; i < p.properties.length(); ++i) {
         const char* ior = nullptr;
-        if (std::string(p.properties[i].name) == "dataport.corba_cdr.inport_ior" && (p.properties[i].value >>= ior)) {
+        if (std::string(p.properties[i].name) == "dataport.corba_cdr.inport_ior" &&
+            (p.properties[i].value >>= ior)) {
             CORBA::Object_var obj = orb()->string_to_object(ior);
             return OpenRTM::InPortCdr::_narrow(obj.in());
         }
@@ -79,7 +81,8 @@ OpenRTM::CdrData bytes(std::initializer_list<unsigned char> b) {
 
 TEST(Wire, MalformedDataIsRefusedAndGoodDataStillArrives) {
     TempDir dir, wav;
-    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(), {"-o", "manager.components.preactivation:Parlune0"});
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0"});
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     RTC::PortService_var in = findPort("Parlune0", "in");
     ASSERT_FALSE(CORBA::is_nil(in.in()));
@@ -91,11 +94,15 @@ TEST(Wire, MalformedDataIsRefusedAndGoodDataStillArrives) {
 
     // Short, wrong length field, huge length, no terminator, empty.
     EXPECT_EQ(OpenRTM::PORT_ERROR, target->put(bytes({0, 0, 0, 0, 0, 0})));
-    EXPECT_EQ(OpenRTM::PORT_ERROR, target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 'h', 'i', 0})));
-    EXPECT_EQ(OpenRTM::PORT_ERROR, target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0xff, 0x7f, 'h', 'i', 0})));
-    EXPECT_EQ(OpenRTM::PORT_ERROR, target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'h', 'i', '!'})));
+    EXPECT_EQ(OpenRTM::PORT_ERROR,
+              target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 'h', 'i', 0})));
+    EXPECT_EQ(OpenRTM::PORT_ERROR,
+              target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0xff, 0x7f, 'h', 'i', 0})));
+    EXPECT_EQ(OpenRTM::PORT_ERROR,
+              target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'h', 'i', '!'})));
     EXPECT_EQ(OpenRTM::PORT_ERROR, target->put(bytes({})));
-    EXPECT_EQ(OpenRTM::PORT_OK, target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 0, 'h', 'e', 'l', 'l', 'o', 0})));
+    EXPECT_EQ(OpenRTM::PORT_OK,
+              target->put(bytes({0, 0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 0, 'h', 'e', 'l', 'l', 'o', 0})));
     ASSERT_TRUE(waitSpoken(wav.path(), 1));
     EXPECT_EQ(std::vector<std::string>{"hello"}, spokenTexts(wav.path()));
     EXPECT_EQ(RTC::RTC_OK, in->disconnect("wire-test-1"));
@@ -156,8 +163,8 @@ TEST(Wire, ExitEndsTheComponentAndItsProcess) {
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     char host[256] = {0};
     gethostname(host, sizeof host - 1);
-    CORBA::Object_var obj =
-        orb()->string_to_object(("corbaname::" + naming() + "#" + host + ".host_cxt/Parlune0.rtc").c_str());
+    CORBA::Object_var obj = orb()->string_to_object(
+        ("corbaname::" + naming() + "#" + host + ".host_cxt/Parlune0.rtc").c_str());
     RTC::RTObject_var rtc = RTC::RTObject::_narrow(obj.in());
     EXPECT_EQ(RTC::RTC_OK, rtc->exit());
     // Its last component gone, the process shuts down in order.

@@ -13,7 +13,7 @@
 namespace parlune::test {
 
 class EngineFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -35,7 +35,7 @@ protected:
 
     TempDir m_wavDir;
 
-private:
+  private:
     std::vector<ParluneDaHandle> m_handles;
 };
 

@@ -14,7 +14,7 @@ namespace parlune::test {
 namespace {
 
 class HelperFailure : public EngineFixture {
-protected:
+  protected:
     pid_t onlyHelper() {
         std::vector<pid_t> helpers = ProcessProbe::helpers();
         EXPECT_EQ(helpers.size(), 1u);
@@ -106,7 +106,8 @@ std::vector<std::string> crashInputs() {
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
     std::string name = info.param.substr(0, info.param.rfind('.'));
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
     return name;
 }
 

@@ -8,9 +8,8 @@
 namespace parlune::test {
 namespace {
 
-class HelperMisbehaviour : public EngineFixture,
-                           public ::testing::WithParamInterface<const char*> {
-protected:
+class HelperMisbehaviour : public EngineFixture, public ::testing::WithParamInterface<const char*> {
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);

@@ -7,7 +7,7 @@ namespace parlune::test {
 namespace {
 
 class Lifecycle : public EngineFixture {
-protected:
+  protected:
     void cycle() {
         ParluneDaHandle h = ParluneDa_Create();
         ASSERT_NE(h, nullptr);

@@ -68,8 +68,8 @@ TEST_F(PlayInput, SpeedOutsideTheRangeIsRejected) {
     for (int32_t good : {PARLUNE_DA_SPEED_MIN, 100, PARLUNE_DA_SPEED_MAX}) {
         EXPECT_EQ(ParluneDa_Play(h, "Speed.", good, 0, 0, 0), PARLUNE_DA_OK) << good;
     }
-    for (int32_t bad : {PARLUNE_DA_SPEED_MIN - 1, PARLUNE_DA_SPEED_MAX + 1, 0, -100, INT32_MIN,
-                        INT32_MAX}) {
+    for (int32_t bad :
+         {PARLUNE_DA_SPEED_MIN - 1, PARLUNE_DA_SPEED_MAX + 1, 0, -100, INT32_MIN, INT32_MAX}) {
         EXPECT_EQ(ParluneDa_Play(h, "Speed.", bad, 0, 0, 0), PARLUNE_DA_E_SPEED) << bad;
     }
     EXPECT_EQ(waitForWavs(3).size(), 3u);

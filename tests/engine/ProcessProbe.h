@@ -9,7 +9,7 @@
 namespace parlune::test {
 
 class ProcessProbe {
-public:
+  public:
     static size_t threadCount();
     static size_t openFdCount();
     static long residentKb();

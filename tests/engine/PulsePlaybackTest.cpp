@@ -12,7 +12,7 @@ namespace parlune::test {
 namespace {
 
 class PulsePlayback : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         ::unsetenv("PARLUNE_AUDIO");  // the default: the audio server

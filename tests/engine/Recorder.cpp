@@ -29,7 +29,7 @@ Recorder::Recorder(std::string rawPath) : m_path(std::move(rawPath)) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    const char* argv[] = {"parec",          "-d",           "cap.monitor",      "--raw",
+    const char* argv[] = {"parec",          "-d",           "cap.monitor",  "--raw",
                           "--format=s16le", "--rate=22050", "--channels=1", "--latency-msec=20",
                           nullptr};
     pid_t pid = -1;

@@ -10,7 +10,7 @@
 namespace parlune::test {
 
 class Recorder {
-public:
+  public:
     explicit Recorder(std::string rawPath);
     ~Recorder();
     Recorder(const Recorder&) = delete;
@@ -24,7 +24,7 @@ public:
     // For each 50 ms of the recording so far: whether it is audible.
     std::vector<bool> loudWindows() const;
 
-private:
+  private:
     std::string m_path;
     pid_t m_pid = -1;
 };

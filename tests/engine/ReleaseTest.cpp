@@ -42,8 +42,7 @@ TEST_F(Release, RightAfterCreateAndOfManyHandles) {
     for (int i = 0; i < 4; ++i) {
         handles.push_back(create());
         ASSERT_NE(handles.back(), nullptr);
-        ASSERT_EQ(ParluneDa_Play(handles.back(), "Several at once.", 100, 0, 0, 0),
-                  PARLUNE_DA_OK);
+        ASSERT_EQ(ParluneDa_Play(handles.back(), "Several at once.", 100, 0, 0, 0), PARLUNE_DA_OK);
     }
     EXPECT_EQ(ProcessProbe::helpers().size(), handles.size());
     for (ParluneDaHandle h : handles) {

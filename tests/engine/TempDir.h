@@ -7,7 +7,7 @@
 namespace parlune::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     // Names ending in `suffix`, sorted.
     std::vector<std::string> namesEndingIn(const std::string& suffix) const;
 
-private:
+  private:
     std::string m_path;
 };
 

@@ -8,7 +8,7 @@
 namespace parlune::test {
 
 class WavFile {
-public:
+  public:
     // Reads `path`; valid() is false when it is not a canonical mono
     // 16-bit PCM file whose header sizes match the file.
     explicit WavFile(const std::string& path);
@@ -20,7 +20,7 @@ public:
     int peak() const;
     double rms() const;
 
-private:
+  private:
     bool m_valid = false;
     int m_sampleRate = 0;
     std::vector<int16_t> m_samples;

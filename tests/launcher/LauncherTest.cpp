@@ -9,15 +9,19 @@ using testsupport::TempDir;
 
 namespace {
 
-const std::string kNotice = "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n";
+const std::string kNotice =
+    "This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n";
 const std::vector<std::string> kNullAudio = {"PARLUNE_AUDIO=null"};
 
 TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
     TempDir dir;
-    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log", "-o", "manager.components.preactivation:Parlune0"},
+    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log",
+               "-o", "manager.components.preactivation:Parlune0"},
               dir.path(), kNullAudio);
     for (int i = 0; i < 500; ++i) {
-        if (testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") != std::string::npos) break;
+        if (testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") !=
+            std::string::npos)
+            break;
         usleep(10000);
     }
     p.signal(SIGTERM);
@@ -33,8 +37,9 @@ TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
 TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
     TempDir dir;
     // Options the manager does not know, and many of them: same calls, same output.
-    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.enable:NO", "--bogus", "a", "b", "c", "-o", "x.y:z"}, dir.path(),
-              kNullAudio);
+    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.enable:NO", "--bogus", "a",
+               "b", "c", "-o", "x.y:z"},
+              dir.path(), kNullAudio);
     ASSERT_TRUE(p.waitForOutput(kNotice));
     usleep(200000);
     p.signal(SIGINT);
@@ -46,7 +51,8 @@ TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
 
 TEST(SpeechLauncher, NameMismatchPrintsOneLineAndAborts) {
     TempDir dir;
-    Process p({WRONG_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.enable:NO"}, dir.path(), kNullAudio);
+    Process p({WRONG_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.enable:NO"}, dir.path(),
+              kNullAudio);
     ASSERT_TRUE(p.wait());
     EXPECT_TRUE(p.killedBy(SIGABRT)) << p.status();
     EXPECT_EQ("Component create failed.\n", p.err());
@@ -57,9 +63,11 @@ TEST(SpeechLauncher, NameMismatchPrintsOneLineAndAborts) {
 #ifdef TEST_LAUNCHER
 TEST(TestLauncher, StartsWithoutDisplayAndStopsCleanly) {
     TempDir dir;
-    Process p({TEST_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log"}, dir.path(), {"DISPLAY="});
+    Process p({TEST_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log"},
+              dir.path(), {"DISPLAY="});
     for (int i = 0; i < 500; ++i) {
-        if (testsupport::readFile(dir.file("launcher.log")).find("component ParluneTest0 created") != std::string::npos)
+        if (testsupport::readFile(dir.file("launcher.log"))
+                .find("component ParluneTest0 created") != std::string::npos)
             break;
         usleep(10000);
     }

@@ -10,7 +10,7 @@ namespace {
 typedef std::vector<std::string> Calls;
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static int n = 0;
         type = "Lifecycle" + std::to_string(n++);
@@ -42,7 +42,8 @@ TEST_F(Lifecycle, ActivateRunsExecuteThenStateUpdateDeactivateStops) {
     EXPECT_EQ(executed, comp->count("onExecute"));
 
     Calls calls = comp->calls();
-    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated"}), Calls(calls.begin(), calls.begin() + 3));
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated"}),
+              Calls(calls.begin(), calls.begin() + 3));
     EXPECT_EQ("onDeactivated", calls.back());
     // Every onExecute is followed by onStateUpdate.
     for (size_t i = 3; i + 1 < calls.size(); ++i) {
@@ -110,10 +111,13 @@ TEST_F(Lifecycle, DeletingAnActiveComponentDeactivatesAndFinalizesIt) {
     testManager()->deleteComponent(comp);
     comp = nullptr;
     Calls last = lastDeletedCalls();
-    last.erase(std::remove_if(last.begin(), last.end(),
-                              [](const std::string& c) { return c == "onExecute" || c == "onStateUpdate"; }),
+    last.erase(std::remove_if(
+                   last.begin(), last.end(),
+                   [](const std::string& c) { return c == "onExecute" || c == "onStateUpdate"; }),
                last.end());
-    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onShutdown", "onFinalize"}), last);
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onShutdown",
+                     "onFinalize"}),
+              last);
     EXPECT_EQ(nullptr, testManager()->getComponent((type + "0").c_str()));
 }
 
@@ -159,7 +163,8 @@ TEST(ExecutionRate, AverageRateHoldsAt10And100Hz) {
         static int n = 0;
         const std::string type = "Rate" + std::to_string(n++);
         registerRecording(type, {{"exec_cxt.periodic.rate", std::to_string(rate)}});
-        auto* comp = dynamic_cast<RecordingComponent*>(testManager()->createComponent(type.c_str()));
+        auto* comp =
+            dynamic_cast<RecordingComponent*>(testManager()->createComponent(type.c_str()));
         ASSERT_NE(nullptr, comp);
         EXPECT_DOUBLE_EQ(rate, comp->ec().get_rate());
         ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
@@ -169,7 +174,8 @@ TEST(ExecutionRate, AverageRateHoldsAt10And100Hz) {
         ASSERT_GE(times.size(), 10u);
         const double seconds = std::chrono::duration<double>(times.back() - times.front()).count();
         const double measured = (times.size() - 1) / seconds;
-        EXPECT_NEAR(rate, measured, rate * 0.02) << times.size() << " cycles in " << seconds << " s";
+        EXPECT_NEAR(rate, measured, rate * 0.02)
+            << times.size() << " cycles in " << seconds << " s";
     }
 }
 

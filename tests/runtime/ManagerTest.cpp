@@ -34,7 +34,8 @@ TEST(Manager, MaxInstanceIsHonouredAndNamesCountUp) {
 TEST(Manager, ArgumentsSetInstanceNameAndRate) {
     registerRecording("Named");
     RTC::Manager* m = testManager();
-    RTC::RTObject_impl* c = m->createComponent("Named?instance_name=voice&exec_cxt.periodic.rate=25");
+    RTC::RTObject_impl* c =
+        m->createComponent("Named?instance_name=voice&exec_cxt.periodic.rate=25");
     ASSERT_NE(nullptr, c);
     EXPECT_STREQ("voice", c->getInstanceName());
     EXPECT_DOUBLE_EQ(25.0, c->getOwnedExecutionContext()->get_rate());
@@ -54,7 +55,7 @@ TEST(Manager, DefaultRateIs1000Hz) {
 }
 
 class FailingInit : public RecordingComponent {
-public:
+  public:
     using RecordingComponent::RecordingComponent;
     RTC::ReturnCode_t onInitialize() override { return RTC::RTC_ERROR; }
 };
@@ -79,7 +80,9 @@ TEST(Manager, FailedInitializeGivesNullAndDeletesTheInstance) {
 TEST(Manager, FactoryRegistrationChecksItsInput) {
     RTC::Manager* m = testManager();
     coil::Properties empty;
-    auto make = [](RTC::Manager* mgr) -> RTC::RTObject_impl* { return new RecordingComponent(mgr); };
+    auto make = [](RTC::Manager* mgr) -> RTC::RTObject_impl* {
+        return new RecordingComponent(mgr);
+    };
     auto destroy = [](RTC::RTObject_impl* c) { delete c; };
     EXPECT_FALSE(m->registerFactory(empty, make, destroy));
     coil::Properties p;

@@ -43,7 +43,8 @@ TEST(ManagerProcess, SigtermAndSigintShutDownCleanly) {
         // The active component is deactivated, shut down, finalized and deleted, in that order.
         const std::string out = p.out();
         const auto at = out.find("ready");
-        EXPECT_EQ("\nonDeactivated\nonShutdown\nonFinalize\ndeleted\nexit\n", out.substr(at + 5)) << out;
+        EXPECT_EQ("\nonDeactivated\nonShutdown\nonFinalize\ndeleted\nexit\n", out.substr(at + 5))
+            << out;
         EXPECT_EQ("", p.err());
     }
 }
@@ -68,7 +69,8 @@ TEST(ManagerProcess, RatePrecedence) {
 
     ProbeRun file;
     file.dir.write("probe.conf", "exec_cxt.periodic.rate: 50\n");
-    file.run({"-o", kQuiet, "-o", "exec_cxt.periodic.rate:30", "-o", "Test.Probe.config_file:probe.conf"},
+    file.run({"-o", kQuiet, "-o", "exec_cxt.periodic.rate:30", "-o",
+              "Test.Probe.config_file:probe.conf"},
              {"PROBE_PROFILE_RATE=20"});
     EXPECT_EQ("50", file.rate());
 
@@ -109,7 +111,8 @@ TEST(ManagerProcess, HelpPrintsUsageAndExits) {
 TEST(ManagerProcess, LoggerWritesWhereConfigured) {
     ProbeRun r;
     r.run({"-o", "logger.file_name:probe-%p.log", "-o", "logger.log_level:INFO"});
-    const std::string log = testsupport::readFile(r.dir.file("probe-" + std::to_string(r.p->pid()) + ".log"));
+    const std::string log =
+        testsupport::readFile(r.dir.file("probe-" + std::to_string(r.p->pid()) + ".log"));
     EXPECT_NE(std::string::npos, log.find("INFO: Probe0: state INACTIVE -> ACTIVE")) << log;
     EXPECT_NE(std::string::npos, log.find("INFO: manager: shutdown complete")) << log;
 
@@ -124,13 +127,15 @@ TEST(ManagerProcess, LoggerWritesWhereConfigured) {
 
 TEST(ManagerProcess, PreloadPrecreatePreconnectPreactivate) {
     TempDir dir;
-    dir.write("rtc.conf",
-              "logger.file_name: stdout\n"
-              "naming.enable: NO\n"
-              "manager.modules.preload: " SAMPLE_MODULE "\n"
-              "manager.components.precreate: SampleEcho, SampleEcho\n"
-              "manager.components.preconnect: SampleEcho0.out?port=SampleEcho1.in&dataflow_type=push\n"
-              "manager.components.preactivation: SampleEcho0, SampleEcho1\n");
+    dir.write(
+        "rtc.conf",
+        "logger.file_name: stdout\n"
+        "naming.enable: NO\n"
+        "manager.modules.preload: " SAMPLE_MODULE
+        "\n"
+        "manager.components.precreate: SampleEcho, SampleEcho\n"
+        "manager.components.preconnect: SampleEcho0.out?port=SampleEcho1.in&dataflow_type=push\n"
+        "manager.components.preactivation: SampleEcho0, SampleEcho1\n");
     Process p({PROBE}, dir.path());
     ASSERT_TRUE(p.waitForOutput("SampleEcho1: state INACTIVE -> ACTIVE")) << p.out() << p.err();
     ASSERT_TRUE(p.waitForOutput("SampleEcho0: state INACTIVE -> ACTIVE")) << p.out() << p.err();
@@ -143,7 +148,8 @@ TEST(ManagerProcess, PreloadPrecreatePreconnectPreactivate) {
 
 TEST(ManagerProcess, SampleLauncherRunsAndStops) {
     TempDir dir;
-    Process p({SAMPLE_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:stdout", "-o", "manager.components.preactivation:SampleEcho0"},
+    Process p({SAMPLE_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:stdout", "-o",
+               "manager.components.preactivation:SampleEcho0"},
               dir.path());
     ASSERT_TRUE(p.waitForOutput("SampleEcho0: state INACTIVE -> ACTIVE")) << p.out() << p.err();
     p.signal(SIGINT);
@@ -157,7 +163,8 @@ TEST(ManagerProcess, BrokenPreloadEntriesAreReportedNotFatal) {
     dir.write("rtc.conf",
               "logger.file_name: stdout\n"
               "naming.enable: NO\n"
-              "manager.modules.preload: nosuchmodule.so, " SAMPLE_MODULE "(NoSuchInit)\n"
+              "manager.modules.preload: nosuchmodule.so, " SAMPLE_MODULE
+              "(NoSuchInit)\n"
               "manager.components.precreate: Unknown\n"
               "manager.components.preconnect: A0.out?port=B0.in, justone\n"
               "manager.components.preactivation: Nobody0\n");

@@ -1,6 +1,5 @@
 // A component that records its callbacks, for lifecycle tests.
-#ifndef TESTS_RUNTIME_RECORDINGCOMPONENT_H
-#define TESTS_RUNTIME_RECORDINGCOMPONENT_H
+#pragma once
 
 #include <rtm/idl/BasicDataTypeSkel.h>
 
@@ -20,8 +19,9 @@
 #include <vector>
 
 class RecordingComponent : public RTC::DataFlowComponentBase {
-public:
-    explicit RecordingComponent(RTC::Manager* m) : RTC::DataFlowComponentBase(m), m_inIn("in", m_in), m_outOut("out", m_out) {}
+  public:
+    explicit RecordingComponent(RTC::Manager* m)
+        : RTC::DataFlowComponentBase(m), m_inIn("in", m_in), m_outOut("out", m_out) {}
 
     // What a callback returns ("throw" makes it throw); OK when not set.
     void setResult(const std::string& callback, const std::string& result) {
@@ -93,7 +93,7 @@ public:
     RTC::ReturnCode_t onStateUpdate(RTC::UniqueId) override { return record("onStateUpdate"); }
     RTC::ReturnCode_t onRateChanged(RTC::UniqueId) override { return record("onRateChanged"); }
 
-private:
+  private:
     RTC::ReturnCode_t record(const std::string& name) {
         // Callbacks of one component must never overlap.
         if (m_inCallback.exchange(true)) overlapped = true;
@@ -127,7 +127,7 @@ inline std::vector<std::string>& lastDeletedCalls() {
 inline RTC::Manager* testManager() {
     static RTC::Manager* manager = [] {
         static char prog[] = "runtime_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
-                     naming[] = "naming.enable:NO";
+                    naming[] = "naming.enable:NO";
         char* argv[] = {prog, o, log, o2, naming, nullptr};
         return RTC::Manager::init(5, argv);
     }();
@@ -135,7 +135,8 @@ inline RTC::Manager* testManager() {
 }
 
 // Registers a recording component type with the given extra profile entries.
-inline void registerRecording(const std::string& type, const std::vector<std::pair<std::string, std::string>>& extra = {}) {
+inline void registerRecording(const std::string& type,
+                              const std::vector<std::pair<std::string, std::string>>& extra = {}) {
     coil::Properties profile;
     profile.setProperty("implementation_id", type);
     profile.setProperty("type_name", type);
@@ -149,5 +150,3 @@ inline void registerRecording(const std::string& type, const std::vector<std::pa
             delete c;
         });
 }
-
-#endif

@@ -13,14 +13,14 @@
 namespace {
 
 class Probe : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit Probe(RTC::Manager* m) : RTC::DataFlowComponentBase(m) {}
     RTC::ReturnCode_t onActivated(RTC::UniqueId) override { return say("onActivated"); }
     RTC::ReturnCode_t onDeactivated(RTC::UniqueId) override { return say("onDeactivated"); }
     RTC::ReturnCode_t onShutdown(RTC::UniqueId) override { return say("onShutdown"); }
     RTC::ReturnCode_t onFinalize() override { return say("onFinalize"); }
 
-private:
+  private:
     RTC::ReturnCode_t say(const char* what) {
         std::cout << what << std::endl;
         return RTC::RTC_OK;
@@ -32,7 +32,8 @@ void ProbeInit(RTC::Manager* manager) {
     profile.setProperty("implementation_id", "Probe");
     profile.setProperty("type_name", "Probe");
     profile.setProperty("category", "Test");
-    if (const char* rate = std::getenv("PROBE_PROFILE_RATE")) profile.setProperty("exec_cxt.periodic.rate", rate);
+    if (const char* rate = std::getenv("PROBE_PROFILE_RATE"))
+        profile.setProperty("exec_cxt.periodic.rate", rate);
     manager->registerFactory(
         profile, [](RTC::Manager* m) -> RTC::RTObject_impl* { return new Probe(m); },
         [](RTC::RTObject_impl* c) {

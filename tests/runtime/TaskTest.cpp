@@ -8,7 +8,7 @@
 namespace {
 
 class CountingTask : public coil::Task {
-public:
+  public:
     std::atomic<int> runs{0};
     std::atomic<int> finalized{0};
     std::atomic<bool> release{true};
@@ -57,7 +57,7 @@ TEST(Task, DestroyingAnUnjoinedTaskJoinsInsteadOfAborting) {
 }
 
 class SelfDeletingTask : public coil::Task {
-public:
+  public:
     explicit SelfDeletingTask(std::atomic<bool>& done) : m_done(done) {}
     int svc() override { return 0; }
     void finalize() override {
@@ -65,14 +65,15 @@ public:
         delete this;  // the destructor runs on the task's own thread
     }
 
-private:
+  private:
     std::atomic<bool>& m_done;
 };
 
 TEST(Task, TaskMayDeleteItselfInFinalize) {
     std::atomic<bool> done{false};
     (new SelfDeletingTask(done))->activate();
-    for (int i = 0; i < 2000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 2000 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(done);
 }
 

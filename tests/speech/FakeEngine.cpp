@@ -70,8 +70,8 @@ extern "C" ParluneDaHandle ParluneDa_Create(void) {
     return reinterpret_cast<ParluneDaHandle>(c.handle);
 }
 
-extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t a, int32_t b,
-                              int32_t d) {
+extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t a,
+                              int32_t b, int32_t d) {
     std::lock_guard<std::mutex> g(fake_engine::g_mutex);
     Call c;
     c.function = "Play";
@@ -83,7 +83,8 @@ extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t 
     c.extra[2] = d;
     if (fake_engine::g_cycle) c.cycle = fake_engine::g_cycle();
     fake_engine::g_calls.push_back(c);
-    if (!fake_engine::g_failText.empty() && c.text == fake_engine::g_failText) return fake_engine::g_failResult;
+    if (!fake_engine::g_failText.empty() && c.text == fake_engine::g_failText)
+        return fake_engine::g_failResult;
     return 0;
 }
 

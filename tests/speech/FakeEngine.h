@@ -1,7 +1,6 @@
 // A stand-in for the speech engine that records every call, linked into the
 // speech component's tests in place of the real library.
-#ifndef TESTS_SPEECH_FAKEENGINE_H
-#define TESTS_SPEECH_FAKEENGINE_H
+#pragma once
 
 #include <cstdint>
 #include <functional>
@@ -29,5 +28,3 @@ void setCycleSource(std::function<std::uint64_t()> source);
 bool waitForPlays(std::size_t count, int timeout_ms = 3000);
 
 }  // namespace fake_engine
-
-#endif

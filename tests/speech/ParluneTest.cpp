@@ -14,7 +14,7 @@ namespace {
 RTC::Manager* manager() {
     static RTC::Manager* m = [] {
         static char prog[] = "speech_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
-                     naming[] = "naming.enable:NO";
+                    naming[] = "naming.enable:NO";
         char* argv[] = {prog, o, log, o2, naming, nullptr};
         RTC::Manager* mgr = RTC::Manager::init(5, argv);
         testing::internal::CaptureStdout();
@@ -28,7 +28,7 @@ RTC::Manager* manager() {
 
 // One Parlune instance with a sender connected to its "in".
 class Speech : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake_engine::reset();
         comp = manager()->createComponent("Parlune?exec_cxt.periodic.rate=20");
@@ -47,7 +47,9 @@ protected:
         value.data = text;
         out.write();
     }
-    void setSpeed(const char* value) { comp->getConfigAdmin().setParameter("default", "speed", value); }
+    void setSpeed(const char* value) {
+        comp->getConfigAdmin().setParameter("default", "speed", value);
+    }
 
     RTC::RTObject_impl* comp = nullptr;
     RTC::PeriodicExecutionContext* ec = nullptr;
@@ -117,7 +119,8 @@ TEST_F(Speech, EmptyAndUnusualBytesArePassedOnAsTheyArrived) {
 
 TEST_F(Speech, SpeedParameterConversions) {
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
-    const std::vector<std::pair<const char*, int>> cases = {{"150", 150}, {"120abc", 120}, {"abc", 100}, {"", 100}};
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"150", 150}, {"120abc", 120}, {"abc", 100}, {"", 100}};
     size_t n = 0;
     for (const auto& c : cases) {
         setSpeed(c.first);

@@ -26,8 +26,8 @@ using std::chrono::milliseconds;
 
 RTC::Manager* manager() {
     static RTC::Manager* m = [] {
-        static char prog[] = "stringout_component_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
-                     naming[] = "naming.enable:NO";
+        static char prog[] = "stringout_component_tests", o[] = "-o", log[] = "logger.enable:NO",
+                    o2[] = "-o", naming[] = "naming.enable:NO";
         char* argv[] = {prog, o, log, o2, naming, nullptr};
         RTC::Manager* mgr = RTC::Manager::init(5, argv);
         ParluneTestInit(mgr);
@@ -38,7 +38,7 @@ RTC::Manager* manager() {
 
 // One ParluneTest whose "out" feeds the test's own input port.
 class Component : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_comp = manager()->createComponent("ParluneTest");
         ASSERT_NE(m_comp, nullptr);
@@ -58,7 +58,8 @@ protected:
     }
     // Waits (up to 10 s) for a sample on the test's input port.
     bool waitForSample() {
-        for (int i = 0; i < 2000 && !m_in.isNew(); ++i) std::this_thread::sleep_for(milliseconds(5));
+        for (int i = 0; i < 2000 && !m_in.isNew(); ++i)
+            std::this_thread::sleep_for(milliseconds(5));
         return m_in.isNew();
     }
     std::string activateAndFocusWindow() {
@@ -133,7 +134,8 @@ TEST_F(Component, WindowClosedByTheWindowSystemLeavesTheComponentActiveAndSilent
     const std::string id = activateAndFocusWindow();
     ASSERT_FALSE(id.empty());
     guitest::sendDeleteWindow(id);
-    for (int i = 0; i < 2000 && guitest::windowVisible(); ++i) std::this_thread::sleep_for(milliseconds(5));
+    for (int i = 0; i < 2000 && guitest::windowVisible(); ++i)
+        std::this_thread::sleep_for(milliseconds(5));
     EXPECT_FALSE(guitest::windowVisible());
     runCycles(5);
     EXPECT_EQ(ec().get_component_state(), RTC::ACTIVE_STATE);
@@ -161,7 +163,8 @@ TEST(ComponentNoDisplay, RunsAndPublishesNothing) {
     ASSERT_NE(comp, nullptr);
     RTC::TimedString value;
     RTC::InPort<RTC::TimedString> in("in", value);
-    ASSERT_EQ(RTC::connectLocal(*dynamic_cast<RTC::OutPortBase*>(comp->findPort("out")), in), RTC::RTC_OK);
+    ASSERT_EQ(RTC::connectLocal(*dynamic_cast<RTC::OutPortBase*>(comp->findPort("out")), in),
+              RTC::RTC_OK);
     RTC::PeriodicExecutionContext& ec = *comp->getOwnedExecutionContext();
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(ec.activate_component(), RTC::RTC_OK);

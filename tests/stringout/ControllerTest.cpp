@@ -147,7 +147,8 @@ TEST(Controller, TwoHundredCyclesLeaveNoThreadsDescriptorsOrMemoryBehind) {
 #if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
     // Sanitizers keep their own growing records; judge memory only without them.
     EXPECT_LT(after.residentKiB - before.residentKiB, 1024)
-        << "resident memory grew from " << before.residentKiB << " KiB to " << after.residentKiB << " KiB";
+        << "resident memory grew from " << before.residentKiB << " KiB to " << after.residentKiB
+        << " KiB";
 #endif
     RecordProperty("rss_before_kib", static_cast<int>(before.residentKiB));
     RecordProperty("rss_after_kib", static_cast<int>(after.residentKiB));

@@ -1,6 +1,5 @@
 // GetString() into a buffer with guard bytes behind it, as a caller sees it.
-#ifndef TESTS_STRINGOUT_FETCH_H
-#define TESTS_STRINGOUT_FETCH_H
+#pragma once
 
 #include "StringInputForm.h"
 
@@ -11,11 +10,11 @@
 namespace guitest {
 
 struct Fetched {
-    int result = 0;           // GetString's result
-    std::string text;         // the zero-terminated string in the buffer (when result > 0)
-    std::string bytes;        // the buffer's first result bytes
-    bool untouched = false;   // the buffer still holds only the fill byte
-    bool guardIntact = false; // nothing was written behind the buffer
+    int result = 0;            // GetString's result
+    std::string text;          // the zero-terminated string in the buffer (when result > 0)
+    std::string bytes;         // the buffer's first result bytes
+    bool untouched = false;    // the buffer still holds only the fill byte
+    bool guardIntact = false;  // nothing was written behind the buffer
 };
 
 inline Fetched fetch(int size = 256) {
@@ -37,5 +36,3 @@ inline Fetched fetch(int size = 256) {
 }
 
 }  // namespace guitest
-
-#endif

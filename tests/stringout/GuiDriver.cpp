@@ -48,9 +48,11 @@ RunResult run(const std::vector<std::string>& argv) {
     if (rc == 0) {
         char buf[4096];
         ssize_t n;
-        while ((n = read(pipefd[0], buf, sizeof(buf))) > 0) result.out.append(buf, static_cast<std::size_t>(n));
+        while ((n = read(pipefd[0], buf, sizeof(buf))) > 0)
+            result.out.append(buf, static_cast<std::size_t>(n));
         int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            result.status = WEXITSTATUS(status);
     }
     close(pipefd[0]);
     return result;

@@ -1,8 +1,7 @@
 // Drives the input window from outside as an operator would: real key and
 // mouse events through xdotool on the test's X server, and a barrier that
 // waits until the window thread has handled every event sent so far.
-#ifndef TESTS_STRINGOUT_GUIDRIVER_H
-#define TESTS_STRINGOUT_GUIDRIVER_H
+#pragma once
 
 #include <string>
 #include <vector>
@@ -52,5 +51,3 @@ void windowSize(const std::string& window, int* width, int* height);
 void sendDeleteWindow(const std::string& window);
 
 }  // namespace guitest
-
-#endif

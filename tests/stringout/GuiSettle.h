@@ -1,7 +1,6 @@
 // Waits for the window thread of this process: links the window code and
 // FLTK, so only for tests that run the window in their own process.
-#ifndef TESTS_STRINGOUT_GUISETTLE_H
-#define TESTS_STRINGOUT_GUISETTLE_H
+#pragma once
 
 namespace guitest {
 
@@ -13,5 +12,3 @@ void settle();
 bool toolkitWindowShown();
 
 }  // namespace guitest
-
-#endif

@@ -19,7 +19,7 @@ std::string repeat(const std::string& s, int n) {
 }
 
 class LatinOne : public OpenWindow {
-protected:
+  protected:
     void SetUp() override {
         if (StringOut::NarrowConverter::environmentCodeset() != "ISO-8859-1") {
             GTEST_SKIP() << "no ISO-8859-1 locale in the environment";
@@ -48,7 +48,7 @@ TEST_F(LatinOne, LongTextCountsLatinOneBytes) {
 }
 
 class EucJp : public OpenWindow {
-protected:
+  protected:
     void SetUp() override {
         if (StringOut::NarrowConverter::environmentCodeset() != "EUC-JP") {
             GTEST_SKIP() << "no EUC-JP locale in the environment";

@@ -20,7 +20,8 @@ std::string convert(NarrowConverter& c, const std::string& text, std::size_t siz
     const std::size_t n = c.convert(text.data(), text.size(), buf.data(), size);
     EXPECT_LT(n, size);
     EXPECT_EQ(buf[n], '\0');
-    for (std::size_t i = size; i < buf.size(); ++i) EXPECT_EQ(buf[i], '\x7f') << "byte " << i << " written";
+    for (std::size_t i = size; i < buf.size(); ++i)
+        EXPECT_EQ(buf[i], '\x7f') << "byte " << i << " written";
     return std::string(buf.data(), n);
 }
 
@@ -30,10 +31,10 @@ std::string repeat(const std::string& s, int n) {
     return out;
 }
 
-const std::string kE = "\xC3\xA9";              // é, 2 bytes in UTF-8
-const std::string kA = "\xE3\x81\x82";          // あ, 3 bytes
-const std::string kG = "\xF0\x9F\x98\x80";      // an emoji, 4 bytes
-const std::string kEuro = "\xE2\x82\xAC";       // €, not in Latin-1
+const std::string kE = "\xC3\xA9";          // é, 2 bytes in UTF-8
+const std::string kA = "\xE3\x81\x82";      // あ, 3 bytes
+const std::string kG = "\xF0\x9F\x98\x80";  // an emoji, 4 bytes
+const std::string kEuro = "\xE2\x82\xAC";   // €, not in Latin-1
 
 TEST(ToUtf8, TextThatFitsIsCopiedUnchanged) {
     NarrowConverter c("UTF-8");
@@ -74,11 +75,19 @@ TEST(ToUtf8, TinyBuffers) {
 
 TEST(ToUtf8, BytesThatAreNotUtf8BecomeQuestionMarks) {
     NarrowConverter c("UTF-8");
-    EXPECT_EQ(convert(c, "a\xFF" "b", 256), "a?b");
-    EXPECT_EQ(convert(c, "a\xC3", 256), "a?");                // cut sequence at the end
-    EXPECT_EQ(convert(c, "\xE3\x81" "x", 256), "??x");        // incomplete sequence
-    EXPECT_EQ(convert(c, "\xC0\xAF", 256), "??");             // overlong form
-    EXPECT_EQ(convert(c, "\xED\xA0\x80", 256), "?");          // surrogate
+    EXPECT_EQ(convert(c,
+                      "a\xFF"
+                      "b",
+                      256),
+              "a?b");
+    EXPECT_EQ(convert(c, "a\xC3", 256), "a?");  // cut sequence at the end
+    EXPECT_EQ(convert(c,
+                      "\xE3\x81"
+                      "x",
+                      256),
+              "??x");                                 // incomplete sequence
+    EXPECT_EQ(convert(c, "\xC0\xAF", 256), "??");     // overlong form
+    EXPECT_EQ(convert(c, "\xED\xA0\x80", 256), "?");  // surrogate
 }
 
 TEST(ToLatin1, RepresentableCharactersTakeOneByte) {

@@ -1,7 +1,6 @@
 // Test fixture: an input window open on its own thread, found on the X
 // server and holding the X keyboard focus.
-#ifndef TESTS_STRINGOUT_OPENWINDOW_H
-#define TESTS_STRINGOUT_OPENWINDOW_H
+#pragma once
 
 #include "Fetch.h"
 #include "GuiDriver.h"
@@ -16,7 +15,7 @@
 namespace guitest {
 
 class OpenWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_thread = std::make_unique<WindowThread>();
         m_id = waitForWindow();
@@ -48,5 +47,3 @@ protected:
 };
 
 }  // namespace guitest
-
-#endif

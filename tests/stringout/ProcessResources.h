@@ -1,7 +1,6 @@
 // What this process holds right now, read from /proc: threads, open
 // descriptors and resident memory.
-#ifndef TESTS_STRINGOUT_PROCESSRESOURCES_H
-#define TESTS_STRINGOUT_PROCESSRESOURCES_H
+#pragma once
 
 #include <dirent.h>
 #include <unistd.h>
@@ -39,5 +38,3 @@ struct ProcessResources {
 };
 
 }  // namespace guitest
-
-#endif

@@ -1,6 +1,5 @@
 // Collects what the window side reports through its warning sink.
-#ifndef TESTS_STRINGOUT_WARNINGLOG_H
-#define TESTS_STRINGOUT_WARNINGLOG_H
+#pragma once
 
 #include "GuiWarning.h"
 
@@ -11,8 +10,11 @@
 namespace guitest {
 
 class WarningLog {
-public:
-    WarningLog() { StringOut::setWarningSink(&WarningLog::record); clear(); }
+  public:
+    WarningLog() {
+        StringOut::setWarningSink(&WarningLog::record);
+        clear();
+    }
     ~WarningLog() { StringOut::setWarningSink(nullptr); }
     WarningLog(const WarningLog&) = delete;
     WarningLog& operator=(const WarningLog&) = delete;
@@ -26,7 +28,7 @@ public:
         lines().clear();
     }
 
-private:
+  private:
     static void record(const char* message) {
         std::lock_guard<std::mutex> lock(mutex());
         lines().push_back(message);
@@ -42,5 +44,3 @@ private:
 };
 
 }  // namespace guitest
-
-#endif

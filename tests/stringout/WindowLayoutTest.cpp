@@ -41,11 +41,11 @@ TEST_F(Layout, NoCloseMinimiseMaximiseOrWindowMenu) {
     std::string item;
     while (std::getline(in, item, ',')) v.push_back(std::strtol(item.c_str(), nullptr, 16));
     ASSERT_EQ(v.size(), 5u) << r.out;
-    EXPECT_EQ(v[0] & 0x3, 0x3);                   // functions and decorations given
-    EXPECT_EQ(v[1] & (1 | 8 | 16 | 32), 0);        // no all/minimise/maximise/close function
-    EXPECT_NE(v[1] & 2, 0);                        // resizable
-    EXPECT_EQ(v[2] & (1 | 16 | 32 | 64), 0);       // no all/menu/minimise/maximise decoration
-    EXPECT_NE(v[2] & 8, 0);                        // a title bar
+    EXPECT_EQ(v[0] & 0x3, 0x3);               // functions and decorations given
+    EXPECT_EQ(v[1] & (1 | 8 | 16 | 32), 0);   // no all/minimise/maximise/close function
+    EXPECT_NE(v[1] & 2, 0);                   // resizable
+    EXPECT_EQ(v[2] & (1 | 16 | 32 | 64), 0);  // no all/menu/minimise/maximise decoration
+    EXPECT_NE(v[2] & 8, 0);                   // a title bar
 }
 
 TEST_F(Layout, WindowIsResizable) {

@@ -1,7 +1,6 @@
 // Runs startGUI() on a thread of its own, as the controller does, and stops
 // and joins it when it goes out of scope.
-#ifndef TESTS_STRINGOUT_WINDOWTHREAD_H
-#define TESTS_STRINGOUT_WINDOWTHREAD_H
+#pragma once
 
 #include "StringInputForm.h"
 
@@ -12,7 +11,7 @@
 namespace guitest {
 
 class WindowThread {
-public:
+  public:
     WindowThread() {
         prepareGUI();
         m_thread = std::thread([this] {
@@ -37,11 +36,9 @@ public:
     }
     bool returned() const { return m_returned.load(); }
 
-private:
+  private:
     std::atomic<bool> m_returned{false};
     std::thread m_thread;
 };
 
 }  // namespace guitest
-
-#endif

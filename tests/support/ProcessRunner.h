@@ -1,7 +1,6 @@
 // Runs a program from a test and reads what it printed, as a user would:
 // stdout, stderr and how it ended.
-#ifndef TESTS_SUPPORT_PROCESSRUNNER_H
-#define TESTS_SUPPORT_PROCESSRUNNER_H
+#pragma once
 
 #include <fcntl.h>
 #include <signal.h>
@@ -23,7 +22,7 @@ namespace testsupport {
 
 // A private temporary directory, removed with its contents.
 class TempDir {
-public:
+  public:
     TempDir() {
         char tmpl[] = "/tmp/parlune-test-XXXXXX";
         const char* d = mkdtemp(tmpl);
@@ -38,9 +37,11 @@ public:
     }
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(file(name)) << text; }
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(file(name)) << text;
+    }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -52,18 +53,22 @@ inline std::string readFile(const std::string& path) {
 }
 
 class Process {
-public:
+  public:
     // Starts argv[0] with the given arguments in dir; extra_env entries are
     // "NAME=value" added to this process's environment.
     Process(const std::vector<std::string>& argv, const std::string& dir,
             const std::vector<std::string>& extra_env = {})
-        : m_id(counter()), m_out(dir + "/stdout." + std::to_string(m_id)), m_err(dir + "/stderr." + std::to_string(m_id)) {
+        : m_id(counter()),
+          m_out(dir + "/stdout." + std::to_string(m_id)),
+          m_err(dir + "/stderr." + std::to_string(m_id)) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) env.push_back(*e);
         for (const auto& e : extra_env) env.push_back(e);
@@ -72,7 +77,8 @@ public:
         cargv.push_back(nullptr);
         for (const auto& e : env) cenv.push_back(const_cast<char*>(e.c_str()));
         cenv.push_back(nullptr);
-        if (posix_spawn(&m_pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0) m_pid = -1;
+        if (posix_spawn(&m_pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0)
+            m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Process() {
@@ -88,7 +94,8 @@ public:
     std::string err() const { return readFile(m_err); }
 
     // Waits until stdout (or stderr) contains text.
-    bool waitForOutput(const std::string& text, int timeout_ms = 10000, bool in_stderr = false) const {
+    bool waitForOutput(const std::string& text, int timeout_ms = 10000,
+                       bool in_stderr = false) const {
         for (int i = 0; i < timeout_ms / 10; ++i) {
             if ((in_stderr ? err() : out()).find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -114,11 +121,15 @@ public:
         m_ended = true;
         return false;
     }
-    bool exitedWith(int code) const { return m_ended && WIFEXITED(m_status) && WEXITSTATUS(m_status) == code; }
-    bool killedBy(int sig) const { return m_ended && WIFSIGNALED(m_status) && WTERMSIG(m_status) == sig; }
+    bool exitedWith(int code) const {
+        return m_ended && WIFEXITED(m_status) && WEXITSTATUS(m_status) == code;
+    }
+    bool killedBy(int sig) const {
+        return m_ended && WIFSIGNALED(m_status) && WTERMSIG(m_status) == sig;
+    }
     int status() const { return m_status; }
 
-private:
+  private:
     static int counter() {
         static int n = 0;
         return n++;
@@ -132,5 +143,3 @@ private:
 };
 
 }  // namespace testsupport
-
-#endif

@@ -1,7 +1,6 @@
 // Hierarchical key/value properties with dotted keys ("a.b.c"), defaults per
 // node, and the "key: value" text format of the framework's configuration files.
-#ifndef COIL_PROPERTIES_H
-#define COIL_PROPERTIES_H
+#pragma once
 
 #include <cstddef>
 #include <iosfwd>
@@ -12,7 +11,7 @@
 namespace coil {
 
 class Properties {
-public:
+  public:
     explicit Properties(const char* key = "", const char* value = "");
     explicit Properties(std::map<std::string, std::string>& defaults);
     // Key/value table; reading stops after num entries or at the first empty key.
@@ -60,16 +59,16 @@ public:
     static void splitKeyValue(const std::string& str, std::string& key, std::string& value);
     static bool split(const std::string& str, char delim, std::vector<std::string>& value);
 
-protected:
-    static Properties* _getNode(std::vector<std::string>& keys, std::vector<Properties*>::size_type index,
-                                const Properties* curr);
+  protected:
+    static Properties* _getNode(std::vector<std::string>& keys,
+                                std::vector<Properties*>::size_type index, const Properties* curr);
     static void _propertiyNames(std::vector<std::string>& names, std::string curr_name,
                                 const Properties* curr);
     static void _store(std::ostream& out, std::string curr_name, const Properties* curr);
     static std::ostream& _dump(std::ostream& out, const Properties& curr, int index);
     static std::string indent(int index);
 
-private:
+  private:
     std::string name;
     std::string value;
     std::string default_value;
@@ -83,5 +82,3 @@ private:
 std::ostream& operator<<(std::ostream& lhs, const Properties& rhs);
 
 }  // namespace coil
-
-#endif

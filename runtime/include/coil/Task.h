@@ -1,7 +1,6 @@
 // Active object: activate() runs svc() on a thread of its own, finalize()
 // follows on that thread when svc() returns.
-#ifndef COIL_TASK_H
-#define COIL_TASK_H
+#pragma once
 
 #include <atomic>
 #include <mutex>
@@ -10,7 +9,7 @@
 namespace coil {
 
 class Task {
-public:
+  public:
     Task();
     // Joins a thread that is still running (never std::terminate); a Task
     // deleted from its own thread detaches instead.
@@ -31,12 +30,10 @@ public:
 
     static void* svc_run(void* args = nullptr);
 
-private:
+  private:
     std::mutex m_mutex;
     std::atomic<int> m_count;
     std::thread m_thread;
 };
 
 }  // namespace coil
-
-#endif

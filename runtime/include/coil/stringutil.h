@@ -1,6 +1,5 @@
 // String helpers of the framework's utility library.
-#ifndef COIL_STRINGUTIL_H
-#define COIL_STRINGUTIL_H
+#pragma once
 
 #include <sstream>
 #include <string>
@@ -56,5 +55,3 @@ template <>
 bool stringTo<bool>(bool& val, const char* str);
 
 }  // namespace coil
-
-#endif

@@ -1,7 +1,6 @@
 // CDR encoding of data port samples without encapsulation byte, as data
 // ports carry them between processes.
-#ifndef RTM_CDRCODEC_H
-#define RTM_CDRCODEC_H
+#pragma once
 
 #include <omniORB4/CORBA.h>
 #include <rtm/Orb.h>
@@ -59,5 +58,3 @@ bool decodeCdr(const unsigned char* data, std::size_t length, bool little_endian
 }
 
 }  // namespace RTC
-
-#endif

@@ -1,8 +1,7 @@
 // Configuration sets ("conf.<set>.<param>") and the variables bound to the
 // parameters of the active set. Changes are applied by update(), which the
 // execution context calls between callbacks.
-#ifndef RTM_CONFIGADMIN_H
-#define RTM_CONFIGADMIN_H
+#pragma once
 
 #include <coil/Properties.h>
 #include <coil/stringutil.h>
@@ -16,7 +15,7 @@
 namespace RTC {
 
 class ConfigBase {
-public:
+  public:
     ConfigBase(const char* name, const char* def_val) : name(name), default_value(def_val) {}
     virtual ~ConfigBase() {}
     // Converts val into the variable; on failure the default is converted
@@ -28,7 +27,7 @@ public:
 
 template <typename VarType>
 class Config : public ConfigBase {
-public:
+  public:
     typedef bool (*TransFunc)(VarType&, const char*);
     Config(const char* name, VarType& var, const char* def_val, TransFunc trans)
         : ConfigBase(name, def_val), m_var(var), m_trans(trans) {}
@@ -38,13 +37,13 @@ public:
         return false;
     }
 
-private:
+  private:
     VarType& m_var;
     TransFunc m_trans;
 };
 
 class ConfigAdmin {
-public:
+  public:
     // configsets is the "conf" node of the component's properties.
     explicit ConfigAdmin(coil::Properties& configsets);
     ~ConfigAdmin();
@@ -84,7 +83,7 @@ public:
     bool removeConfigurationSet(const char* config_id);
     bool activateConfigurationSet(const char* config_id);
 
-private:
+  private:
     ConfigBase* findParam(const char* name) const;
     void applySet(const std::string& set, const char* only_param);
 
@@ -97,5 +96,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,7 +1,6 @@
 // One end of a data port connection. A connection joins an OutPort and an
 // InPort; each end holds its own connector object under the shared id.
-#ifndef RTM_CONNECTORBASE_H
-#define RTM_CONNECTORBASE_H
+#pragma once
 
 #include <coil/Properties.h>
 #include <rtm/DataPortStatus.h>
@@ -21,7 +20,7 @@ struct ConnectorInfo {
 };
 
 class ConnectorBase {
-public:
+  public:
     explicit ConnectorBase(const ConnectorInfo& info) : m_info(info) {}
     virtual ~ConnectorBase() {}
 
@@ -38,7 +37,8 @@ public:
     }
     // Byte order negotiated for the connection's CDR data.
     bool littleEndian() const {
-        const std::string& e = m_info.properties.getProperty("dataport.serializer.cdr.endian", "little");
+        const std::string& e =
+            m_info.properties.getProperty("dataport.serializer.cdr.endian", "little");
         return e.compare(0, 3, "big") != 0;
     }
     // Called once when the connection ends, to tell the other end.
@@ -47,10 +47,8 @@ public:
     // connection.
     virtual bool lost() const { return false; }
 
-private:
+  private:
     ConnectorInfo m_info;
 };
 
 }  // namespace RTC
-
-#endif

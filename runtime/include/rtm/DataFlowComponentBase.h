@@ -1,18 +1,15 @@
 // Base of periodic data-flow components.
-#ifndef RTM_DATAFLOWCOMPONENTBASE_H
-#define RTM_DATAFLOWCOMPONENTBASE_H
+#pragma once
 
 #include <rtm/RTObject.h>
 
 namespace RTC {
 
 class DataFlowComponentBase : public RTObject_impl {
-public:
+  public:
     explicit DataFlowComponentBase(Manager* manager) : RTObject_impl(manager) {}
     ~DataFlowComponentBase() override {}
     void init() {}
 };
 
 }  // namespace RTC
-
-#endif

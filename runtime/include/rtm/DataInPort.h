@@ -1,4 +1,3 @@
-#ifndef RTM_DATAINPORT_H
-#define RTM_DATAINPORT_H
+#pragma once
+
 #include <rtm/InPort.h>
-#endif

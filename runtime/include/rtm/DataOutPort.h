@@ -1,4 +1,3 @@
-#ifndef RTM_DATAOUTPORT_H
-#define RTM_DATAOUTPORT_H
+#pragma once
+
 #include <rtm/OutPort.h>
-#endif

@@ -1,6 +1,5 @@
 // Results of data port operations.
-#ifndef RTM_DATAPORTSTATUS_H
-#define RTM_DATAPORTSTATUS_H
+#pragma once
 
 namespace RTC {
 
@@ -25,5 +24,3 @@ struct DataPortStatus {
 };
 
 }  // namespace RTC
-
-#endif

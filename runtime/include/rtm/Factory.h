@@ -1,6 +1,5 @@
 // Component factories registered with the manager.
-#ifndef RTM_FACTORY_H
-#define RTM_FACTORY_H
+#pragma once
 
 #include <coil/Properties.h>
 
@@ -13,29 +12,27 @@ typedef RTObject_impl* (*RtcNewFunc)(Manager* manager);
 typedef void (*RtcDeleteFunc)(RTObject_impl* rtc);
 
 class FactoryBase {
-public:
+  public:
     explicit FactoryBase(const coil::Properties& profile) : m_profile(profile) {}
     virtual ~FactoryBase() {}
     virtual RTObject_impl* create(Manager* mgr) = 0;
     virtual void destroy(RTObject_impl* comp) = 0;
     virtual coil::Properties& profile() { return m_profile; }
 
-protected:
+  protected:
     coil::Properties m_profile;
 };
 
 class FactoryCXX : public FactoryBase {
-public:
+  public:
     FactoryCXX(const coil::Properties& profile, RtcNewFunc new_func, RtcDeleteFunc delete_func)
         : FactoryBase(profile), m_New(new_func), m_Delete(delete_func) {}
     RTObject_impl* create(Manager* mgr) override { return m_New(mgr); }
     void destroy(RTObject_impl* comp) override { m_Delete(comp); }
 
-private:
+  private:
     RtcNewFunc m_New;
     RtcDeleteFunc m_Delete;
 };
 
 }  // namespace RTC
-
-#endif

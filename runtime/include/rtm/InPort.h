@@ -1,7 +1,6 @@
 // Typed input port: samples arrive into a ring buffer (64 samples, the
 // oldest overwritten when full); read() moves the oldest into the bound value.
-#ifndef RTM_INPORT_H
-#define RTM_INPORT_H
+#pragma once
 
 #include <rtm/CdrCodec.h>
 #include <rtm/InPortBase.h>
@@ -13,7 +12,7 @@ namespace RTC {
 
 template <class DataType>
 class InPort : public InPortBase {
-public:
+  public:
     // The trailing arguments of the older API are accepted; reads and writes
     // never block.
     InPort(const char* name, DataType& value, int bufsize = 64, bool read_block = false,
@@ -60,19 +59,18 @@ public:
         return DataPortStatus::PORT_OK;
     }
 
-    DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length, bool little_endian) override {
+    DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length,
+                                bool little_endian) override {
         DataType sample;
         if (!decodeCdr(data, length, little_endian, sample)) return DataPortStatus::PORT_ERROR;
         m_buffer.write(sample);
         return DataPortStatus::PORT_OK;
     }
 
-private:
+  private:
     DataType& m_value;
     RingBuffer<DataType> m_buffer;
     std::string m_typeName;
 };
 
 }  // namespace RTC
-
-#endif

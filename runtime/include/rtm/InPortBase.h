@@ -1,6 +1,5 @@
 // Untyped side of an input port, as connectors and the runtime see it.
-#ifndef RTM_INPORTBASE_H
-#define RTM_INPORTBASE_H
+#pragma once
 
 #include <rtm/PortBase.h>
 
@@ -9,15 +8,14 @@
 namespace RTC {
 
 class InPortBase : public PortBase {
-public:
+  public:
     explicit InPortBase(const char* name) : PortBase(name) {}
     const char* portType() const override { return "DataInPort"; }
     // Stores one CDR-encoded sample that arrived from another process.
-    virtual DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length, bool little_endian) = 0;
+    virtual DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length,
+                                        bool little_endian) = 0;
     // Number of samples waiting to be read.
     virtual std::size_t readable() const = 0;
 };
 
 }  // namespace RTC
-
-#endif

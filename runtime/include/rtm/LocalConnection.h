@@ -1,6 +1,5 @@
 // Connections between ports of one process (used by preconnect and tests).
-#ifndef RTM_LOCALCONNECTION_H
-#define RTM_LOCALCONNECTION_H
+#pragma once
 
 #include <rtm/InPortBase.h>
 #include <rtm/OutPortBase.h>
@@ -12,12 +11,11 @@ namespace RTC {
 
 // Connects out to in when their data types match; the new connection's id
 // goes to *id. BAD_PARAMETER for a type mismatch.
-ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& prop = coil::Properties(),
+ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in,
+                          const coil::Properties& prop = coil::Properties(),
                           std::string* id = nullptr);
 
 // A fresh connection id.
 std::string newConnectorId();
 
 }  // namespace RTC
-
-#endif

@@ -1,7 +1,6 @@
 // The process-wide manager: configuration, logging, modules, factories,
 // components and their execution contexts, and the process's lifetime.
-#ifndef RTM_MANAGER_H
-#define RTM_MANAGER_H
+#pragma once
 
 #include <coil/Properties.h>
 #include <rtm/Factory.h>
@@ -20,7 +19,7 @@ namespace RTC {
 typedef void (*ModuleInitProc)(Manager* manager);
 
 class Manager {
-public:
+  public:
     // Creates the manager from the command line on the first call (options
     // -f FILE, -o key:value, -h; otherwise ./rtc.conf when present) and
     // returns it; later calls return the same manager.
@@ -81,7 +80,7 @@ public:
     };
     void setObserver(std::unique_ptr<Observer> observer);
 
-private:
+  private:
     Manager();
     ~Manager();
     void parseArgs(int argc, char** argv);
@@ -113,5 +112,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,8 +1,7 @@
 // The process's ORB. The manager creates it from its configuration; code that
 // needs it earlier (data encoding in a program without a manager) gets one
 // with default options.
-#ifndef RTM_ORB_H
-#define RTM_ORB_H
+#pragma once
 
 #include <omniORB4/CORBA.h>
 
@@ -26,5 +25,3 @@ CORBA::ORB_ptr initOrb(int argc, char** argv);
 CORBA::ORB_ptr orb();
 
 }  // namespace RTC
-
-#endif

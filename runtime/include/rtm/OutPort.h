@@ -1,7 +1,6 @@
 // Typed output port: write() publishes the bound value (or the given one) to
 // every connection, in this process directly, to other processes as CDR.
-#ifndef RTM_OUTPORT_H
-#define RTM_OUTPORT_H
+#pragma once
 
 #include <rtm/CdrCodec.h>
 #include <rtm/InPort.h>
@@ -16,7 +15,7 @@ namespace RTC {
 
 template <class DataType>
 class OutPort : public OutPortBase {
-public:
+  public:
     OutPort(const char* name, DataType& value)
         : OutPortBase(name), m_value(value), m_typeName(toRepositoryId<DataType>()) {
         m_properties.setProperty("port.port_type", "DataOutPort");
@@ -66,7 +65,7 @@ public:
     bool write() { return write(m_value); }
     bool operator<<(DataType& value) { return write(value); }
 
-private:
+  private:
     DataType& m_value;
     std::string m_typeName;
     CdrStream m_cdr[2];
@@ -74,5 +73,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,17 +1,14 @@
 // Untyped side of an output port.
-#ifndef RTM_OUTPORTBASE_H
-#define RTM_OUTPORTBASE_H
+#pragma once
 
 #include <rtm/PortBase.h>
 
 namespace RTC {
 
 class OutPortBase : public PortBase {
-public:
+  public:
     explicit OutPortBase(const char* name) : PortBase(name) {}
     const char* portType() const override { return "DataOutPort"; }
 };
 
 }  // namespace RTC
-
-#endif

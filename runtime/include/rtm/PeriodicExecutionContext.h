@@ -2,8 +2,7 @@
 // lifecycle. Cycles follow absolute deadlines (no drift); a slow cycle is
 // not made up. Every callback of the component runs on this thread, one at a
 // time; state change requests from other threads are carried out there.
-#ifndef RTM_PERIODICEXECUTIONCONTEXT_H
-#define RTM_PERIODICEXECUTIONCONTEXT_H
+#pragma once
 
 #include <rtm/RTC.h>
 
@@ -21,7 +20,7 @@ namespace RTC {
 class RTObject_impl;
 
 class PeriodicExecutionContext {
-public:
+  public:
     static constexpr double kDefaultRate = 1000.0;
 
     PeriodicExecutionContext(RTObject_impl* owner, double rate, UniqueId id = 0);
@@ -55,7 +54,7 @@ public:
     // Cycles run since start().
     std::uint64_t cycles() const { return m_cycles.load(); }
 
-private:
+  private:
     enum class Request { Activate, Deactivate, Reset, RateChanged };
     struct Pending {
         Request request;
@@ -86,5 +85,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,8 +1,7 @@
 // Common part of data ports: name, owner, profile properties and the list of
 // connections. A port's full name is "<instance>.<port>" once it belongs to a
 // component.
-#ifndef RTM_PORTBASE_H
-#define RTM_PORTBASE_H
+#pragma once
 
 #include <coil/Properties.h>
 #include <rtm/ConnectorBase.h>
@@ -17,7 +16,7 @@ namespace RTC {
 class RTObject_impl;
 
 class PortBase {
-public:
+  public:
     explicit PortBase(const char* name = "");
     // Disconnects every connection of the port.
     virtual ~PortBase();
@@ -56,19 +55,17 @@ public:
     // the receiving port may be destroyed afterwards.
     std::shared_ptr<ConnectorBase> removeConnectorAfterSending(const std::string& id);
 
-protected:
+  protected:
     mutable std::mutex m_connectorsMutex;
     // Held by an output port while it sends one sample.
     std::mutex m_sendMutex;
     std::vector<std::shared_ptr<ConnectorBase>> m_connectors;
     coil::Properties m_properties;
 
-private:
+  private:
     std::string m_shortName;
     std::string m_name;
     RTObject_impl* m_owner;
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,7 +1,6 @@
 // Base of every component: lifecycle callbacks, ports, configuration,
 // properties and the component's logger.
-#ifndef RTM_RTOBJECT_H
-#define RTM_RTOBJECT_H
+#pragma once
 
 #include <coil/Properties.h>
 #include <coil/stringutil.h>
@@ -21,7 +20,7 @@ class Manager;
 class PeriodicExecutionContext;
 
 class RTObject_impl {
-public:
+  public:
     explicit RTObject_impl(Manager* manager);
     virtual ~RTObject_impl();
     RTObject_impl(const RTObject_impl&) = delete;
@@ -83,7 +82,7 @@ public:
     void attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec);
     std::unique_ptr<PeriodicExecutionContext> detachExecutionContext();
 
-protected:
+  protected:
     virtual ReturnCode_t onInitialize();
     virtual ReturnCode_t onFinalize();
     virtual ReturnCode_t onStartup(UniqueId exec_handle);
@@ -102,7 +101,7 @@ protected:
     ConfigAdmin m_configsets;
     Logger rtclog;
 
-private:
+  private:
     template <typename Callback>
     ReturnCode_t guarded(const char* name, Callback callback);
 
@@ -111,5 +110,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

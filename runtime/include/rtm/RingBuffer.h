@@ -1,6 +1,5 @@
 // Fixed-size ring of samples; a write into a full ring overwrites the oldest.
-#ifndef RTM_RINGBUFFER_H
-#define RTM_RINGBUFFER_H
+#pragma once
 
 #include <cstddef>
 #include <mutex>
@@ -10,8 +9,9 @@ namespace RTC {
 
 template <class DataType>
 class RingBuffer {
-public:
-    explicit RingBuffer(std::size_t length = 64) : m_data(length ? length : 1), m_head(0), m_count(0) {}
+  public:
+    explicit RingBuffer(std::size_t length = 64)
+        : m_data(length ? length : 1), m_head(0), m_count(0) {}
 
     std::size_t length() const { return m_data.size(); }
 
@@ -45,7 +45,7 @@ public:
     bool empty() const { return readable() == 0; }
     bool full() const { return readable() == m_data.size(); }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<DataType> m_data;
     std::size_t m_head;
@@ -53,5 +53,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

@@ -1,16 +1,25 @@
 // The framework's logger: one process-wide sink configured by the manager
 // (logger.enable, logger.file_name, logger.log_level), named loggers on top.
 // Use as RTC_WARN(("format %d", value)) with a Logger named rtclog in scope.
-#ifndef RTM_SYSTEMLOGGER_H
-#define RTM_SYSTEMLOGGER_H
+#pragma once
 
 #include <string>
 
 namespace RTC {
 
 class Logger {
-public:
-    enum { RTL_SILENT, RTL_FATAL, RTL_ERROR, RTL_WARN, RTL_INFO, RTL_DEBUG, RTL_TRACE, RTL_VERBOSE, RTL_PARANOID };
+  public:
+    enum {
+        RTL_SILENT,
+        RTL_FATAL,
+        RTL_ERROR,
+        RTL_WARN,
+        RTL_INFO,
+        RTL_DEBUG,
+        RTL_TRACE,
+        RTL_VERBOSE,
+        RTL_PARANOID
+    };
 
     explicit Logger(const char* name = "");
     virtual ~Logger();
@@ -25,7 +34,7 @@ public:
     static int strToLogLevel(const std::string& level);
     static const char* logLevelName(int level);
 
-private:
+  private:
     std::string m_name;
 };
 
@@ -34,15 +43,15 @@ std::string logFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2))
 
 }  // namespace RTC
 
-#define RTC_LOG(LV, fmt)                                       \
-    do {                                                       \
-        if (rtclog.isValid(LV)) {                              \
-            rtclog.write(LV, ::RTC::logFormat fmt);            \
-        }                                                      \
+#define RTC_LOG(LV, fmt)                            \
+    do {                                            \
+        if (rtclog.isValid(LV)) {                   \
+            rtclog.write(LV, ::RTC::logFormat fmt); \
+        }                                           \
     } while (0)
-#define RTC_LOG_STR(LV, str)                                   \
-    do {                                                       \
-        if (rtclog.isValid(LV)) rtclog.write(LV, (str));       \
+#define RTC_LOG_STR(LV, str)                             \
+    do {                                                 \
+        if (rtclog.isValid(LV)) rtclog.write(LV, (str)); \
     } while (0)
 
 #define RTC_FATAL(fmt) RTC_LOG(::RTC::Logger::RTL_FATAL, fmt)
@@ -61,5 +70,3 @@ std::string logFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2))
 #define RTC_VERBOSE_STR(str) RTC_LOG_STR(::RTC::Logger::RTL_VERBOSE, str)
 #define RTC_PARANOID(fmt) RTC_LOG(::RTC::Logger::RTL_PARANOID, fmt)
 #define RTC_PARANOID_STR(str) RTC_LOG_STR(::RTC::Logger::RTL_PARANOID, str)
-
-#endif

@@ -242,7 +242,8 @@ bool Properties::split(const std::string& str, char delim, std::vector<std::stri
     return true;
 }
 
-Properties* Properties::_getNode(std::vector<std::string>& keys, std::vector<Properties*>::size_type index,
+Properties* Properties::_getNode(std::vector<std::string>& keys,
+                                 std::vector<Properties*>::size_type index,
                                  const Properties* curr) {
     for (Properties* child : curr->leaf) {
         if (child->name != keys[index]) continue;
@@ -290,6 +291,8 @@ std::string Properties::indent(int index) {
     return space;
 }
 
-std::ostream& operator<<(std::ostream& lhs, const Properties& rhs) { return Properties::_dump(lhs, rhs, 0); }
+std::ostream& operator<<(std::ostream& lhs, const Properties& rhs) {
+    return Properties::_dump(lhs, rhs, 0);
+}
 
 }  // namespace coil

@@ -63,8 +63,8 @@ vstring split(const std::string& input, const std::string& delimiter, bool ignor
     std::string::size_type pos = 0;
     while (true) {
         std::string::size_type found = input.find(delimiter, pos);
-        std::string field =
-            eraseBothEndsBlank(input.substr(pos, found == std::string::npos ? std::string::npos : found - pos));
+        std::string field = eraseBothEndsBlank(
+            input.substr(pos, found == std::string::npos ? std::string::npos : found - pos));
         if (!(ignore_empty && field.empty())) result.push_back(field);
         if (found == std::string::npos) break;
         pos = found + delimiter.size();
@@ -110,11 +110,21 @@ std::string unescape(std::string str) {
         }
         char c = str[++i];
         switch (c) {
-            case 't': out += '\t'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 'f': out += '\f'; break;
-            default: out += c; break;
+            case 't':
+                out += '\t';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;

@@ -3,9 +3,9 @@
 #include <coil/stringutil.h>
 #include <rtm/Orb.h>
 
-#include <omniORB4/Naming.hh>
 #include <omniORB4/omniORB.h>
 #include <unistd.h>
+#include <omniORB4/Naming.hh>
 
 #include <chrono>
 #include <cstring>
@@ -54,7 +54,8 @@ CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA
       rtclog("manager") {
     coil::Properties& config = manager.getConfig();
     m_namingEnabled = coil::toBool(config.getProperty("naming.enable"), "YES", "NO", true);
-    std::vector<std::string> servers = coil::split(config.getProperty("corba.nameservers"), ",", true);
+    std::vector<std::string> servers =
+        coil::split(config.getProperty("corba.nameservers"), ",", true);
     m_nameserver = withPort(servers.empty() ? "127.0.0.1" : servers[0]);
     m_nameFormat = config.getProperty("naming.formats", "%h.host_cxt/%n.rtc");
     if (m_namingEnabled) m_namingThread = std::thread(&CorbaLayer::namingLoop, this);
@@ -62,7 +63,8 @@ CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA
 
 CorbaLayer::~CorbaLayer() { shutdown(); }
 
-CORBA::Object_ptr CorbaLayer::activate(PortableServer::ServantBase* servant, ComponentEntry& entry) {
+CORBA::Object_ptr CorbaLayer::activate(PortableServer::ServantBase* servant,
+                                       ComponentEntry& entry) {
     PortableServer::ObjectId_var id = m_poa->activate_object(servant);
     servant->_remove_ref();  // the POA owns it now
     CORBA::Object_ptr ref = m_poa->id_to_reference(id.in());
@@ -125,7 +127,8 @@ void CorbaLayer::componentDeleting(RTObject_impl* comp) {
     }
 }
 
-RTC::PortService_ptr CorbaLayer::portRef(const std::shared_ptr<ComponentEntry>& entry, PortBase* port) {
+RTC::PortService_ptr CorbaLayer::portRef(const std::shared_ptr<ComponentEntry>& entry,
+                                         PortBase* port) {
     std::lock_guard<std::mutex> guard(entry->portsMutex);
     for (const auto& p : entry->ports) {
         if (p.first == port) return RTC::PortService::_narrow(p.second.in());
@@ -168,7 +171,8 @@ RTC::RTObject_ptr CorbaLayer::resolveComponent(const std::string& rtcname) {
     const std::string rest = rtcname.substr(sizeof kRtcName - 1);
     const auto slash = rest.find('/');
     if (slash == std::string::npos) return RTC::RTObject::_nil();
-    const std::string url = "corbaname::" + withPort(rest.substr(0, slash)) + "#" + rest.substr(slash + 1) + ".rtc";
+    const std::string url =
+        "corbaname::" + withPort(rest.substr(0, slash)) + "#" + rest.substr(slash + 1) + ".rtc";
     try {
         CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
         return RTC::RTObject::_narrow(obj.in());
@@ -184,7 +188,8 @@ RTC::PortService_ptr CorbaLayer::resolvePort(const std::string& name) {
     if (name.compare(0, sizeof kRtcName - 1, kRtcName) != 0) return findLocalPort(name);
     const auto dot = name.rfind('.');
     const auto slash = name.rfind('/');
-    if (dot == std::string::npos || slash == std::string::npos || dot < slash) return RTC::PortService::_nil();
+    if (dot == std::string::npos || slash == std::string::npos || dot < slash)
+        return RTC::PortService::_nil();
     RTC::RTObject_var comp = resolveComponent(name.substr(0, dot));
     if (CORBA::is_nil(comp.in())) return RTC::PortService::_nil();
     const std::string wanted = name.substr(slash + 1);  // "Comp0.in"
@@ -192,7 +197,8 @@ RTC::PortService_ptr CorbaLayer::resolvePort(const std::string& name) {
         RTC::PortServiceList_var ports = comp->get_ports();
         for (CORBA::ULong i = 0; i < ports->length(); ++i) {
             RTC::PortProfile_var pp = ports[i]->get_port_profile();
-            if (wanted == static_cast<const char*>(pp->name)) return RTC::PortService::_duplicate(ports[i]);
+            if (wanted == static_cast<const char*>(pp->name))
+                return RTC::PortService::_duplicate(ports[i]);
         }
     } catch (const CORBA::Exception& e) {
         RTC_ERROR(("cannot list the ports of %s: %s", name.c_str(), e._name()));
@@ -200,16 +206,19 @@ RTC::PortService_ptr CorbaLayer::resolvePort(const std::string& name) {
     return RTC::PortService::_nil();
 }
 
-bool CorbaLayer::connectRemote(const std::string& out_port, const std::string& in_port, const coil::Properties& prop) {
+bool CorbaLayer::connectRemote(const std::string& out_port, const std::string& in_port,
+                               const coil::Properties& prop) {
     RTC::PortService_var out = resolvePort(out_port);
     RTC::PortService_var in = resolvePort(in_port);
     if (CORBA::is_nil(out.in()) || CORBA::is_nil(in.in())) {
-        RTC_ERROR(("connect: no port %s", CORBA::is_nil(out.in()) ? out_port.c_str() : in_port.c_str()));
+        RTC_ERROR(
+            ("connect: no port %s", CORBA::is_nil(out.in()) ? out_port.c_str() : in_port.c_str()));
         return false;
     }
     RTC::ConnectorProfile cprof;
     cprof.name = prop.getProperty("name", out_port.substr(out_port.rfind('/') + 1) + "_" +
-                                              in_port.substr(in_port.rfind('/') + 1)).c_str();
+                                              in_port.substr(in_port.rfind('/') + 1))
+                     .c_str();
     cprof.connector_id = "";
     cprof.ports.length(2);
     cprof.ports[0] = RTC::PortService::_duplicate(out.in());
@@ -228,7 +237,8 @@ bool CorbaLayer::connectRemote(const std::string& out_port, const std::string& i
             RTC_INFO(("connected %s -> %s", out_port.c_str(), in_port.c_str()));
             return true;
         }
-        RTC_ERROR(("connect %s -> %s refused (%d)", out_port.c_str(), in_port.c_str(), static_cast<int>(r)));
+        RTC_ERROR(("connect %s -> %s refused (%d)", out_port.c_str(), in_port.c_str(),
+                   static_cast<int>(r)));
     } catch (const CORBA::Exception& e) {
         RTC_ERROR(("connect %s -> %s failed: %s", out_port.c_str(), in_port.c_str(), e._name()));
     }
@@ -286,7 +296,8 @@ void CorbaLayer::bindName(ComponentEntry& entry) {
     for (int attempt = 0;; ++attempt) {
         try {
             tryBindName(entry, path);
-            if (!m_namingReachable) RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
+            if (!m_namingReachable)
+                RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
             m_namingReachable = true;
             return;
         } catch (const CORBA::COMM_FAILURE& e) {
@@ -337,8 +348,9 @@ void CorbaLayer::tryBindName(ComponentEntry& entry, const std::vector<std::strin
 void CorbaLayer::namingFailed(ComponentEntry& entry, const char* why) {
     entry.registered = false;
     if (m_namingReachable) {
-        RTC_WARN(("naming service %s not reachable (%s); %s runs unregistered and is retried every 10 s",
-                  m_nameserver.c_str(), why, entry.instanceName.c_str()));
+        RTC_WARN(
+            ("naming service %s not reachable (%s); %s runs unregistered and is retried every 10 s",
+             m_nameserver.c_str(), why, entry.instanceName.c_str()));
     } else {
         RTC_DEBUG(("naming service %s still not reachable (%s)", m_nameserver.c_str(), why));
     }
@@ -401,7 +413,8 @@ void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
         args.push_back("-ORBendPoint");
         args.push_back("giop:tcp:" + ep);
     }
-    for (const std::string& a : coil::split(config.getProperty("corba.args"), " ", true)) args.push_back(a);
+    for (const std::string& a : coil::split(config.getProperty("corba.args"), " ", true))
+        args.push_back(a);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
@@ -411,9 +424,11 @@ void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
         PortableServer::POA_var poa = PortableServer::POA::_narrow(obj.in());
         PortableServer::POAManager_var pm = poa->the_POAManager();
         pm->activate();
-        manager.setObserver(std::unique_ptr<Manager::Observer>(new CorbaLayer(manager, orb, poa.in())));
+        manager.setObserver(
+            std::unique_ptr<Manager::Observer>(new CorbaLayer(manager, orb, poa.in())));
     } catch (const CORBA::Exception& e) {
-        RTC_ERROR(("the ORB could not start (%s); components stay local to this process", e._name()));
+        RTC_ERROR(
+            ("the ORB could not start (%s); components stay local to this process", e._name()));
     } catch (...) {
         RTC_ERROR(("the ORB could not start; components stay local to this process"));
     }

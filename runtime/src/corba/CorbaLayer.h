@@ -2,8 +2,7 @@
 // ports and its configuration become CORBA objects with the framework's
 // interfaces; components are registered with a naming service; data ports
 // connect across processes through the framework's corba_cdr connectors.
-#ifndef RTM_SRC_CORBA_CORBALAYER_H
-#define RTM_SRC_CORBA_CORBALAYER_H
+#pragma once
 
 #include <rtm/Manager.h>
 #include <rtm/PortBase.h>
@@ -46,7 +45,7 @@ struct ComponentEntry {
 };
 
 class CorbaLayer : public Manager::Observer {
-public:
+  public:
     CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA_ptr poa);
     ~CorbaLayer() override;
 
@@ -71,7 +70,7 @@ public:
     // Registers a servant with the POA and takes over its reference count.
     CORBA::Object_ptr activate(PortableServer::ServantBase* servant, ComponentEntry& entry);
 
-private:
+  private:
     RTC::PortService_ptr resolvePort(const std::string& name);
     RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
     void bindName(ComponentEntry& entry);
@@ -106,5 +105,3 @@ void attachCorbaLayer(Manager& manager, const coil::Properties& config);
 
 }  // namespace corba
 }  // namespace RTC
-
-#endif

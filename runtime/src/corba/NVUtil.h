@@ -1,6 +1,5 @@
 // Conversions between name/value lists on the wire and properties.
-#ifndef RTM_SRC_CORBA_NVUTIL_H
-#define RTM_SRC_CORBA_NVUTIL_H
+#pragma once
 
 #include <coil/Properties.h>
 
@@ -23,5 +22,3 @@ void setString(SDOPackage::NVList& nv, const char* name, const std::string& valu
 
 }  // namespace corba
 }  // namespace RTC
-
-#endif

@@ -29,12 +29,18 @@ DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::siz
         OpenRTM::CdrData cdr(static_cast<CORBA::ULong>(length), static_cast<CORBA::ULong>(length),
                              const_cast<CORBA::Octet*>(data), false);
         switch (m_target->put(cdr)) {
-            case OpenRTM::PORT_OK: return DataPortStatus::PORT_OK;
-            case OpenRTM::BUFFER_FULL: return DataPortStatus::BUFFER_FULL;
-            case OpenRTM::BUFFER_EMPTY: return DataPortStatus::BUFFER_EMPTY;
-            case OpenRTM::BUFFER_TIMEOUT: return DataPortStatus::BUFFER_TIMEOUT;
-            case OpenRTM::PORT_ERROR: return DataPortStatus::PORT_ERROR;
-            default: return DataPortStatus::UNKNOWN_ERROR;
+            case OpenRTM::PORT_OK:
+                return DataPortStatus::PORT_OK;
+            case OpenRTM::BUFFER_FULL:
+                return DataPortStatus::BUFFER_FULL;
+            case OpenRTM::BUFFER_EMPTY:
+                return DataPortStatus::BUFFER_EMPTY;
+            case OpenRTM::BUFFER_TIMEOUT:
+                return DataPortStatus::BUFFER_TIMEOUT;
+            case OpenRTM::PORT_ERROR:
+                return DataPortStatus::PORT_ERROR;
+            default:
+                return DataPortStatus::UNKNOWN_ERROR;
         }
     } catch (const CORBA::TIMEOUT&) {
         return DataPortStatus::SEND_TIMEOUT;

@@ -1,8 +1,7 @@
 // One end of a corba_cdr connection with a port in another process (or
 // reached through the ORB). The sending end pushes CDR data with
 // InPortCdr::put; the receiving end owns the InPortCdr servant.
-#ifndef RTM_SRC_CORBA_REMOTECONNECTOR_H
-#define RTM_SRC_CORBA_REMOTECONNECTOR_H
+#pragma once
 
 #include <rtm/ConnectorBase.h>
 
@@ -15,9 +14,10 @@ namespace RTC {
 namespace corba {
 
 class RemoteConnector : public ConnectorBase {
-public:
+  public:
     // self: the reference of the port this end belongs to.
-    RemoteConnector(const ConnectorInfo& info, const RTC::ConnectorProfile& profile, RTC::PortService_ptr self);
+    RemoteConnector(const ConnectorInfo& info, const RTC::ConnectorProfile& profile,
+                    RTC::PortService_ptr self);
     ~RemoteConnector() override;
 
     const RTC::ConnectorProfile& corbaProfile() const { return m_profile; }
@@ -34,7 +34,7 @@ public:
     // Releases what this end holds without telling anybody.
     void release();
 
-private:
+  private:
     RTC::ConnectorProfile m_profile;
     RTC::PortService_var m_self;
     OpenRTM::InPortCdr_var m_target;
@@ -46,5 +46,3 @@ private:
 
 }  // namespace corba
 }  // namespace RTC
-
-#endif

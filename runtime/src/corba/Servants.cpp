@@ -22,7 +22,7 @@ namespace {
 // Holds the component's entry shared for one remote call; a component that
 // is being deleted answers as a gone object.
 class Alive {
-public:
+  public:
     explicit Alive(ComponentEntry& entry) : m_lock(entry.lock), m_comp(entry.comp) {
         if (m_comp == nullptr) throw CORBA::OBJECT_NOT_EXIST();
     }
@@ -33,7 +33,7 @@ public:
         return *ec;
     }
 
-private:
+  private:
     std::shared_lock<std::shared_mutex> m_lock;
     RTObject_impl* m_comp;
 };
@@ -45,7 +45,8 @@ RTC::ConnectorProfile toCorbaProfile(CorbaLayer& layer, const std::shared_ptr<Co
     p.name = info.name.c_str();
     p.connector_id = info.id.c_str();
     p.ports.length(static_cast<CORBA::ULong>(info.ports.size()));
-    for (CORBA::ULong i = 0; i < p.ports.length(); ++i) p.ports[i] = layer.findLocalPort(info.ports[i]);
+    for (CORBA::ULong i = 0; i < p.ports.length(); ++i)
+        p.ports[i] = layer.findLocalPort(info.ports[i]);
     toNVList(info.properties, p.properties);
     return p;
 }
@@ -54,7 +55,8 @@ RTC::ConnectorProfile toCorbaProfile(CorbaLayer& layer, const std::shared_ptr<Co
 int indexOf(const RTC::ConnectorProfile& profile, RTC::PortService_ptr port) {
     for (CORBA::ULong i = 0; i < profile.ports.length(); ++i) {
         try {
-            if (!CORBA::is_nil(profile.ports[i]) && profile.ports[i]->_is_equivalent(port)) return static_cast<int>(i);
+            if (!CORBA::is_nil(profile.ports[i]) && profile.ports[i]->_is_equivalent(port))
+                return static_cast<int>(i);
         } catch (...) {
         }
     }
@@ -147,7 +149,9 @@ RTC::PortServiceList* ComponentServant::get_ports() {
     return m_entry->layer->portRefs(m_entry);
 }
 
-SDOPackage::OrganizationList* ComponentServant::get_owned_organizations() { return new SDOPackage::OrganizationList; }
+SDOPackage::OrganizationList* ComponentServant::get_owned_organizations() {
+    return new SDOPackage::OrganizationList;
+}
 
 char* ComponentServant::get_sdo_id() {
     Alive alive(*m_entry);
@@ -170,7 +174,9 @@ SDOPackage::DeviceProfile* ComponentServant::get_device_profile() {
     return dp._retn();
 }
 
-SDOPackage::ServiceProfileList* ComponentServant::get_service_profiles() { return new SDOPackage::ServiceProfileList; }
+SDOPackage::ServiceProfileList* ComponentServant::get_service_profiles() {
+    return new SDOPackage::ServiceProfileList;
+}
 
 SDOPackage::ServiceProfile* ComponentServant::get_service_profile(const char*) {
     throw SDOPackage::InvalidParameter("no such service");
@@ -189,11 +195,15 @@ SDOPackage::Monitoring_ptr ComponentServant::get_monitoring() {
     throw SDOPackage::InterfaceNotImplemented("monitoring is not offered");
 }
 
-SDOPackage::OrganizationList* ComponentServant::get_organizations() { return new SDOPackage::OrganizationList; }
+SDOPackage::OrganizationList* ComponentServant::get_organizations() {
+    return new SDOPackage::OrganizationList;
+}
 
 SDOPackage::NVList* ComponentServant::get_status_list() { return new SDOPackage::NVList; }
 
-CORBA::Any* ComponentServant::get_status(const char*) { throw SDOPackage::InvalidParameter("no such status"); }
+CORBA::Any* ComponentServant::get_status(const char*) {
+    throw SDOPackage::InvalidParameter("no such status");
+}
 
 // -------------------------------------------------------- execution context
 
@@ -225,9 +235,12 @@ RTC::ReturnCode_t ExecutionContextServant::change(RTC::LightweightRTObject_ptr c
     Alive alive(*m_entry);
     if (!isOwner(comp)) return RTC::BAD_PARAMETER;
     switch (what) {
-        case Change::Activate: return alive.ec().activate_component();
-        case Change::Deactivate: return alive.ec().deactivate_component();
-        case Change::Reset: return alive.ec().reset_component();
+        case Change::Activate:
+            return alive.ec().activate_component();
+        case Change::Deactivate:
+            return alive.ec().deactivate_component();
+        case Change::Reset:
+            return alive.ec().reset_component();
     }
     return RTC::RTC_ERROR;
 }
@@ -244,7 +257,8 @@ RTC::ReturnCode_t ExecutionContextServant::reset_component(RTC::LightweightRTObj
     return change(comp, Change::Reset);
 }
 
-RTC::LifeCycleState ExecutionContextServant::get_component_state(RTC::LightweightRTObject_ptr comp) {
+RTC::LifeCycleState ExecutionContextServant::get_component_state(
+    RTC::LightweightRTObject_ptr comp) {
     Alive alive(*m_entry);
     if (!isOwner(comp)) return RTC::CREATED_STATE;
     return alive.ec().get_component_state();
@@ -316,7 +330,8 @@ RTC::ConnectorProfileList* PortServant::get_connector_profiles() {
     std::vector<std::shared_ptr<ConnectorBase>> connectors = m_port->getConnectors();
     RTC::ConnectorProfileList_var list = new RTC::ConnectorProfileList;
     list->length(static_cast<CORBA::ULong>(connectors.size()));
-    for (CORBA::ULong i = 0; i < list->length(); ++i) list[i] = toCorbaProfile(*m_entry->layer, connectors[i]);
+    for (CORBA::ULong i = 0; i < list->length(); ++i)
+        list[i] = toCorbaProfile(*m_entry->layer, connectors[i]);
     return list._retn();
 }
 
@@ -324,7 +339,8 @@ RTC::ConnectorProfile* PortServant::get_connector_profile(const char* connector_
     sweepDeadConnectors();
     Alive alive(*m_entry);
     for (const auto& c : m_port->getConnectors()) {
-        if (c->id() == connector_id) return new RTC::ConnectorProfile(toCorbaProfile(*m_entry->layer, c));
+        if (c->id() == connector_id)
+            return new RTC::ConnectorProfile(toCorbaProfile(*m_entry->layer, c));
     }
     return new RTC::ConnectorProfile;
 }
@@ -378,9 +394,7 @@ RTC::ReturnCode_t PortServant::disconnect(const char* connector_id) {
 }
 
 RTC::ReturnCode_t PortServant::disconnect_all() {
-    {
-        Alive alive(*m_entry);
-    }
+    { Alive alive(*m_entry); }
     m_port->disconnect_all();
     return RTC::RTC_OK;
 }
@@ -395,13 +409,15 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
         self = m_entry->layer->portRef(m_entry, m_port);
         const int index = indexOf(cprof, self.in());
         if (index < 0) {
-            RTC_ERROR(("notify_connect: %s is not among the connection's ports", m_port->getName().c_str()));
+            RTC_ERROR(("notify_connect: %s is not among the connection's ports",
+                       m_port->getName().c_str()));
             return RTC::BAD_PARAMETER;
         }
         coil::Properties prop = toProperties(cprof.properties);
         if (!coil::toBool(prop.getProperty("dataport.allow_dup_connection"), "YES", "NO", false) &&
             connectedToAny(cprof, self.in())) {
-            RTC_ERROR(("notify_connect: %s is connected to that port already", m_port->getName().c_str()));
+            RTC_ERROR(("notify_connect: %s is connected to that port already",
+                       m_port->getName().c_str()));
             return RTC::PRECONDITION_NOT_MET;
         }
         const std::string itype = prop.getProperty("dataport.interface_type", "corba_cdr");
@@ -413,8 +429,8 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
             return RTC::BAD_PARAMETER;
         }
         if (!dtype.empty() && dtype != m_port->dataType()) {
-            RTC_ERROR(("notify_connect: %s carries %s, not %s", m_port->getName().c_str(), m_port->dataType().c_str(),
-                       dtype.c_str()));
+            RTC_ERROR(("notify_connect: %s carries %s, not %s", m_port->getName().c_str(),
+                       m_port->dataType().c_str(), dtype.c_str()));
             return RTC::BAD_PARAMETER;
         }
         const std::string endian = prop.getProperty("dataport.serializer.cdr.endian", "little");
@@ -433,7 +449,8 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
             servant->_remove_ref();
             CORBA::Object_var ref = m_entry->layer->poa()->id_to_reference(id.in());
             CORBA::String_var ior = m_entry->layer->orb()->object_to_string(ref.in());
-            setString(cprof.properties, "dataport.corba_cdr.inport_ior", static_cast<const char*>(ior));
+            setString(cprof.properties, "dataport.corba_cdr.inport_ior",
+                      static_cast<const char*>(ior));
             bool found = false;
             for (CORBA::ULong i = 0; i < cprof.properties.length(); ++i) {
                 if (std::string(cprof.properties[i].name) == "dataport.corba_cdr.inport_ref") {
@@ -501,7 +518,8 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
         info.name = static_cast<const char*>(cprof.name);
         info.id = static_cast<const char*>(cprof.connector_id);
         info.properties = toProperties(cprof.properties);
-        const std::string endian = info.properties.getProperty("dataport.serializer.cdr.endian", "little");
+        const std::string endian =
+            info.properties.getProperty("dataport.serializer.cdr.endian", "little");
         info.properties.setProperty("dataport.serializer.cdr.endian",
                                     endian.compare(0, 3, "big") == 0 ? "big" : "little");
         connector = std::make_shared<RemoteConnector>(info, cprof, self.in());
@@ -509,7 +527,8 @@ RTC::ReturnCode_t PortServant::notify_connect(RTC::ConnectorProfile& cprof) {
     }
     if (connector) {
         m_port->addConnector(connector);
-        RTC_INFO(("%s connected (%s)", m_port->getName().c_str(), static_cast<const char*>(cprof.connector_id)));
+        RTC_INFO(("%s connected (%s)", m_port->getName().c_str(),
+                  static_cast<const char*>(cprof.connector_id)));
     }
     return RTC::RTC_OK;
 }
@@ -521,7 +540,8 @@ bool PortServant::connectedToAny(const RTC::ConnectorProfile& cprof, RTC::PortSe
             RTC::PortService_ptr wanted = cprof.ports[i];
             if (CORBA::is_nil(wanted) || wanted->_is_equivalent(self)) continue;
             for (CORBA::ULong j = 0; j < existing.ports.length(); ++j) {
-                if (!CORBA::is_nil(existing.ports[j]) && existing.ports[j]->_is_equivalent(wanted)) return true;
+                if (!CORBA::is_nil(existing.ports[j]) && existing.ports[j]->_is_equivalent(wanted))
+                    return true;
             }
         }
     }
@@ -571,23 +591,27 @@ SDOPackage::ParameterList* ConfigurationServant::get_configuration_parameters() 
 SDOPackage::NVList* ConfigurationServant::get_configuration_parameter_values() {
     Alive alive(*m_entry);
     ConfigAdmin& config = alive.comp()->getConfigAdmin();
-    return new SDOPackage::NVList(setValues(config.getConfigurationSet(config.getActiveId().c_str())));
+    return new SDOPackage::NVList(
+        setValues(config.getConfigurationSet(config.getActiveId().c_str())));
 }
 
 CORBA::Any* ConfigurationServant::get_configuration_parameter_value(const char* name) {
     Alive alive(*m_entry);
     ConfigAdmin& config = alive.comp()->getConfigAdmin();
     coil::Properties set = config.getConfigurationSet(config.getActiveId().c_str());
-    if (name == nullptr || set.findNode(name) == nullptr) throw SDOPackage::InvalidParameter("no such parameter");
+    if (name == nullptr || set.findNode(name) == nullptr)
+        throw SDOPackage::InvalidParameter("no such parameter");
     CORBA::Any_var value = new CORBA::Any;
     value <<= set.getProperty(name).c_str();
     return value._retn();
 }
 
-CORBA::Boolean ConfigurationServant::set_configuration_parameter(const char* name, const CORBA::Any& value) {
+CORBA::Boolean ConfigurationServant::set_configuration_parameter(const char* name,
+                                                                 const CORBA::Any& value) {
     Alive alive(*m_entry);
     const char* text = nullptr;
-    if (name == nullptr || !(value >>= text)) throw SDOPackage::InvalidParameter("value must be a string");
+    if (name == nullptr || !(value >>= text))
+        throw SDOPackage::InvalidParameter("value must be a string");
     ConfigAdmin& config = alive.comp()->getConfigAdmin();
     return config.setParameter(config.getActiveId().c_str(), name, text);
 }
@@ -609,7 +633,8 @@ SDOPackage::ConfigurationSetList* ConfigurationServant::get_configuration_sets()
 SDOPackage::ConfigurationSet* ConfigurationServant::get_configuration_set(const char* config_id) {
     Alive alive(*m_entry);
     ConfigAdmin& config = alive.comp()->getConfigAdmin();
-    if (config_id == nullptr || !config.haveConfig(config_id)) throw SDOPackage::InternalError("no such configuration set");
+    if (config_id == nullptr || !config.haveConfig(config_id))
+        throw SDOPackage::InternalError("no such configuration set");
     SDOPackage::ConfigurationSet_var set = new SDOPackage::ConfigurationSet;
     set->id = config_id;
     set->description = "";
@@ -617,13 +642,15 @@ SDOPackage::ConfigurationSet* ConfigurationServant::get_configuration_set(const 
     return set._retn();
 }
 
-CORBA::Boolean ConfigurationServant::set_configuration_set_values(const SDOPackage::ConfigurationSet& set) {
+CORBA::Boolean ConfigurationServant::set_configuration_set_values(
+    const SDOPackage::ConfigurationSet& set) {
     Alive alive(*m_entry);
     ConfigAdmin& config = alive.comp()->getConfigAdmin();
     if (!config.haveConfig(set.id)) throw SDOPackage::InvalidParameter("no such configuration set");
     for (CORBA::ULong i = 0; i < set.configuration_data.length(); ++i) {
         const char* text = nullptr;
-        if (!(set.configuration_data[i].value >>= text)) throw SDOPackage::InvalidParameter("values must be strings");
+        if (!(set.configuration_data[i].value >>= text))
+            throw SDOPackage::InvalidParameter("values must be strings");
     }
     for (CORBA::ULong i = 0; i < set.configuration_data.length(); ++i) {
         const char* text = nullptr;
@@ -642,12 +669,15 @@ SDOPackage::ConfigurationSet* ConfigurationServant::get_active_configuration_set
     return get_configuration_set(id.c_str());
 }
 
-CORBA::Boolean ConfigurationServant::add_configuration_set(const SDOPackage::ConfigurationSet& configuration_set) {
+CORBA::Boolean ConfigurationServant::add_configuration_set(
+    const SDOPackage::ConfigurationSet& configuration_set) {
     Alive alive(*m_entry);
     coil::Properties set(configuration_set.id);
     coil::Properties values = toProperties(configuration_set.configuration_data);
-    for (const std::string& key : values.propertyNames()) set.setProperty(key, values.getProperty(key));
-    if (!alive.comp()->getConfigAdmin().addConfigurationSet(set)) throw SDOPackage::InvalidParameter("set exists");
+    for (const std::string& key : values.propertyNames())
+        set.setProperty(key, values.getProperty(key));
+    if (!alive.comp()->getConfigAdmin().addConfigurationSet(set))
+        throw SDOPackage::InvalidParameter("set exists");
     return true;
 }
 
@@ -673,9 +703,12 @@ OpenRTM::PortStatus InPortCdrServant::put(const OpenRTM::CdrData& data) {
     std::shared_lock<std::shared_mutex> lock(m_entry->lock);
     if (m_entry->comp == nullptr) return OpenRTM::PORT_ERROR;
     switch (m_port->putCdr(data.get_buffer(), data.length(), m_littleEndian)) {
-        case DataPortStatus::PORT_OK: return OpenRTM::PORT_OK;
-        case DataPortStatus::BUFFER_FULL: return OpenRTM::BUFFER_FULL;
-        default: return OpenRTM::PORT_ERROR;
+        case DataPortStatus::PORT_OK:
+            return OpenRTM::PORT_OK;
+        case DataPortStatus::BUFFER_FULL:
+            return OpenRTM::BUFFER_FULL;
+        default:
+            return OpenRTM::PORT_ERROR;
     }
 }
 

@@ -86,7 +86,8 @@ coil::Properties ConfigAdmin::getConfigurationSet(const char* config_id) const {
     if (config_id == nullptr) return copy;
     coil::Properties* set = m_configsets.hasKey(config_id);
     if (set == nullptr) return copy;
-    for (const std::string& key : set->propertyNames()) copy.setProperty(key, set->getProperty(key));
+    for (const std::string& key : set->propertyNames())
+        copy.setProperty(key, set->getProperty(key));
     return copy;
 }
 
@@ -105,7 +106,8 @@ bool ConfigAdmin::setConfigurationSetValues(const coil::Properties& config_set) 
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_configsets.hasKey(id) == nullptr) return false;
     coil::Properties& set = m_configsets.getNode(id);
-    for (const std::string& key : config_set.propertyNames()) set.setProperty(key, config_set.getProperty(key));
+    for (const std::string& key : config_set.propertyNames())
+        set.setProperty(key, config_set.getProperty(key));
     if (m_activeId == id) m_changed = true;
     return true;
 }

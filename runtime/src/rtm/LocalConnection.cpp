@@ -10,22 +10,23 @@ namespace {
 
 // The sending end: delivers straight into the receiving port.
 class LocalOutConnector : public ConnectorBase {
-public:
+  public:
     LocalOutConnector(const ConnectorInfo& info, InPortBase& in) : ConnectorBase(info), m_in(in) {}
     InPortBase* localInPort() const override { return &m_in; }
     void onDisconnect() override { m_in.removeConnector(id()); }
 
-private:
+  private:
     InPortBase& m_in;
 };
 
 // The receiving end: only remembers whom to tell when it goes away.
 class LocalInConnector : public ConnectorBase {
-public:
-    LocalInConnector(const ConnectorInfo& info, OutPortBase& out) : ConnectorBase(info), m_out(out) {}
+  public:
+    LocalInConnector(const ConnectorInfo& info, OutPortBase& out)
+        : ConnectorBase(info), m_out(out) {}
     void onDisconnect() override { m_out.removeConnectorAfterSending(id()); }
 
-private:
+  private:
     OutPortBase& m_out;
 };
 
@@ -34,15 +35,18 @@ private:
 std::string newConnectorId() {
     // Random UUID-shaped id, unique enough across processes.
     static std::atomic<unsigned> counter{0};
-    static thread_local std::mt19937_64 rng(std::random_device{}() ^ (counter.fetch_add(1) * 0x9e3779b97f4a7c15ULL));
+    static thread_local std::mt19937_64 rng(std::random_device{}() ^
+                                            (counter.fetch_add(1) * 0x9e3779b97f4a7c15ULL));
     unsigned long long a = rng(), b = rng();
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%08llx-%04llx-4%03llx-%04llx-%012llx", a >> 32, (a >> 16) & 0xffff,
-                  a & 0xfff, ((b >> 48) & 0x3fff) | 0x8000, b & 0xffffffffffffULL);
+    std::snprintf(buf, sizeof buf, "%08llx-%04llx-4%03llx-%04llx-%012llx", a >> 32,
+                  (a >> 16) & 0xffff, a & 0xfff, ((b >> 48) & 0x3fff) | 0x8000,
+                  b & 0xffffffffffffULL);
     return buf;
 }
 
-ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& prop, std::string* id) {
+ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& prop,
+                          std::string* id) {
     if (out.dataType() != in.dataType()) return BAD_PARAMETER;
     ConnectorInfo info;
     info.id = newConnectorId();

@@ -1,6 +1,5 @@
 // The process-wide destination of framework log lines.
-#ifndef RTM_SRC_LOGSINK_H
-#define RTM_SRC_LOGSINK_H
+#pragma once
 
 #include <atomic>
 #include <cstdio>
@@ -11,17 +10,19 @@
 namespace RTC {
 
 class LogSink {
-public:
+  public:
     static LogSink& instance();
 
     // file_names: comma separated; "stdout", "stderr" or paths ("%p" = pid).
     // Returns the names that could not be opened.
     std::vector<std::string> configure(bool enable, const std::string& file_names, int level);
-    bool enabled(int level) const { return level != 0 && level <= m_level.load(std::memory_order_relaxed); }
+    bool enabled(int level) const {
+        return level != 0 && level <= m_level.load(std::memory_order_relaxed);
+    }
     void write(int level, const std::string& name, const std::string& message);
     void close();
 
-private:
+  private:
     LogSink();
     std::mutex m_mutex;
     std::atomic<int> m_level;
@@ -30,5 +31,3 @@ private:
 };
 
 }  // namespace RTC
-
-#endif

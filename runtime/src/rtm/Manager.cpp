@@ -32,24 +32,42 @@ std::mutex g_instanceMutex;
 int g_wakePipe[2] = {-1, -1};
 
 const char* const kDefaultConfig[] = {
-    "config.version", "1.0.0",
-    "openrtm.name", "parlune-embedded-1.0.0",
-    "manager.name", "manager",
-    "manager.instance_name", "manager",
-    "manager.modules.load_path", "./",
-    "manager.modules.preload", "",
-    "manager.components.precreate", "",
-    "manager.components.preconnect", "",
-    "manager.components.preactivation", "",
-    "manager.shutdown_on_nortcs", "YES",
-    "logger.enable", "YES",
-    "logger.file_name", "./rtc%p.log",
-    "logger.log_level", "INFO",
-    "exec_cxt.periodic.type", "PeriodicExecutionContext",
-    "naming.enable", "YES",
-    "naming.formats", "%h.host_cxt/%n.rtc",
-    "corba.nameservers", "127.0.0.1",
-    "corba.endpoints", "127.0.0.1",
+    "config.version",
+    "1.0.0",
+    "openrtm.name",
+    "parlune-embedded-1.0.0",
+    "manager.name",
+    "manager",
+    "manager.instance_name",
+    "manager",
+    "manager.modules.load_path",
+    "./",
+    "manager.modules.preload",
+    "",
+    "manager.components.precreate",
+    "",
+    "manager.components.preconnect",
+    "",
+    "manager.components.preactivation",
+    "",
+    "manager.shutdown_on_nortcs",
+    "YES",
+    "logger.enable",
+    "YES",
+    "logger.file_name",
+    "./rtc%p.log",
+    "logger.log_level",
+    "INFO",
+    "exec_cxt.periodic.type",
+    "PeriodicExecutionContext",
+    "naming.enable",
+    "YES",
+    "naming.formats",
+    "%h.host_cxt/%n.rtc",
+    "corba.nameservers",
+    "127.0.0.1",
+    "corba.endpoints",
+    "127.0.0.1",
     "",
 };
 
@@ -101,8 +119,8 @@ Manager* Manager::init(int argc, char** argv) {
     installSignalHandlers();
     corba::attachCorbaLayer(*g_manager, g_manager->m_config);
     Logger& rtclog = g_manager->rtclog;
-    RTC_INFO(("manager started (%s, pid %d)", g_manager->m_config.getProperty("openrtm.name").c_str(),
-              static_cast<int>(getpid())));
+    RTC_INFO(("manager started (%s, pid %d)",
+              g_manager->m_config.getProperty("openrtm.name").c_str(), static_cast<int>(getpid())));
     return g_manager;
 }
 
@@ -161,12 +179,14 @@ void Manager::parseArgs(int argc, char** argv) {
             coil::Properties::splitKeyValue(v, key, val);
             key = coil::eraseBothEndsBlank(key);
             if (key.empty()) {
-                std::cerr << prog << ": option -o needs KEY:VALUE, got '" << v << "'; ignored" << std::endl;
+                std::cerr << prog << ": option -o needs KEY:VALUE, got '" << v << "'; ignored"
+                          << std::endl;
                 continue;
             }
             overrides.emplace_back(key, coil::eraseBothEndsBlank(val));
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << "Usage: " << prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n" << kUsage << std::flush;
+            std::cout << "Usage: " << prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n"
+                      << kUsage << std::flush;
             std::exit(0);
         } else if (arg == "-a" || arg == "-d") {
             // Manager servant options of the framework: nothing to do here.
@@ -194,8 +214,8 @@ void Manager::loadConfigFile(const std::string& path, bool must_exist) {
     std::ifstream in(path);
     if (!in) {
         if (must_exist) {
-            std::cerr << "manager: cannot read configuration file '" << path << "': " << std::strerror(errno)
-                      << "; using defaults" << std::endl;
+            std::cerr << "manager: cannot read configuration file '" << path
+                      << "': " << std::strerror(errno) << "; using defaults" << std::endl;
         }
         return;
     }
@@ -209,12 +229,14 @@ void Manager::configureLogger() {
     const bool enable = coil::toBool(m_config.getProperty("logger.enable"), "YES", "NO", true);
     int level = Logger::strToLogLevel(m_config.getProperty("logger.log_level"));
     if (level < 0) {
-        std::cerr << "manager: unknown logger.log_level '" << m_config.getProperty("logger.log_level")
-                  << "'; using INFO" << std::endl;
+        std::cerr << "manager: unknown logger.log_level '"
+                  << m_config.getProperty("logger.log_level") << "'; using INFO" << std::endl;
         level = Logger::RTL_INFO;
     }
-    for (const std::string& f : LogSink::instance().configure(enable, m_config.getProperty("logger.file_name"), level)) {
-        std::cerr << "manager: cannot open log file '" << f << "': " << std::strerror(errno) << std::endl;
+    for (const std::string& f :
+         LogSink::instance().configure(enable, m_config.getProperty("logger.file_name"), level)) {
+        std::cerr << "manager: cannot open log file '" << f << "': " << std::strerror(errno)
+                  << std::endl;
     }
 }
 
@@ -299,7 +321,8 @@ ReturnCode_t Manager::load(const std::string& fname, const std::string& initfunc
     if (fname.find('/') != std::string::npos) {
         path = fname;
     } else {
-        for (std::string dir : coil::split(m_config.getProperty("manager.modules.load_path"), ",", true)) {
+        for (std::string dir :
+             coil::split(m_config.getProperty("manager.modules.load_path"), ",", true)) {
             if (!dir.empty() && dir.back() != '/') dir += '/';
             if (access((dir + fname).c_str(), R_OK) == 0) {
                 path = dir + fname;
@@ -317,7 +340,8 @@ ReturnCode_t Manager::load(const std::string& fname, const std::string& initfunc
     }
     std::string func = initfunc;
     if (func.empty()) {
-        std::string base = fname.substr(fname.rfind('/') == std::string::npos ? 0 : fname.rfind('/') + 1);
+        std::string base =
+            fname.substr(fname.rfind('/') == std::string::npos ? 0 : fname.rfind('/') + 1);
         func = base.substr(0, base.find('.')) + "Init";
     }
     void* sym = dlsym(handle, func.c_str());
@@ -335,29 +359,33 @@ ReturnCode_t Manager::load(const std::string& fname, const std::string& initfunc
 }
 
 void Manager::preload() {
-    for (const std::string& item : coil::split(m_config.getProperty("manager.modules.preload"), ",", true)) {
+    for (const std::string& item :
+         coil::split(m_config.getProperty("manager.modules.preload"), ",", true)) {
         // "file.so" or "file.so(InitFunc)"
         std::string file = item, func;
         const auto open = item.find('(');
         if (open != std::string::npos) {
             file = coil::eraseBothEndsBlank(item.substr(0, open));
             const auto close = item.find(')', open);
-            func = coil::eraseBothEndsBlank(item.substr(open + 1, close == std::string::npos ? std::string::npos
-                                                                                          : close - open - 1));
+            func = coil::eraseBothEndsBlank(item.substr(
+                open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
         }
         load(file, func);
     }
 }
 
 void Manager::precreate() {
-    for (const std::string& args : coil::split(m_config.getProperty("manager.components.precreate"), ",", true)) {
-        if (createComponent(args.c_str()) == nullptr) RTC_ERROR(("precreate of %s failed", args.c_str()));
+    for (const std::string& args :
+         coil::split(m_config.getProperty("manager.components.precreate"), ",", true)) {
+        if (createComponent(args.c_str()) == nullptr)
+            RTC_ERROR(("precreate of %s failed", args.c_str()));
     }
 }
 
 void Manager::preconnect() {
     // "A0.out?port=B0.in&key=value" (current form) or "A0.out:B0.in(key=value,...)" (older form).
-    for (const std::string& item : coil::split(m_config.getProperty("manager.components.preconnect"), ",", true)) {
+    for (const std::string& item :
+         coil::split(m_config.getProperty("manager.components.preconnect"), ",", true)) {
         std::string out_port, in_port;
         coil::Properties prop;
         const auto q = item.find('?');
@@ -370,7 +398,8 @@ void Manager::preconnect() {
                 if (key == "port") {
                     in_port = val;
                 } else {
-                    prop.setProperty(key.find('.') == std::string::npos ? "dataport." + key : key, val);
+                    prop.setProperty(key.find('.') == std::string::npos ? "dataport." + key : key,
+                                     val);
                 }
             }
         } else {
@@ -389,7 +418,8 @@ void Manager::preconnect() {
             // Split at the ':' that separates two port names (rtcname:// targets contain ':' too).
             const auto colon = ports.find(':', ports.find('.'));
             out_port = coil::eraseBothEndsBlank(ports.substr(0, colon));
-            in_port = colon == std::string::npos ? "" : coil::eraseBothEndsBlank(ports.substr(colon + 1));
+            in_port =
+                colon == std::string::npos ? "" : coil::eraseBothEndsBlank(ports.substr(colon + 1));
         }
         if (out_port.empty() || in_port.empty()) {
             RTC_ERROR(("preconnect entry '%s' names no pair of ports", item.c_str()));
@@ -402,9 +432,11 @@ void Manager::preconnect() {
 }
 
 void Manager::preactivate() {
-    for (const std::string& name : coil::split(m_config.getProperty("manager.components.preactivation"), ",", true)) {
+    for (const std::string& name :
+         coil::split(m_config.getProperty("manager.components.preactivation"), ",", true)) {
         if (name.find("://") != std::string::npos) {
-            if (!m_observer || !m_observer->activateRemote(name)) RTC_ERROR(("preactivation of %s failed", name.c_str()));
+            if (!m_observer || !m_observer->activateRemote(name))
+                RTC_ERROR(("preactivation of %s failed", name.c_str()));
             continue;
         }
         RTObject_impl* comp = getComponent(name.c_str());
@@ -413,11 +445,13 @@ void Manager::preactivate() {
             continue;
         }
         ReturnCode_t r = comp->getOwnedExecutionContext()->activate_component();
-        if (r != RTC_OK) RTC_ERROR(("preactivation of %s failed (%d)", name.c_str(), static_cast<int>(r)));
+        if (r != RTC_OK)
+            RTC_ERROR(("preactivation of %s failed (%d)", name.c_str(), static_cast<int>(r)));
     }
 }
 
-bool Manager::registerFactory(coil::Properties& profile, RtcNewFunc new_func, RtcDeleteFunc delete_func) {
+bool Manager::registerFactory(coil::Properties& profile, RtcNewFunc new_func,
+                              RtcDeleteFunc delete_func) {
     const std::string id = profile.getProperty("implementation_id");
     if (id.empty() || new_func == nullptr || delete_func == nullptr) {
         RTC_ERROR(("registerFactory: profile without implementation_id or missing functions"));
@@ -430,8 +464,8 @@ bool Manager::registerFactory(coil::Properties& profile, RtcNewFunc new_func, Rt
             return false;
         }
     }
-    m_factories.push_back(std::unique_ptr<FactoryEntry>(
-        new FactoryEntry{std::unique_ptr<FactoryBase>(new FactoryCXX(profile, new_func, delete_func)), id}));
+    m_factories.push_back(std::unique_ptr<FactoryEntry>(new FactoryEntry{
+        std::unique_ptr<FactoryBase>(new FactoryCXX(profile, new_func, delete_func)), id}));
     RTC_INFO(("factory %s registered", id.c_str()));
     return true;
 }
@@ -447,7 +481,8 @@ double Manager::executionRate(const std::string& profile_rate, const std::string
     double rate = PeriodicExecutionContext::kDefaultRate;
     auto take = [&rate](const std::string& text) {
         double v = 0.0;
-        if (!text.empty() && coil::stringTo(v, text.c_str()) && v > 0.0 && std::isfinite(v)) rate = v;
+        if (!text.empty() && coil::stringTo(v, text.c_str()) && v > 0.0 && std::isfinite(v))
+            rate = v;
     };
     take(profile_rate);
     take(m_setByUser.getProperty("exec_cxt.periodic.rate"));
@@ -467,7 +502,8 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     if (args.find('?') != std::string::npos) {
         for (const std::string& kv : coil::split(args.substr(args.find('?') + 1), "&", true)) {
             const auto eq = kv.find('=');
-            arg_prop.setProperty(kv.substr(0, eq), eq == std::string::npos ? "" : kv.substr(eq + 1));
+            arg_prop.setProperty(kv.substr(0, eq),
+                                 eq == std::string::npos ? "" : kv.substr(eq + 1));
         }
     }
     if (type.compare(0, 4, "RTC:") == 0) {
@@ -553,8 +589,10 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
 
     std::string profile_rate = arg_prop.getProperty("exec_cxt.periodic.rate");
     if (profile_rate.empty()) profile_rate = profile.getProperty("exec_cxt.periodic.rate");
-    const double rate = executionRate(profile_rate, file_prop.getProperty("exec_cxt.periodic.rate"));
-    comp->attachExecutionContext(std::unique_ptr<PeriodicExecutionContext>(new PeriodicExecutionContext(comp, rate)));
+    const double rate =
+        executionRate(profile_rate, file_prop.getProperty("exec_cxt.periodic.rate"));
+    comp->attachExecutionContext(
+        std::unique_ptr<PeriodicExecutionContext>(new PeriodicExecutionContext(comp, rate)));
     m_components.push_back(comp);
     comp->getOwnedExecutionContext()->start();
     RTC_INFO(("component %s created (%g Hz)", instance_name.c_str(), rate));
@@ -596,7 +634,8 @@ void Manager::deleteComponent(RTObject_impl* comp) {
         none_left = m_components.empty();
     }
     // As the framework does: a process whose last component has gone ends.
-    if (none_left && coil::toBool(m_config.getProperty("manager.shutdown_on_nortcs"), "YES", "NO", true)) {
+    if (none_left &&
+        coil::toBool(m_config.getProperty("manager.shutdown_on_nortcs"), "YES", "NO", true)) {
         terminate();
     }
     // A component deleting itself from its own callback: finish on another thread.
@@ -620,7 +659,9 @@ void Manager::deleteComponent(RTObject_impl* comp) {
     destroyComponent(comp);
 }
 
-void Manager::deleteComponent(const char* instance_name) { deleteComponent(getComponent(instance_name)); }
+void Manager::deleteComponent(const char* instance_name) {
+    deleteComponent(getComponent(instance_name));
+}
 
 RTObject_impl* Manager::getComponent(const char* instance_name) const {
     if (instance_name == nullptr) return nullptr;
@@ -646,7 +687,8 @@ ReturnCode_t Manager::connectPorts(const std::string& out_port, const std::strin
     };
     if (out_port.find("://") != std::string::npos || in_port.find("://") != std::string::npos) {
         if (m_observer && m_observer->connectRemote(out_port, in_port, prop)) return RTC_OK;
-        RTC_ERROR(("cannot connect %s -> %s: remote ports are not reachable", out_port.c_str(), in_port.c_str()));
+        RTC_ERROR(("cannot connect %s -> %s: remote ports are not reachable", out_port.c_str(),
+                   in_port.c_str()));
         return RTC_ERROR;
     }
     auto* out = dynamic_cast<OutPortBase*>(find(out_port));
@@ -658,13 +700,14 @@ ReturnCode_t Manager::connectPorts(const std::string& out_port, const std::strin
     }
     if (out == nullptr || in == nullptr) {
         if (m_observer && m_observer->connectRemote(out_port, in_port, prop)) return RTC_OK;
-        RTC_ERROR(("cannot connect %s -> %s: no such pair of ports", out_port.c_str(), in_port.c_str()));
+        RTC_ERROR(
+            ("cannot connect %s -> %s: no such pair of ports", out_port.c_str(), in_port.c_str()));
         return BAD_PARAMETER;
     }
     ReturnCode_t r = connectLocal(*out, *in, prop);
     if (r != RTC_OK) {
-        RTC_ERROR(("cannot connect %s -> %s: data types differ (%s, %s)", out_port.c_str(), in_port.c_str(),
-                   out->dataType().c_str(), in->dataType().c_str()));
+        RTC_ERROR(("cannot connect %s -> %s: data types differ (%s, %s)", out_port.c_str(),
+                   in_port.c_str(), out->dataType().c_str(), in->dataType().c_str()));
     }
     return r;
 }

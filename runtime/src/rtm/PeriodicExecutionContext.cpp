@@ -11,11 +11,16 @@ namespace RTC {
 namespace {
 const char* stateName(LifeCycleState s) {
     switch (s) {
-        case CREATED_STATE: return "CREATED";
-        case INACTIVE_STATE: return "INACTIVE";
-        case ACTIVE_STATE: return "ACTIVE";
-        case ERROR_STATE: return "ERROR";
-        default: return "UNKNOWN";
+        case CREATED_STATE:
+            return "CREATED";
+        case INACTIVE_STATE:
+            return "INACTIVE";
+        case ACTIVE_STATE:
+            return "ACTIVE";
+        case ERROR_STATE:
+            return "ERROR";
+        default:
+            return "UNKNOWN";
     }
 }
 }  // namespace
@@ -73,7 +78,9 @@ ReturnCode_t PeriodicExecutionContext::stop() {
 }
 
 ReturnCode_t PeriodicExecutionContext::activate_component() { return submit(Request::Activate); }
-ReturnCode_t PeriodicExecutionContext::deactivate_component() { return submit(Request::Deactivate); }
+ReturnCode_t PeriodicExecutionContext::deactivate_component() {
+    return submit(Request::Deactivate);
+}
 ReturnCode_t PeriodicExecutionContext::reset_component() { return submit(Request::Reset); }
 
 ReturnCode_t PeriodicExecutionContext::submit(Request request) {
@@ -82,7 +89,8 @@ ReturnCode_t PeriodicExecutionContext::submit(Request request) {
     // Validate now so the caller gets an answer even from the context thread.
     const LifeCycleState s = m_state.load();
     if ((request == Request::Activate && s != INACTIVE_STATE) ||
-        (request == Request::Deactivate && s != ACTIVE_STATE) || (request == Request::Reset && s != ERROR_STATE)) {
+        (request == Request::Deactivate && s != ACTIVE_STATE) ||
+        (request == Request::Reset && s != ERROR_STATE)) {
         return PRECONDITION_NOT_MET;
     }
     auto pending = std::make_shared<Pending>();
@@ -171,7 +179,8 @@ void PeriodicExecutionContext::run() {
         m_owner->getConfigAdmin().update();
         switch (m_state.load()) {
             case ACTIVE_STATE:
-                if (m_owner->on_execute(m_id) != RTC_OK || m_owner->on_state_update(m_id) != RTC_OK) {
+                if (m_owner->on_execute(m_id) != RTC_OK ||
+                    m_owner->on_state_update(m_id) != RTC_OK) {
                     enterError();
                     Logger rtclog(m_owner->getInstanceName());
                     RTC_ERROR(("state ACTIVE -> ERROR"));
@@ -194,7 +203,9 @@ void PeriodicExecutionContext::run() {
         while (!m_stopRequested) {
             if (!m_requests.empty()) processRequests(lock);
             if (m_stopRequested) break;
-            if (m_cond.wait_until(lock, next, [&] { return m_stopRequested || !m_requests.empty(); })) continue;
+            if (m_cond.wait_until(lock, next,
+                                  [&] { return m_stopRequested || !m_requests.empty(); }))
+                continue;
             break;
         }
     }

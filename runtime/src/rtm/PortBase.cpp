@@ -5,7 +5,8 @@
 
 namespace RTC {
 
-PortBase::PortBase(const char* name) : m_shortName(name ? name : ""), m_name(m_shortName), m_owner(nullptr) {}
+PortBase::PortBase(const char* name)
+    : m_shortName(name ? name : ""), m_name(m_shortName), m_owner(nullptr) {}
 
 PortBase::~PortBase() { disconnect_all(); }
 

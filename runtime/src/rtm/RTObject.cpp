@@ -91,7 +91,9 @@ ReturnCode_t RTObject_impl::exit() {
     return RTC_OK;
 }
 
-const char* RTObject_impl::getInstanceName() const { return m_properties.getProperty("instance_name").c_str(); }
+const char* RTObject_impl::getInstanceName() const {
+    return m_properties.getProperty("instance_name").c_str();
+}
 
 void RTObject_impl::setInstanceName(const char* instance_name) {
     m_properties.setProperty("instance_name", instance_name ? instance_name : "");
@@ -99,9 +101,13 @@ void RTObject_impl::setInstanceName(const char* instance_name) {
     for (PortBase* port : m_ports) port->setOwner(this);
 }
 
-const char* RTObject_impl::getTypeName() const { return m_properties.getProperty("type_name").c_str(); }
+const char* RTObject_impl::getTypeName() const {
+    return m_properties.getProperty("type_name").c_str();
+}
 
-const char* RTObject_impl::getCategory() const { return m_properties.getProperty("category").c_str(); }
+const char* RTObject_impl::getCategory() const {
+    return m_properties.getProperty("category").c_str();
+}
 
 void RTObject_impl::setProperties(const coil::Properties& prop) {
     m_properties << prop;
@@ -128,14 +134,18 @@ bool RTObject_impl::addInPort(const char* name, InPortBase& inport) {
     return addPort(inport);
 }
 
-void RTObject_impl::registerInPort(const char* name, InPortBase& inport) { addInPort(name, inport); }
+void RTObject_impl::registerInPort(const char* name, InPortBase& inport) {
+    addInPort(name, inport);
+}
 
 bool RTObject_impl::addOutPort(const char* name, OutPortBase& outport) {
     if (name != nullptr && outport.getShortName() != name) outport.setName(name);
     return addPort(outport);
 }
 
-void RTObject_impl::registerOutPort(const char* name, OutPortBase& outport) { addOutPort(name, outport); }
+void RTObject_impl::registerOutPort(const char* name, OutPortBase& outport) {
+    addOutPort(name, outport);
+}
 
 bool RTObject_impl::removePort(PortBase& port) {
     auto it = std::find(m_ports.begin(), m_ports.end(), &port);
@@ -157,9 +167,13 @@ PortBase* RTObject_impl::findPort(const std::string& name) const {
     return nullptr;
 }
 
-void RTObject_impl::attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec) { m_ec = std::move(ec); }
+void RTObject_impl::attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec) {
+    m_ec = std::move(ec);
+}
 
-std::unique_ptr<PeriodicExecutionContext> RTObject_impl::detachExecutionContext() { return std::move(m_ec); }
+std::unique_ptr<PeriodicExecutionContext> RTObject_impl::detachExecutionContext() {
+    return std::move(m_ec);
+}
 
 ReturnCode_t RTObject_impl::onInitialize() { return RTC_OK; }
 ReturnCode_t RTObject_impl::onFinalize() { return RTC_OK; }

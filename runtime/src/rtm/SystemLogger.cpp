@@ -14,10 +14,12 @@ Logger::~Logger() {}
 
 bool Logger::isValid(int level) const { return LogSink::instance().enabled(level); }
 
-void Logger::write(int level, const std::string& message) const { LogSink::instance().write(level, m_name, message); }
+void Logger::write(int level, const std::string& message) const {
+    LogSink::instance().write(level, m_name, message);
+}
 
 int Logger::strToLogLevel(const std::string& level) {
-    static const char* const names[] = {"SILENT", "FATAL", "ERROR", "WARN", "INFO",
+    static const char* const names[] = {"SILENT", "FATAL", "ERROR",   "WARN",    "INFO",
                                         "DEBUG",  "TRACE", "VERBOSE", "PARANOID"};
     std::string upper;
     for (char c : level) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
@@ -29,7 +31,7 @@ int Logger::strToLogLevel(const std::string& level) {
 }
 
 const char* Logger::logLevelName(int level) {
-    static const char* const names[] = {"SILENT", "FATAL", "ERROR", "WARNING", "INFO",
+    static const char* const names[] = {"SILENT", "FATAL", "ERROR",   "WARNING", "INFO",
                                         "DEBUG",  "TRACE", "VERBOSE", "PARANOID"};
     if (level < RTL_SILENT || level > RTL_PARANOID) return "UNKNOWN";
     return names[level];
