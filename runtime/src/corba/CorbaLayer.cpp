@@ -10,8 +10,11 @@
 #include <chrono>
 #include <cstring>
 
+#include "ComponentServant.h"
+#include "ConfigurationServant.h"
+#include "ExecutionContextServant.h"
 #include "NVUtil.h"
-#include "Servants.h"
+#include "PortServant.h"
 
 namespace RTC {
 namespace corba {

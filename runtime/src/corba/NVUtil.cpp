@@ -47,5 +47,30 @@ void setString(SDOPackage::NVList& nv, const char* name, const std::string& valu
     appendString(nv, name, value);
 }
 
+void setObject(SDOPackage::NVList& nv, const char* name, CORBA::Object_ptr object) {
+    for (CORBA::ULong i = 0; i < nv.length(); ++i) {
+        if (std::strcmp(nv[i].name, name) == 0) {
+            nv[i].value <<= object;
+            return;
+        }
+    }
+    const CORBA::ULong n = nv.length();
+    nv.length(n + 1);
+    nv[n].name = name;
+    nv[n].value <<= object;
+}
+
+CORBA::Object_ptr findObject(const SDOPackage::NVList& nv, const char* name) {
+    CORBA::Object_ptr found = CORBA::Object::_nil();
+    for (CORBA::ULong i = 0; i < nv.length(); ++i) {
+        CORBA::Object_ptr ref;
+        if (std::strcmp(nv[i].name, name) == 0 && (nv[i].value >>= CORBA::Any::to_object(ref))) {
+            CORBA::release(found);
+            found = CORBA::Object::_duplicate(ref);
+        }
+    }
+    return found;
+}
+
 }  // namespace corba
 }  // namespace RTC

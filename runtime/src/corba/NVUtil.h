@@ -19,6 +19,10 @@ std::string findString(const SDOPackage::NVList& nv, const char* name);
 void appendString(SDOPackage::NVList& nv, const char* name, const std::string& value);
 // Replaces the entry of that name (or appends it).
 void setString(SDOPackage::NVList& nv, const char* name, const std::string& value);
+// Replaces the entry of that name (or appends it) with an object reference.
+void setObject(SDOPackage::NVList& nv, const char* name, CORBA::Object_ptr object);
+// The object reference stored under name (a new reference), or nil.
+CORBA::Object_ptr findObject(const SDOPackage::NVList& nv, const char* name);
 
 }  // namespace corba
 }  // namespace RTC

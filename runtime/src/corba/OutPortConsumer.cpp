@@ -1,0 +1,43 @@
+#include "OutPortConsumer.h"
+
+#include "NVUtil.h"
+
+namespace RTC {
+namespace corba {
+
+OpenRTM::InPortCdr_ptr OutPortConsumer::offeredInPort(const RTC::ConnectorProfile& cprof) {
+    // The stringified reference first, the typed one as the fallback.
+    CORBA::Object_var obj;
+    const std::string ior = findString(cprof.properties, "dataport.corba_cdr.inport_ior");
+    try {
+        if (!ior.empty()) obj = m_entry->layer->orb()->string_to_object(ior.c_str());
+    } catch (...) {
+    }
+    if (CORBA::is_nil(obj.in()))
+        obj = findObject(cprof.properties, "dataport.corba_cdr.inport_ref");
+    try {
+        return OpenRTM::InPortCdr::_narrow(obj.in());
+    } catch (...) {
+        return OpenRTM::InPortCdr::_nil();
+    }
+}
+
+std::shared_ptr<RemoteConnector> OutPortConsumer::subscribeInterface(
+    const RTC::ConnectorProfile& cprof, RTC::PortService_ptr self) {
+    OpenRTM::InPortCdr_var target = offeredInPort(cprof);
+    if (CORBA::is_nil(target.in())) return nullptr;
+    ConnectorInfo info;
+    info.name = static_cast<const char*>(cprof.name);
+    info.id = static_cast<const char*>(cprof.connector_id);
+    info.properties = toProperties(cprof.properties);
+    const std::string endian =
+        info.properties.getProperty("dataport.serializer.cdr.endian", "little");
+    info.properties.setProperty("dataport.serializer.cdr.endian",
+                                endian.compare(0, 3, "big") == 0 ? "big" : "little");
+    auto connector = std::make_shared<RemoteConnector>(info, cprof, self);
+    connector->setTarget(target.in());
+    return connector;
+}
+
+}  // namespace corba
+}  // namespace RTC
