@@ -2,16 +2,16 @@
 // the wrapper started, and reading what the speech engine wrote.
 #pragma once
 
-#include "../support/ProcessRunner.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "support/Files.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/Wait.h"
 
 namespace e2e {
 
@@ -54,28 +54,19 @@ inline ToolResult rtctl(const TempDir& dir, std::vector<std::string> args, int t
 
 // Waits until rtctl can see the component.
 inline bool waitRegistered(const TempDir& dir, const std::string& comp, int timeout_ms = 15000) {
-    for (int i = 0; i < timeout_ms / 100; ++i) {
-        if (rtctl(dir, {"state", comp}).ok) return true;
-        usleep(100000);
-    }
-    return false;
+    return testsupport::waitUntil(
+        [&] {
+            return rtctl(dir, {"state", comp}).ok;
+        },
+        std::chrono::milliseconds(timeout_ms), std::chrono::milliseconds(100));
 }
 
-// Files in dir whose names end in suffix, sorted (the engine numbers them).
+// Files in dir whose names end in suffix, as paths, sorted (the engine numbers them).
 inline std::vector<std::string> filesEndingIn(const std::string& dir, const std::string& suffix) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n.size() > suffix.size() &&
-                n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                names.push_back(dir + "/" + n);
-            }
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<std::string> paths;
+    for (const std::string& name : testsupport::namesIn(dir, suffix))
+        paths.push_back(dir + "/" + name);
+    return paths;
 }
 
 // The texts the speech engine wrote, in the order it wrote them.
@@ -86,11 +77,9 @@ inline std::vector<std::string> spokenTexts(const std::string& wav_dir) {
 }
 
 inline bool waitSpoken(const std::string& wav_dir, size_t count, int timeout_ms = 20000) {
-    for (int i = 0; i < timeout_ms / 50; ++i) {
-        if (spokenTexts(wav_dir).size() >= count) return true;
-        usleep(50000);
-    }
-    return false;
+    return testsupport::waitUntil([&] { return spokenTexts(wav_dir).size() >= count; },
+                                  std::chrono::milliseconds(timeout_ms),
+                                  std::chrono::milliseconds(50));
 }
 
 // Seconds of audio in a 16-bit mono WAV file written by the engine.
@@ -111,7 +100,5 @@ inline std::string lastWav(const std::string& wav_dir) {
     std::vector<std::string> wavs = filesEndingIn(wav_dir, ".wav");
     return wavs.empty() ? "" : wavs.back();
 }
-
-inline int sh(const std::string& cmd) { return std::system(cmd.c_str()); }
 
 }  // namespace e2e

@@ -1,10 +1,16 @@
 // Two processes and the tool, as an operator would use them.
+#include "../stringout/GuiDriver.h"
 #include "E2e.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 
 using namespace e2e;
+using testsupport::waitUntil;
 
 namespace {
 
@@ -23,13 +29,12 @@ TEST_F(EndToEnd, KeystrokesInTheWindowAreSpokenByTheOtherProcess) {
     ASSERT_TRUE(rtctl(dir, {"activate", "Parlune0"}).ok);
     ASSERT_TRUE(rtctl(dir, {"activate", "ParluneTest0"}).ok);
 
-    ASSERT_EQ(
-        0,
-        sh("for i in $(seq 100); do xdotool search --name StringInputForm >/dev/null 2>&1 && "
-           "break; "
-           "sleep 0.1; done; w=$(xdotool search --name StringInputForm | head -n1); "
-           "xdotool windowfocus --sync $w && xdotool key Tab && xdotool type 'robots can talk' && "
-           "xdotool key alt+s"));
+    const std::string window_id = guitest::waitForWindow();
+    ASSERT_FALSE(window_id.empty()) << "no input window appeared";
+    guitest::focus(window_id);
+    guitest::keys({"Tab"});
+    guitest::type("robots can talk");
+    guitest::keys({"alt+s"});
     ASSERT_TRUE(waitSpoken(wav.path(), 1));
     EXPECT_EQ(std::vector<std::string>{"robots can talk"}, spokenTexts(wav.path()));
 
@@ -152,7 +157,7 @@ TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
     const std::string port = std::to_string(20000 + getpid() % 20000);
     const std::string address = "127.0.0.1:" + port;
     auto start_naming = [&](const std::string& data) {
-        sh("mkdir -p " + data);
+        std::filesystem::create_directories(data);
         return std::unique_ptr<Process>(
             new Process({"/usr/bin/omniNames", "-start", port, "-always", "-datadir", data,
                          "-ORBendPoint", "giop:tcp:127.0.0.1:" + port},
@@ -164,7 +169,8 @@ TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
         SPEECH_LAUNCHER, dir, wav.path(),
         {"-o", "corba.nameservers:" + address, "-o", "manager.components.preactivation:Parlune0"});
     auto state = [&] { return rtctl(dir, {"state", "Parlune0"}, 30000, address); };
-    for (int i = 0; i < 100 && !state().ok; ++i) usleep(100000);
+    ASSERT_TRUE(waitUntil([&] { return state().ok; }, std::chrono::seconds(10),
+                          std::chrono::milliseconds(100)));
     ASSERT_EQ("Active\n", state().out);
 
     naming->signal(SIGKILL);
@@ -175,12 +181,8 @@ TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
     // A fresh, empty naming service on the same address learns the component
     // at its next renewal (every 10 s).
     auto naming2 = start_naming(dir.file("ns2"));
-    bool back = false;
-    for (int i = 0; i < 150 && !back; ++i) {
-        back = state().ok;
-        if (!back) usleep(100000);
-    }
-    EXPECT_TRUE(back);
+    EXPECT_TRUE(waitUntil([&] { return state().ok; }, std::chrono::seconds(15),
+                          std::chrono::milliseconds(100)));
     speech->signal(SIGINT);
     ASSERT_TRUE(speech->wait());
     EXPECT_TRUE(speech->exitedWith(0));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <omniORB4/CORBA.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "DataPort_OpenRTM.hh"
 #include "RTC.hh"

@@ -1,8 +1,10 @@
 // The launchers from outside: what they print, and how they end.
-#include "../support/ProcessRunner.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/Wait.h"
 
 using testsupport::Process;
 using testsupport::TempDir;
@@ -18,12 +20,13 @@ TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
     Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log",
                "-o", "manager.components.preactivation:Parlune0"},
               dir.path(), kNullAudio);
-    for (int i = 0; i < 500; ++i) {
-        if (testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") !=
-            std::string::npos)
-            break;
-        usleep(10000);
-    }
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") !=
+                   std::string::npos;
+        },
+        std::chrono::seconds(10)))
+        << p.err();
     p.signal(SIGTERM);
     ASSERT_TRUE(p.wait());
     EXPECT_TRUE(p.exitedWith(0)) << p.status();
@@ -65,12 +68,13 @@ TEST(TestLauncher, StartsWithoutDisplayAndStopsCleanly) {
     TempDir dir;
     Process p({TEST_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log"},
               dir.path(), {"DISPLAY="});
-    for (int i = 0; i < 500; ++i) {
-        if (testsupport::readFile(dir.file("launcher.log"))
-                .find("component ParluneTest0 created") != std::string::npos)
-            break;
-        usleep(10000);
-    }
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return testsupport::readFile(dir.file("launcher.log"))
+                       .find("component ParluneTest0 created") != std::string::npos;
+        },
+        std::chrono::seconds(10)))
+        << p.err();
     const std::string log = testsupport::readFile(dir.file("launcher.log"));
     EXPECT_NE(std::string::npos, log.find("component ParluneTest0 created (10 Hz)")) << log;
     p.signal(SIGTERM);

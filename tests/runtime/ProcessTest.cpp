@@ -1,9 +1,12 @@
 // The manager seen from outside: a program's output, its error stream and
 // how it ends.
-#include "../support/ProcessRunner.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include <memory>
+
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 using testsupport::Process;
 using testsupport::TempDir;
