@@ -6,10 +6,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "ProgramRun.h"
+#include "support/Process.h"
 
 namespace {
-ProgramRun rtctl(const std::vector<std::string>& args) { return ProgramRun(RTCTL_PATH, args); }
+using testsupport::RunResult;
+
+RunResult rtctl(std::vector<std::string> args) {
+    args.insert(args.begin(), RTCTL_PATH);
+    return testsupport::run(args);
+}
 
 // A loopback port with nothing listening on it.
 int deadPort() {
@@ -29,24 +34,24 @@ void expectUsageError(const std::vector<std::string>& args, const std::string& f
     // A naming service that does not exist: a usage error must win over it.
     std::vector<std::string> all = {"-n", "127.0.0.1:" + std::to_string(deadPort())};
     all.insert(all.end(), args.begin(), args.end());
-    ProgramRun run = rtctl(all);
+    RunResult run = rtctl(all);
     std::string shown;
     for (const std::string& arg : args) shown += " [" + arg + "]";
-    EXPECT_EQ(run.status(), 2) << shown << "\n" << run.err();
-    EXPECT_EQ(run.out(), "") << shown;
-    ASSERT_EQ(run.errLines().size(), 1u) << shown << "\n" << run.err();
-    EXPECT_EQ(run.err().rfind("rtctl: ", 0), 0u) << run.err();
-    EXPECT_NE(run.err().find(fragment), std::string::npos) << shown << "\n" << run.err();
+    EXPECT_EQ(run.status, 2) << shown << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << shown;
+    ASSERT_EQ(run.errLines().size(), 1u) << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind("rtctl: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(fragment), std::string::npos) << shown << "\n" << run.err;
 }
 }  // namespace
 
 TEST(RtctlCommandLine, HelpGoesToStandardOutput) {
     for (const char* flag : {"-h", "--help"}) {
-        ProgramRun run = rtctl({flag});
-        EXPECT_EQ(run.status(), 0);
-        EXPECT_EQ(run.out().rfind("usage: rtctl", 0), 0u);
-        EXPECT_NE(run.out().find("inject"), std::string::npos);
-        EXPECT_EQ(run.err(), "");
+        RunResult run = rtctl({flag});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind("usage: rtctl", 0), 0u);
+        EXPECT_NE(run.out.find("inject"), std::string::npos);
+        EXPECT_EQ(run.err, "");
     }
 }
 
@@ -60,12 +65,12 @@ TEST(RtctlCommandLine, MissingOrUnknownCommand) {
 
 TEST(RtctlCommandLine, BadNamingServiceAddress) {
     for (const char* address : {":2809", "host:", "host:0", "host:65536", "host:12x", "a b:2809"}) {
-        ProgramRun run = rtctl({"-n", address, "ls"});
-        EXPECT_EQ(run.status(), 2) << address;
+        RunResult run = rtctl({"-n", address, "ls"});
+        EXPECT_EQ(run.status, 2) << address;
         EXPECT_EQ(run.errLines().size(), 1u) << address;
     }
-    ProgramRun missing = rtctl({"ls", "-n"});
-    EXPECT_EQ(missing.status(), 2);
+    RunResult missing = rtctl({"ls", "-n"});
+    EXPECT_EQ(missing.status, 2);
     expectUsageError({"-n"}, "needs a value");
 }
 
@@ -131,31 +136,30 @@ TEST(RtctlNoNaming, EveryCommandReportsTheUnreachableService) {
     for (const std::vector<std::string>& command : commands) {
         std::vector<std::string> args = {"-n", address};
         args.insert(args.end(), command.begin(), command.end());
-        ProgramRun run = rtctl(args);
-        EXPECT_EQ(run.status(), 1) << command[0] << "\n" << run.err();
-        EXPECT_EQ(run.out(), "") << command[0];
-        ASSERT_EQ(run.errLines().size(), 1u) << command[0] << "\n" << run.err();
+        RunResult run = rtctl(args);
+        EXPECT_EQ(run.status, 1) << command[0] << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << command[0];
+        ASSERT_EQ(run.errLines().size(), 1u) << command[0] << "\n" << run.err;
         EXPECT_EQ(
             run.errLines()[0].rfind("rtctl: naming service at " + address + " is not reachable", 0),
             0u)
-            << run.err();
+            << run.err;
     }
 }
 
 TEST(RtctlNoNaming, AbsolutePathNamesItsOwnService) {
     const std::string address = "127.0.0.1:" + std::to_string(deadPort());
     // -n points elsewhere (also dead); the path's own service is the one reported.
-    ProgramRun run = rtctl({"-n", "127.0.0.1:" + std::to_string(deadPort()), "state",
-                            "/" + address + "/x.host_cxt/A0.rtc"});
-    EXPECT_EQ(run.status(), 1);
-    ASSERT_EQ(run.errLines().size(), 1u) << run.err();
-    EXPECT_NE(run.err().find("naming service at " + address + " is not reachable"),
+    RunResult run = rtctl({"-n", "127.0.0.1:" + std::to_string(deadPort()), "state",
+                           "/" + address + "/x.host_cxt/A0.rtc"});
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.errLines().size(), 1u) << run.err;
+    EXPECT_NE(run.err.find("naming service at " + address + " is not reachable"), std::string::npos)
+        << run.err;
+    RunResult local = rtctl({"-n", "127.0.0.1:" + std::to_string(deadPort()), "state",
+                             "/localhost:" + address.substr(10) + "/A0"});
+    EXPECT_EQ(local.status, 1);
+    EXPECT_NE(local.err.find("naming service at " + address + " is not reachable"),
               std::string::npos)
-        << run.err();
-    ProgramRun local = rtctl({"-n", "127.0.0.1:" + std::to_string(deadPort()), "state",
-                              "/localhost:" + address.substr(10) + "/A0"});
-    EXPECT_EQ(local.status(), 1);
-    EXPECT_NE(local.err().find("naming service at " + address + " is not reachable"),
-              std::string::npos)
-        << local.err();
+        << local.err;
 }

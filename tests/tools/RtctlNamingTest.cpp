@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <omniORB4/Naming.hh>
 
-#include "ProgramRun.h"
+#include "support/Process.h"
 
 namespace {
+using testsupport::RunResult;
+
 std::string namingAddress() {
     const char* address = std::getenv("PARLUNE_NAMING");
     return address != nullptr ? address : "";
@@ -107,19 +109,19 @@ class RtctlNaming : public ::testing::Test {
         context(contextId, "host_cxt")->rebind(name({{id, "rtc"}}), object);
     }
 
-    ProgramRun rtctl(std::vector<std::string> args) {
-        args.insert(args.begin(), {"-n", m_address});
-        return ProgramRun(RTCTL_PATH, args);
+    RunResult rtctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {RTCTL_PATH, "-n", m_address});
+        return testsupport::run(args);
     }
 
     void expectFailure(const std::vector<std::string>& args, const std::string& fragment) {
-        ProgramRun run = rtctl(args);
-        EXPECT_EQ(run.signal(), 0) << run.err();
-        EXPECT_EQ(run.status(), 1) << args[0] << "\n" << run.err();
-        EXPECT_EQ(run.out(), "") << args[0];
-        ASSERT_EQ(run.errLines().size(), 1u) << args[0] << "\n" << run.err();
-        EXPECT_EQ(run.err().rfind("rtctl: ", 0), 0u) << run.err();
-        EXPECT_NE(run.err().find(fragment), std::string::npos) << args[0] << "\n" << run.err();
+        RunResult run = rtctl(args);
+        EXPECT_EQ(run.signal, 0) << run.err;
+        EXPECT_EQ(run.status, 1) << args[0] << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << args[0];
+        ASSERT_EQ(run.errLines().size(), 1u) << args[0] << "\n" << run.err;
+        EXPECT_EQ(run.err.rfind("rtctl: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(fragment), std::string::npos) << args[0] << "\n" << run.err;
     }
 
     static CORBA::ORB_var s_orb;
@@ -132,10 +134,10 @@ CORBA::ORB_var RtctlNaming::s_orb;
 
 TEST_F(RtctlNaming, EmptyServiceListsNothing) {
     for (const char* flag : {"", "-l"}) {
-        ProgramRun run = std::string(flag).empty() ? rtctl({"ls"}) : rtctl({"ls", flag});
-        EXPECT_EQ(run.status(), 0) << run.err();
-        EXPECT_EQ(run.out(), "");
-        EXPECT_EQ(run.err(), "");
+        RunResult run = std::string(flag).empty() ? rtctl({"ls"}) : rtctl({"ls", flag});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "");
     }
 }
 
@@ -152,15 +154,15 @@ TEST_F(RtctlNaming, UnknownComponentIsNamedInTheError) {
 
 TEST_F(RtctlNaming, StaleEntriesAreListedAndReportedUnreachable) {
     bindStale(hostName(), "Dead0");
-    ProgramRun names = rtctl({"ls"});
-    EXPECT_EQ(names.status(), 0) << names.err();
-    EXPECT_EQ(names.out(), hostName() + ".host_cxt/Dead0.rtc\n");
+    RunResult names = rtctl({"ls"});
+    EXPECT_EQ(names.status, 0) << names.err;
+    EXPECT_EQ(names.out, hostName() + ".host_cxt/Dead0.rtc\n");
 
-    ProgramRun details = rtctl({"ls", "-l"});
-    EXPECT_EQ(details.status(), 0) << details.err();
-    EXPECT_EQ(details.out().rfind(hostName() + ".host_cxt/Dead0.rtc  (is not reachable", 0), 0u)
-        << details.out();
-    EXPECT_EQ(details.err(), "");
+    RunResult details = rtctl({"ls", "-l"});
+    EXPECT_EQ(details.status, 0) << details.err;
+    EXPECT_EQ(details.out.rfind(hostName() + ".host_cxt/Dead0.rtc  (is not reachable", 0), 0u)
+        << details.out;
+    EXPECT_EQ(details.err, "");
 
     expectFailure({"state", "Dead0"}, "component 'Dead0' is not reachable");
     expectFailure({"deactivate", "Dead0"}, "is not reachable");
