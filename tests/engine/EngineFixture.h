@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "ParluneDa.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace parlune::test {
+
+using testsupport::TempDir;
 
 class EngineFixture : public ::testing::Test {
   protected:

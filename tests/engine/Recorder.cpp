@@ -1,18 +1,11 @@
 #include "Recorder.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "WavFile.h"
-
-extern char** environ;
 
 namespace parlune::test {
 
@@ -25,44 +18,32 @@ constexpr double kLoudRms = 300.0;
 }  // namespace
 
 Recorder::Recorder(std::string rawPath) : m_path(std::move(rawPath)) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    const char* argv[] = {"parec",          "-d",           "cap.monitor",  "--raw",
-                          "--format=s16le", "--rate=22050", "--channels=1", "--latency-msec=20",
-                          nullptr};
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, "parec", &actions, nullptr, const_cast<char**>(argv), environ) == 0) {
-        m_pid = pid;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    testsupport::Launch launch;
+    launch.outFile = m_path;
+    m_parec = std::make_unique<testsupport::Process>(
+        std::vector<std::string>{"parec", "-d", "cap.monitor", "--raw", "--format=s16le",
+                                 "--rate=22050", "--channels=1", "--latency-msec=20"},
+        launch);
 }
 
 Recorder::~Recorder() { stop(); }
 
 void Recorder::stop() {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
+    if (running()) {
+        m_parec->signal(SIGTERM);
+        m_parec->wait(10000);
     }
 }
 
 double Recorder::soxMaximumAmplitude() const {
-    std::string command = "sox -t raw -r 22050 -e signed -b 16 -c 1 '" + m_path + "' -n stat 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return -1.0;
-    }
+    const testsupport::RunResult sox =
+        testsupport::run({"sox", "-t", "raw", "-r", "22050", "-e", "signed", "-b", "16", "-c", "1",
+                          m_path, "-n", "stat"});
     double maximum = -1.0;
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-        if (std::strncmp(line, "Maximum amplitude:", 18) == 0) {
-            maximum = std::atof(line + 18);
-        }
+    // sox prints its statistics on standard error.
+    for (const std::string& line : testsupport::splitLines(sox.err)) {
+        if (line.rfind("Maximum amplitude:", 0) == 0) maximum = std::atof(line.c_str() + 18);
     }
-    ::pclose(pipe);
     return maximum;
 }
 

@@ -2,10 +2,11 @@
 // (signed 16-bit mono, 22050 Hz) with parec, stopped by its process id.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/Process.h"
 
 namespace parlune::test {
 
@@ -16,7 +17,7 @@ class Recorder {
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    bool running() const { return m_pid > 0; }
+    bool running() const { return m_parec && m_parec->started() && !m_parec->ended(); }
     void stop();
 
     // sox's "Maximum amplitude" of what is recorded so far (0..1), or -1.
@@ -26,7 +27,7 @@ class Recorder {
 
   private:
     std::string m_path;
-    pid_t m_pid = -1;
+    std::unique_ptr<testsupport::Process> m_parec;
 };
 
 }  // namespace parlune::test

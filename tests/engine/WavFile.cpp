@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace parlune::test {
 
@@ -17,11 +15,6 @@ uint32_t le32(const unsigned char* p) {
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 WavFile::WavFile(const std::string& path) {
     std::string bytes = readFile(path);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
+
 namespace parlune::test {
 
 class WavFile {
@@ -26,7 +28,6 @@ class WavFile {
     std::vector<int16_t> m_samples;
 };
 
-// The whole content of a file; empty when it cannot be read.
-std::string readFile(const std::string& path);
+using testsupport::readFile;
 
 }  // namespace parlune::test
