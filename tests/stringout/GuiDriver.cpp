@@ -4,72 +4,37 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
-#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/Wait.h"
 
 namespace guitest {
 
-RunResult run(const std::vector<std::string>& argv) {
-    RunResult result;
-    int pipefd[2];
-    if (pipe(pipefd) != 0) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
-    posix_spawn_file_actions_addclose(&actions, pipefd[1]);
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "LC_", 3) == 0 || std::strncmp(*e, "LANG=", 5) == 0) continue;
-        if (std::strncmp(*e, "LOCPATH=", 8) == 0) continue;
-        env.push_back(*e);
-    }
-    env.push_back("LC_ALL=C.UTF-8");
-    std::vector<char*> cargv;
-    std::vector<char*> cenv;
-    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
-    cargv.push_back(nullptr);
-    for (const auto& e : env) cenv.push_back(const_cast<char*>(e.c_str()));
-    cenv.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipefd[1]);
-    if (rc == 0) {
-        char buf[4096];
-        ssize_t n;
-        while ((n = read(pipefd[0], buf, sizeof(buf))) > 0)
-            result.out.append(buf, static_cast<std::size_t>(n));
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            result.status = WEXITSTATUS(status);
-    }
-    close(pipefd[0]);
-    return result;
+testsupport::RunResult runInUtf8(const std::vector<std::string>& argv) {
+    testsupport::Launch launch;
+    launch.unset = {"LC_*", "LANG", "LOCPATH"};
+    launch.env = {"LC_ALL=C.UTF-8"};
+    return testsupport::run(argv, launch);
 }
 
 std::string xdotool(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());
-    RunResult r = run(argv);
-    EXPECT_EQ(r.status, 0) << "xdotool " << args.front() << " failed";
+    const testsupport::RunResult r = runInUtf8(argv);
+    EXPECT_EQ(r.status, 0) << "xdotool " << args.front() << " failed: " << r.err;
     return r.out;
 }
 
 namespace {
 
 std::string searchWindow() {
-    RunResult r = run({"xdotool", "search", "--onlyvisible", "--name", "^StringInputForm$"});
+    const testsupport::RunResult r =
+        runInUtf8({"xdotool", "search", "--onlyvisible", "--name", "^StringInputForm$"});
     std::istringstream lines(r.out);
     std::string id;
     std::getline(lines, id);
@@ -79,13 +44,14 @@ std::string searchWindow() {
 }  // namespace
 
 std::string waitForWindow() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::string id = searchWindow();
-        if (!id.empty()) return id;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return "";
+    std::string id;
+    testsupport::waitUntil(
+        [&] {
+            id = searchWindow();
+            return !id.empty();
+        },
+        std::chrono::seconds(20), std::chrono::milliseconds(20));
+    return id;
 }
 
 bool windowVisible() { return !searchWindow().empty(); }

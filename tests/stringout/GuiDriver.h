@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/Process.h"
+
 namespace guitest {
 
-struct RunResult {
-    int status = -1;  // exit status, -1 when it did not start or was killed
-    std::string out;  // standard output
-};
-
-// Runs a program (found on PATH) with a UTF-8 locale of its own, whatever
-// the test's locale is, so that xdotool reads its arguments as UTF-8.
-RunResult run(const std::vector<std::string>& argv);
+// Runs an X tool (found on PATH) to its end with a UTF-8 locale of its own,
+// whatever the test's locale is, so that xdotool reads its arguments as UTF-8.
+testsupport::RunResult runInUtf8(const std::vector<std::string>& argv);
 
 // Runs xdotool with the given arguments; fails the current test on a
 // non-zero exit status.

@@ -31,7 +31,7 @@ TEST_F(Layout, ClientAreaIs284By50ScaledByTheFontCell) {
 }
 
 TEST_F(Layout, NoCloseMinimiseMaximiseOrWindowMenu) {
-    RunResult r = run({"xprop", "-id", m_id, "_MOTIF_WM_HINTS"});
+    testsupport::RunResult r = guitest::runInUtf8({"xprop", "-id", m_id, "_MOTIF_WM_HINTS"});
     ASSERT_EQ(r.status, 0);
     // "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x6, 0xe, 0x0, 0x0"
     const std::size_t eq = r.out.find('=');
@@ -49,7 +49,7 @@ TEST_F(Layout, NoCloseMinimiseMaximiseOrWindowMenu) {
 }
 
 TEST_F(Layout, WindowIsResizable) {
-    RunResult r = run({"xprop", "-id", m_id, "WM_NORMAL_HINTS"});
+    testsupport::RunResult r = guitest::runInUtf8({"xprop", "-id", m_id, "WM_NORMAL_HINTS"});
     ASSERT_EQ(r.status, 0);
     // A fixed-size window announces equal minimum and maximum sizes.
     EXPECT_EQ(r.out.find("program specified maximum size"), std::string::npos) << r.out;
