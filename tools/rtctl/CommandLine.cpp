@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "EndpointList.h"
 #include "ObjectPath.h"
 #include "ToolError.h"
 
@@ -38,7 +39,14 @@ void expectCount(const std::string& verb, const std::vector<std::string>& operan
 }  // namespace
 
 const char* CommandLine::usage() {
-    return "usage: rtctl [-n HOST:PORT] [-ORBoption VALUE]... COMMAND [ARGS]\n"
+    return "usage: rtctl [-n HOST:PORT] [--endpoint ADDRESS] [TLS OPTIONS] [-ORBoption VALUE]...\n"
+           "             COMMAND [ARGS]\n"
+           "  --endpoint ADDRESS            rtctl's own listener, which components call back\n"
+           "                                (print, inject): HOST, HOST:PORT, all, or giop:...\n"
+           "                                (default $RTCTL_ENDPOINT, else 127.0.0.1)\n"
+           "  --ca FILE --key FILE          speak TLS to components: the certificate authority\n"
+           "  [--cert FILE]                 and rtctl's key with its certificate (in the key\n"
+           "  [--key-password PW]           file, or in --cert)\n"
            "commands:\n"
            "  ls [-l]                       list components (-l: state and ports too)\n"
            "  state COMP                    print the component's state\n"
@@ -82,6 +90,19 @@ CommandLine CommandLine::parse(int argc, const char* const argv[]) {
             line.m_naming = ObjectPath::namingAddress(valueOf(args, i));
             continue;
         }
+        if (arg == "--endpoint") {
+            line.m_endpoint = valueOf(args, i);
+            continue;
+        }
+        if (arg == "--ca" || arg == "--key" || arg == "--cert" || arg == "--key-password") {
+            std::string& target = arg == "--ca"     ? line.m_ca
+                                  : arg == "--key"  ? line.m_key
+                                  : arg == "--cert" ? line.m_cert
+                                                    : line.m_keyPassword;
+            target = valueOf(args, i);
+            if (target.empty()) bad("option " + arg + " needs a value");
+            continue;
+        }
         if (arg.compare(0, 4, "-ORB") == 0 && arg.size() > 4) {
             line.m_orbOptions.push_back(arg);
             line.m_orbOptions.push_back(valueOf(args, i));
@@ -90,6 +111,7 @@ CommandLine CommandLine::parse(int argc, const char* const argv[]) {
         if (!arg.empty() && arg[0] == '-') bad("unknown option '" + arg + "'");
         break;
     }
+    line.checkNetwork();
     if (i >= args.size()) bad("no command given");
     line.m_verb = args[i];
     line.parseVerb(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
@@ -182,6 +204,19 @@ void CommandLine::parseOperands(const std::vector<std::string>& args) {
     }
 }
 
+void CommandLine::checkNetwork() {
+    std::string endpoint = m_endpoint;
+    if (endpoint.empty()) {
+        const char* env = std::getenv("RTCTL_ENDPOINT");
+        endpoint = env != nullptr && *env != '\0' ? env : "127.0.0.1";
+    }
+    std::string why;
+    if (!RTC::corba::EndpointList::toEndpoint(endpoint, m_endpoint, why))
+        bad("endpoint '" + endpoint + "': " + why);
+    if (!tls() && m_keyPassword.empty()) return;
+    if (m_ca.empty() || m_key.empty()) bad("TLS needs both --ca and --key");
+}
+
 bool CommandLine::isConnectorId(const std::string& text) {
     return !text.empty() && text.find_first_of(".:/") == std::string::npos;
 }
@@ -191,6 +226,18 @@ bool CommandLine::help() const { return m_help; }
 const std::string& CommandLine::naming() const { return m_naming; }
 
 const std::vector<std::string>& CommandLine::orbOptions() const { return m_orbOptions; }
+
+const std::string& CommandLine::endpoint() const { return m_endpoint; }
+
+const std::string& CommandLine::caFile() const { return m_ca; }
+
+const std::string& CommandLine::keyFile() const { return m_key; }
+
+const std::string& CommandLine::certFile() const { return m_cert; }
+
+const std::string& CommandLine::keyPassword() const { return m_keyPassword; }
+
+bool CommandLine::tls() const { return !m_ca.empty() || !m_key.empty() || !m_cert.empty(); }
 
 const std::string& CommandLine::verb() const { return m_verb; }
 

@@ -4,7 +4,8 @@
 #include <vector>
 
 // rtctl's command line, checked completely before anything is contacted:
-//   rtctl [-n HOST:PORT] [-ORBoption VALUE]... VERB [ARGS]
+//   rtctl [-n HOST:PORT] [--endpoint ADDRESS] [--ca FILE --key FILE [--cert FILE]
+//         [--key-password PW]] [-ORBoption VALUE]... VERB [ARGS]
 class CommandLine {
   public:
     // Throws ToolError with the usage status on anything malformed.
@@ -15,6 +16,16 @@ class CommandLine {
     // The naming service, "host:port" (127.0.0.1:2809 unless -n).
     const std::string& naming() const;
     const std::vector<std::string>& orbOptions() const;
+    // Where rtctl's own listener is (--endpoint, else $RTCTL_ENDPOINT, else
+    // 127.0.0.1), as an ORB endpoint URI.
+    const std::string& endpoint() const;
+    // TLS: the certificate authority, the private key and its certificate
+    // (one PEM file or two), the key's password. Empty when not asked for.
+    const std::string& caFile() const;
+    const std::string& keyFile() const;
+    const std::string& certFile() const;
+    const std::string& keyPassword() const;
+    bool tls() const;
     const std::string& verb() const;
     // The verb's operands, options removed.
     const std::vector<std::string>& operands() const;
@@ -34,12 +45,18 @@ class CommandLine {
     static bool isConnectorId(const std::string& text);
 
   private:
+    void checkNetwork();
     void parseVerb(const std::vector<std::string>& args);
     void parseOperands(const std::vector<std::string>& args);
 
     bool m_help = false;
     std::string m_naming = "127.0.0.1:2809";
     std::vector<std::string> m_orbOptions;
+    std::string m_endpoint;
+    std::string m_ca;
+    std::string m_key;
+    std::string m_cert;
+    std::string m_keyPassword;
     std::string m_verb;
     std::vector<std::string> m_operands;
     bool m_long = false;

@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
-// The program's one ORB. Anything it serves listens on 127.0.0.1 only.
+class CommandLine;
+
+// The program's one ORB. What it serves listens where --endpoint says
+// (127.0.0.1 by default); with --ca/--key it speaks TLS with that key.
 class OrbSession {
   public:
-    // `options` are extra "-ORB..." arguments from the command line.
-    explicit OrbSession(const std::vector<std::string>& options);
+    // Throws ToolError when TLS cannot be set up or the ORB refuses options.
+    explicit OrbSession(const CommandLine& line);
     ~OrbSession();
     OrbSession(const OrbSession&) = delete;
     OrbSession& operator=(const OrbSession&) = delete;
@@ -19,6 +22,10 @@ class OrbSession {
     PortableServer::POA_ptr rootPoa();
 
   private:
+    std::vector<std::string> tlsOptions(const CommandLine& line);
+
     CORBA::ORB_var m_orb;
     PortableServer::POA_var m_poa;
+    // Key and certificate joined into one file when given apart.
+    std::string m_joinedKey;
 };

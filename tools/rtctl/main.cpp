@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
         }
         std::optional<TerminationSignals> signals;
         if (line.verb() == "inject" || line.verb() == "print") signals.emplace();
-        OrbSession session(line.orbOptions());
+        OrbSession session(line);
         Rtctl tool(session, line, signals ? &*signals : nullptr);
         return tool.run();
     } catch (const ToolError& e) {

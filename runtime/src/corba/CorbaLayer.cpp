@@ -57,9 +57,9 @@ CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA
       rtclog("manager") {
     coil::Properties& config = manager.getConfig();
     m_namingEnabled = coil::toBool(config.getProperty("naming.enable"), "YES", "NO", true);
-    std::vector<std::string> servers =
-        coil::split(config.getProperty("corba.nameservers"), ",", true);
-    m_nameserver = withPort(servers.empty() ? "127.0.0.1" : servers[0]);
+    std::vector<std::string> errors;  // malformed entries stopped the ORB from starting
+    m_nameservers = NameServerAddress::parseList(config.getProperty("corba.nameservers"), errors);
+    m_namingReachable.assign(m_nameservers.size(), true);
     m_nameFormat = config.getProperty("naming.formats", "%h.host_cxt/%n.rtc");
     if (m_namingEnabled) m_namingThread = std::thread(&CorbaLayer::namingLoop, this);
 }
@@ -278,8 +278,8 @@ std::vector<std::string> CorbaLayer::namePath(const ComponentEntry& entry) const
     return coil::split(path, "/", true);
 }
 
-CosNaming::NamingContextExt_ptr CorbaLayer::namingContext() {
-    const std::string url = "corbaloc::" + m_nameserver + "/NameService";
+CosNaming::NamingContextExt_ptr CorbaLayer::namingContext(std::size_t server) {
+    const std::string url = m_nameservers[server].url();
     try {
         CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
         omniORB::setClientCallTimeout(obj.in(), 3000);
@@ -294,32 +294,40 @@ CosNaming::NamingContextExt_ptr CorbaLayer::namingContext() {
 void CorbaLayer::bindName(ComponentEntry& entry) {
     const std::vector<std::string> path = namePath(entry);
     if (path.empty()) return;
+    for (std::size_t server = 0; server < m_nameservers.size(); ++server)
+        bindName(entry, server, path);
+}
+
+void CorbaLayer::bindName(ComponentEntry& entry, std::size_t server,
+                          const std::vector<std::string>& path) {
+    const std::string where = m_nameservers[server].hostPort();
     // A connection to a naming service that has since restarted fails once
     // per cached connection before a new one is opened: try a few times.
     for (int attempt = 0;; ++attempt) {
         try {
-            tryBindName(entry, path);
-            if (!m_namingReachable)
-                RTC_INFO(("naming service %s reachable again", m_nameserver.c_str()));
-            m_namingReachable = true;
+            tryBindName(entry, server, path);
+            if (!m_namingReachable[server])
+                RTC_INFO(("naming service %s reachable again", where.c_str()));
+            m_namingReachable[server] = true;
             return;
         } catch (const CORBA::COMM_FAILURE& e) {
             if (attempt < 3) continue;
-            namingFailed(entry, e._name());
+            namingFailed(entry, server, e._name());
         } catch (const CORBA::TRANSIENT& e) {
             if (attempt < 3) continue;
-            namingFailed(entry, e._name());
+            namingFailed(entry, server, e._name());
         } catch (const CORBA::Exception& e) {
-            namingFailed(entry, e._name());
+            namingFailed(entry, server, e._name());
         } catch (...) {
-            namingFailed(entry, "unknown error");
+            namingFailed(entry, server, "unknown error");
         }
         return;
     }
 }
 
-void CorbaLayer::tryBindName(ComponentEntry& entry, const std::vector<std::string>& path) {
-    CosNaming::NamingContextExt_var root = namingContext();
+void CorbaLayer::tryBindName(ComponentEntry& entry, std::size_t server,
+                             const std::vector<std::string>& path) {
+    CosNaming::NamingContextExt_var root = namingContext(server);
     if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
     CosNaming::Name name = toName(path);
     // Contexts on the way ("host.host_cxt") are made when missing.
@@ -348,24 +356,27 @@ void CorbaLayer::tryBindName(ComponentEntry& entry, const std::vector<std::strin
     entry.registered = true;
 }
 
-void CorbaLayer::namingFailed(ComponentEntry& entry, const char* why) {
-    entry.registered = false;
-    if (m_namingReachable) {
+void CorbaLayer::namingFailed(ComponentEntry& entry, std::size_t server, const char* why) {
+    const std::string where = m_nameservers[server].hostPort();
+    if (m_namingReachable[server]) {
         RTC_WARN(
-            ("naming service %s not reachable (%s); %s runs unregistered and is retried every 10 s",
-             m_nameserver.c_str(), why, entry.instanceName.c_str()));
+            ("naming service %s not reachable (%s); %s is not registered there and is retried "
+             "every 10 s",
+             where.c_str(), why, entry.instanceName.c_str()));
     } else {
-        RTC_DEBUG(("naming service %s still not reachable (%s)", m_nameserver.c_str(), why));
+        RTC_DEBUG(("naming service %s still not reachable (%s)", where.c_str(), why));
     }
-    m_namingReachable = false;
+    m_namingReachable[server] = false;
 }
 
 void CorbaLayer::unbindName(ComponentEntry& entry) {
     if (!entry.registered) return;
-    try {
-        CosNaming::NamingContextExt_var root = namingContext();
-        if (!CORBA::is_nil(root.in())) root->unbind(toName(namePath(entry)));
-    } catch (...) {
+    for (std::size_t server = 0; server < m_nameservers.size(); ++server) {
+        try {
+            CosNaming::NamingContextExt_var root = namingContext(server);
+            if (!CORBA::is_nil(root.in())) root->unbind(toName(namePath(entry)));
+        } catch (...) {
+        }
     }
     entry.registered = false;
 }
@@ -402,38 +413,6 @@ void CorbaLayer::shutdown() {
             m_orb->destroy();
         } catch (...) {
         }
-    }
-}
-
-void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
-    Logger rtclog("manager");
-    // ORB options: every endpoint on loopback unless configured otherwise.
-    std::vector<std::string> args = {"manager"};
-    std::string endpoints = config.getProperty("corba.endpoints");
-    if (endpoints.empty()) endpoints = config.getProperty("corba.endpoint");
-    for (std::string ep : coil::split(endpoints, ",", true)) {
-        if (ep.find(':') == std::string::npos) ep += ":";
-        args.push_back("-ORBendPoint");
-        args.push_back("giop:tcp:" + ep);
-    }
-    for (const std::string& a : coil::split(config.getProperty("corba.args"), " ", true))
-        args.push_back(a);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    try {
-        CORBA::ORB_ptr orb = initOrb(static_cast<int>(args.size()), argv.data());
-        CORBA::Object_var obj = orb->resolve_initial_references("RootPOA");
-        PortableServer::POA_var poa = PortableServer::POA::_narrow(obj.in());
-        PortableServer::POAManager_var pm = poa->the_POAManager();
-        pm->activate();
-        manager.setObserver(
-            std::unique_ptr<Manager::Observer>(new CorbaLayer(manager, orb, poa.in())));
-    } catch (const CORBA::Exception& e) {
-        RTC_ERROR(
-            ("the ORB could not start (%s); components stay local to this process", e._name()));
-    } catch (...) {
-        RTC_ERROR(("the ORB could not start; components stay local to this process"));
     }
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "NameServerAddress.h"
 #include "OpenRTM.hh"
 
 namespace RTC {
@@ -74,11 +75,13 @@ class CorbaLayer : public Manager::Observer {
     RTC::PortService_ptr resolvePort(const std::string& name);
     RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
     void bindName(ComponentEntry& entry);
-    void tryBindName(ComponentEntry& entry, const std::vector<std::string>& path);
+    void bindName(ComponentEntry& entry, std::size_t server, const std::vector<std::string>& path);
+    void tryBindName(ComponentEntry& entry, std::size_t server,
+                     const std::vector<std::string>& path);
     void unbindName(ComponentEntry& entry);
-    void namingFailed(ComponentEntry& entry, const char* why);
+    void namingFailed(ComponentEntry& entry, std::size_t server, const char* why);
     std::vector<std::string> namePath(const ComponentEntry& entry) const;
-    CosNaming::NamingContextExt_ptr namingContext();
+    CosNaming::NamingContextExt_ptr namingContext(std::size_t server);
     void namingLoop();
 
     Manager& m_manager;
@@ -89,18 +92,20 @@ class CorbaLayer : public Manager::Observer {
     std::map<RTObject_impl*, std::shared_ptr<ComponentEntry>> m_entries;
 
     bool m_namingEnabled;
-    std::string m_nameserver;
+    // Components are registered with every name server that answers.
+    std::vector<NameServerAddress> m_nameservers;
+    std::vector<bool> m_namingReachable;
     std::string m_nameFormat;
     std::mutex m_namingMutex;
     std::condition_variable m_namingCond;
     bool m_stopNaming = false;
-    bool m_namingReachable = true;
     std::atomic<bool> m_orbDown{false};
     std::thread m_namingThread;
 };
 
-// Sets up the ORB from the manager's configuration (corba.endpoints,
-// corba.args) and attaches the network layer to the manager.
+// Starts the ORB from the manager's configuration (OrbOptions) and attaches
+// the network layer to the manager; ends the process with a message on
+// standard error when the ORB cannot start. Defined in OrbStart.cpp.
 void attachCorbaLayer(Manager& manager, const coil::Properties& config);
 
 }  // namespace corba

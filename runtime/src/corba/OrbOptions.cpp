@@ -1,0 +1,143 @@
+#include "OrbOptions.h"
+
+#include <coil/stringutil.h>
+
+#include "QuotedWords.h"
+#include "TlsTransport.h"
+
+namespace RTC {
+namespace corba {
+
+namespace {
+
+bool hasWord(const std::vector<std::string>& words, const std::string& word) {
+    for (const std::string& w : words) {
+        if (coil::normalize(w) == coil::normalize(word)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
+    return {
+        // A thread per connection for the first 64 connections; beyond that
+        // one thread watches every connection and a pool serves the calls.
+        {"threadPerConnectionUpperLimit", "64"},
+        {"threadPerConnectionLowerLimit", "48"},
+        {"maxServerThreadPoolSize", "32"},
+        {"maxServerThreadPerConnection", "8"},
+        // Connections idle for 30-60 s are closed (incoming and outgoing);
+        // the scan runs every second so that the limits below bite on time.
+        {"scanGranularity", "1"},
+        {"inConScanPeriod", "30"},
+        {"outConScanPeriod", "60"},
+        // A request whose rest does not arrive within 5 s closes its connection.
+        {"serverCallTimeOutPeriod", "5000"},
+        // Pool threads that have had nothing to do for 10 s end.
+        {"idleThreadTimeout", "10"},
+    };
+}
+
+bool OrbOptions::isTlsModule(const std::string& entry) {
+    std::string name = coil::normalize(entry);
+    const auto paren = name.find('(');
+    if (paren != std::string::npos) name = coil::eraseBothEndsBlank(name.substr(0, paren));
+    const auto slash = name.rfind('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    return name == "ssltransport.so" || name == "ssltransport";
+}
+
+OrbOptions::OrbOptions(const coil::Properties& config) {
+    for (const auto& limit : defaultLimits()) {
+        m_args.push_back("-ORB" + limit.first);
+        m_args.push_back(limit.second);
+    }
+    std::vector<std::string> user_args;
+    std::string why;
+    if (!splitQuotedWords(config.getProperty("corba.args"), user_args, why))
+        m_errors.push_back("corba.args: " + why);
+
+    std::vector<std::string> server_errors;
+    m_nameServers =
+        NameServerAddress::parseList(config.getProperty("corba.nameservers"), server_errors);
+    for (const std::string& e : server_errors) m_errors.push_back("corba.nameservers: " + e);
+
+    addEndpoints(config, user_args);
+    addTls(config, user_args);
+    m_args.insert(m_args.end(), user_args.begin(), user_args.end());
+}
+
+void OrbOptions::addEndpoints(const coil::Properties& config,
+                              const std::vector<std::string>& user_args) {
+    m_endpoints.add(config.getProperty("corba.endpoints"));
+    m_endpoints.add(config.getProperty("corba.endpoint"));
+    for (const std::string& e : m_endpoints.errors()) m_errors.push_back("corba.endpoints: " + e);
+    // Nobody asked for a listener: stay on loopback, unreachable from elsewhere.
+    bool args_listen = false;
+    for (const std::string& a : user_args)
+        args_listen = args_listen || coil::normalize(a) == "-orbendpoint";
+    if (m_endpoints.empty() && !args_listen) m_endpoints.add("127.0.0.1");
+
+    std::vector<std::string> args = m_endpoints.orbArgs();
+    // Addresses published besides the listeners' own (a NAT's outside
+    // address, a name the peers resolve).
+    std::string publish;
+    for (const std::string& item :
+         coil::split(config.getProperty("corba.alternate_iiop_addresses"), ",", true)) {
+        std::string endpoint, why;
+        const std::string address = coil::eraseBothEndsBlank(item);
+        if (address.find(':') == std::string::npos ||
+            !EndpointList::toEndpoint(address, endpoint, why) ||
+            endpoint.compare(0, 9, "giop:tcp:") != 0 || endpoint.back() == ':') {
+            m_errors.push_back("corba.alternate_iiop_addresses: '" + address +
+                               "' is not HOST:PORT");
+            continue;
+        }
+        publish += "," + endpoint;
+    }
+    if (!publish.empty()) {
+        bool all = false;
+        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == "-ORBendPointPublish") {
+                all = true;
+                args.erase(args.begin() + static_cast<long>(i),
+                           args.begin() + static_cast<long>(i) + 2);
+                break;
+            }
+        }
+        args.push_back("-ORBendPointPublish");
+        args.push_back((all ? "all(addr)" : "addr") + publish);
+    }
+    m_args.insert(m_args.end(), args.begin(), args.end());
+}
+
+void OrbOptions::addTls(const coil::Properties& config, const std::vector<std::string>& user_args) {
+    m_caFile = coil::eraseBothEndsBlank(config.getProperty("corba.ssl.certificate_authority_file"));
+    m_keyFile = coil::eraseBothEndsBlank(config.getProperty("corba.ssl.key_file"));
+    m_keyPassword = config.getProperty("corba.ssl.key_file_password");
+
+    bool asked = !m_caFile.empty() || !m_keyFile.empty() || m_endpoints.tls();
+    for (const char* key : {"manager.preload.modules", "manager.modules.preload"}) {
+        for (const std::string& entry : coil::split(config.getProperty(key), ",", true))
+            asked = asked || isTlsModule(entry);
+    }
+    for (const NameServerAddress& server : m_nameServers) asked = asked || server.tls;
+    for (const std::string& a : user_args)
+        asked = asked || coil::normalize(a).find("ssl") != std::string::npos;
+    if (!asked) return;
+
+    m_tls = true;
+    std::string why;
+    if (!TlsTransport::checkFiles(m_caFile, m_keyFile, why)) {
+        m_errors.push_back(why);
+        return;
+    }
+    // Options given in corba.args win.
+    if (hasWord(user_args, "-ORBsslCAFile")) return;
+    const std::vector<std::string> args = TlsTransport::orbArgs(m_caFile, m_keyFile, m_keyPassword);
+    m_args.insert(m_args.end(), args.begin(), args.end());
+}
+
+}  // namespace corba
+}  // namespace RTC
