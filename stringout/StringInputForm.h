@@ -28,8 +28,9 @@ class SubmitButton;
 class StringInputForm {
   public:
     // Builds the window, not yet shown. Window thread, FltkLock held, display
-    // open. Throws std::bad_alloc or std::runtime_error; nothing built is
-    // left behind then.
+    // open. The only failure is running out of memory (std::bad_alloc, which
+    // startGUI reports as a warning); the window and the widgets built so far
+    // are freed then.
     StringInputForm();
     // Frees the mailbox. The toolkit window must have been disposed of (or
     // this must run on the window thread with FltkLock held).
