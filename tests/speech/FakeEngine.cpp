@@ -1,5 +1,7 @@
 #include "FakeEngine.h"
 
+#include "support/Wait.h"
+
 #include "ParluneDa.h"
 
 #include <chrono>
@@ -50,11 +52,9 @@ void setCycleSource(std::function<std::uint64_t()> source) {
 }
 
 bool waitForPlays(std::size_t count, int timeout_ms) {
-    for (int i = 0; i < timeout_ms; ++i) {
-        if (plays().size() >= count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return testsupport::waitUntil([&] { return plays().size() >= count; },
+                                  std::chrono::milliseconds(timeout_ms),
+                                  std::chrono::milliseconds(1));
 }
 
 }  // namespace fake_engine

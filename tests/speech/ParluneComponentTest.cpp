@@ -1,12 +1,15 @@
 // The speech component on the embedded runtime, with the recording engine.
 #include "FakeEngine.h"
 #include "Parlune.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 #include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
 #include <rtm/PeriodicExecutionContext.h>
 
+#include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace {
@@ -47,6 +50,13 @@ class Speech : public ::testing::Test {
         value.data = text;
         out.write();
     }
+    // Waits (up to 10 s) until the context has run n more cycles.
+    void runCycles(std::uint64_t n) {
+        const std::uint64_t target = ec->cycles() + n;
+        ASSERT_TRUE(testsupport::waitUntil([&] { return ec->cycles() >= target; },
+                                           std::chrono::seconds(10), std::chrono::milliseconds(2)))
+            << "the execution context stopped running";
+    }
     void setSpeed(const char* value) {
         comp->getConfigAdmin().setParameter("default", "speed", value);
     }
@@ -72,8 +82,7 @@ TEST_F(Speech, ProfileAsRegistered) {
 
 TEST_F(Speech, NothingArrivesNothingIsSpoken) {
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
-    const auto start = ec->cycles();
-    while (ec->cycles() < start + 4) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    runCycles(4);
     EXPECT_TRUE(fake_engine::plays().empty());
     EXPECT_EQ(RTC::ACTIVE_STATE, ec->get_component_state());
 }
@@ -82,7 +91,7 @@ TEST_F(Speech, OneStringOnePlayWithTheSpeedAndZeros) {
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     send("hello robot");
     ASSERT_TRUE(fake_engine::waitForPlays(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    runCycles(3);  // later cycles play nothing more
     auto plays = fake_engine::plays();
     ASSERT_EQ(1u, plays.size());
     EXPECT_EQ("hello robot", plays[0].text);
@@ -125,8 +134,7 @@ TEST_F(Speech, SpeedParameterConversions) {
     for (const auto& c : cases) {
         setSpeed(c.first);
         // The update is applied between callbacks, before the next cycle runs.
-        const auto at = ec->cycles();
-        while (ec->cycles() < at + 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        runCycles(2);
         send("x");
         ASSERT_TRUE(fake_engine::waitForPlays(++n));
         EXPECT_EQ(c.second, fake_engine::plays().back().speed) << "speed '" << c.first << "'";
@@ -139,8 +147,7 @@ TEST_F(Speech, FailingPlayMeansErrorStateAndNoMoreReadsUntilResetAndActivation) 
     send("bad");
     send("waiting");
     ASSERT_TRUE(fake_engine::waitForPlays(1));
-    const auto at = ec->cycles();
-    while (ec->cycles() < at + 4) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    runCycles(4);
     EXPECT_EQ(RTC::ERROR_STATE, ec->get_component_state());
     EXPECT_EQ(1u, fake_engine::plays().size());
 
