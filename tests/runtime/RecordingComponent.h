@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Wait.h"
+
 class RecordingComponent : public RTC::DataFlowComponentBase {
   public:
     explicit RecordingComponent(RTC::Manager* m)
@@ -50,11 +52,9 @@ class RecordingComponent : public RTC::DataFlowComponentBase {
         m_calls.clear();
     }
     bool waitFor(const std::string& callback, int times, int timeout_ms = 3000) {
-        for (int i = 0; i < timeout_ms; ++i) {
-            if (count(callback) >= times) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+        return testsupport::waitUntil([&] { return count(callback) >= times; },
+                                      std::chrono::milliseconds(timeout_ms),
+                                      std::chrono::milliseconds(1));
     }
     std::vector<std::chrono::steady_clock::time_point> executeTimes() {
         std::lock_guard<std::mutex> g(m_mutex);

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+#include "support/Wait.h"
+
 namespace {
 
 class CountingTask : public coil::Task {
@@ -14,7 +16,8 @@ class CountingTask : public coil::Task {
     std::atomic<bool> release{true};
     int svc() override {
         ++runs;
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        testsupport::waitUntil([this] { return release.load(); }, std::chrono::seconds(10),
+                               std::chrono::milliseconds(1));
         return 0;
     }
     void finalize() override {
@@ -72,9 +75,8 @@ class SelfDeletingTask : public coil::Task {
 TEST(Task, TaskMayDeleteItselfInFinalize) {
     std::atomic<bool> done{false};
     (new SelfDeletingTask(done))->activate();
-    for (int i = 0; i < 2000 && !done; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(done);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return done.load(); }, std::chrono::seconds(2),
+                                       std::chrono::milliseconds(1)));
 }
 
 TEST(Task, DefaultsAreHarmless) {

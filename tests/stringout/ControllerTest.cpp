@@ -5,6 +5,7 @@
 #include "GuiDriver.h"
 #include "GuiSettle.h"
 #include "ProcessResources.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +36,8 @@ int fetchFrom(CStringInputFormController* c, std::string* text = nullptr) {
 }
 
 bool waitUntilShown() {
-    const auto deadline = std::chrono::steady_clock::now() + seconds(20);
-    while (!toolkitWindowShown()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    return true;
+    return testsupport::waitUntil([] { return toolkitWindowShown(); }, seconds(20),
+                                  milliseconds(2));
 }
 
 TEST(Controller, FirstCyclesBeforeTheWindowIsUpFetchNothing) {

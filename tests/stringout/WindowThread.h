@@ -3,6 +3,7 @@
 #pragma once
 
 #include "StringInputForm.h"
+#include "support/Wait.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,11 +29,8 @@ class WindowThread {
 
     // True when startGUI() has returned, waiting up to the given time.
     bool returnsWithin(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!m_returned.load() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return m_returned.load();
+        return testsupport::waitUntil([this] { return m_returned.load(); }, limit,
+                                      std::chrono::milliseconds(2));
     }
     bool returned() const { return m_returned.load(); }
 
