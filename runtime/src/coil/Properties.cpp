@@ -1,6 +1,8 @@
 #include <coil/Properties.h>
 #include <coil/stringutil.h>
 
+#include "coil/ConfigReader.h"
+
 #include <istream>
 #include <ostream>
 
@@ -89,26 +91,9 @@ void Properties::setDefaults(const char* const defaults[], long num) {
 void Properties::list(std::ostream& out) const { _store(out, "", this); }
 
 void Properties::load(std::istream& in) {
-    std::string pending;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::string tmp = eraseHeadBlank(line);
-        if (!tmp.empty() && tmp.back() == '\r') tmp.pop_back();
-        if (pending.empty() && (tmp.empty() || tmp[0] == '#' || tmp[0] == '!')) continue;
-        // A trailing backslash joins the next line.
-        if (!tmp.empty() && tmp.back() == '\\') {
-            tmp.pop_back();
-            pending += tmp;
-            continue;
-        }
-        pending += tmp;
-        std::string key, val;
-        splitKeyValue(pending, key, val);
-        pending.clear();
-        key = unescape(eraseBothEndsBlank(key));
-        val = unescape(eraseBothEndsBlank(val));
-        if (!key.empty()) setProperty(key, val);
-    }
+    // Lines that cannot be entries are skipped; the manager reports them when it reads rtc.conf.
+    ConfigReader reader;
+    reader.read(in, *this);
 }
 
 void Properties::store(std::ostream& out, const std::string& header) const {
@@ -136,7 +121,8 @@ Properties& Properties::getNode(const std::string& key) {
     Properties* found = findNode(key);
     if (found != nullptr) return *found;
     createNode(key);
-    return *findNode(key);
+    found = findNode(key);
+    return found != nullptr ? *found : *this;
 }
 
 bool Properties::createNode(const std::string& key) {
@@ -154,7 +140,9 @@ bool Properties::createNode(const std::string& key) {
             }
         }
         if (next == nullptr) {
-            next = new Properties(k.c_str());
+            // The whole part names the node, NUL bytes included, so that findNode matches it.
+            next = new Properties();
+            next->name = k;
             next->root = curr;
             curr->leaf.push_back(next);
         }
@@ -245,12 +233,19 @@ bool Properties::split(const std::string& str, char delim, std::vector<std::stri
 Properties* Properties::_getNode(std::vector<std::string>& keys,
                                  std::vector<Properties*>::size_type index,
                                  const Properties* curr) {
-    for (Properties* child : curr->leaf) {
-        if (child->name != keys[index]) continue;
-        if (index == keys.size() - 1) return child;
-        return _getNode(keys, index + 1, child);
+    // One level per key part, without recursion: keys may be deep.
+    for (; index < keys.size(); ++index) {
+        const Properties* next = nullptr;
+        for (const Properties* child : curr->leaf) {
+            if (child->name == keys[index]) {
+                next = child;
+                break;
+            }
+        }
+        if (next == nullptr) return nullptr;
+        curr = next;
     }
-    return nullptr;
+    return const_cast<Properties*>(curr);
 }
 
 void Properties::_propertiyNames(std::vector<std::string>& names, std::string curr_name,
