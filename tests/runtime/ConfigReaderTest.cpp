@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "../support/ProcessRunner.h"
 #include "coil/ConfigReader.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ TEST(ConfigReader, FilesThatAreNoConfiguration) {
     ConfigReader zero;
     EXPECT_FALSE(zero.readFile("/dev/zero", p));
 
-    dir.write("good.conf", "a.b: c\n");
+    ASSERT_TRUE(dir.write("good.conf", "a.b: c\n"));
     ConfigReader good;
     EXPECT_TRUE(good.readFile(dir.file("good.conf"), p));
     EXPECT_TRUE(good.problems().empty());
