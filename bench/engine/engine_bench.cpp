@@ -106,7 +106,8 @@ std::unique_ptr<parlune::Speaker> startSpeaker(parlune::bench::TimingSink*& sink
         sink = made.get();
         return made;
     };
-    return parlune::Speaker::start(std::move(options));
+    std::string error;
+    return parlune::Speaker::start(std::move(options), error);
 }
 
 }  // namespace

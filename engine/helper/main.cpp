@@ -1,8 +1,9 @@
 // parlune-da-helper: synthesises texts for libParluneDa in a process of its
 // own, so that a text that crashes espeak-ng ends only this process.
 //
-// Usage: parlune-da-helper VOICE, with a connected stream socket on
-// descriptor 3 (see HelperProtocol.h). Exits when the socket closes.
+// Usage: parlune-da-helper VOICE..., with a connected stream socket on
+// descriptor 3 (see HelperProtocol.h); the first voice espeak-ng has is
+// used. Exits when the socket closes.
 #include <espeak-ng/speak_lib.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -94,14 +95,17 @@ int main(int argc, char** argv) {
     // Die with the thread that started us; EOF on the socket covers the rest.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
-    const char* voice = argc > 1 ? argv[1] : "en";
 
     int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (rate <= 0) {
         sendHello(proto::kHelloNoData, 0);
         return 1;
     }
-    if (espeak_SetVoiceByName(voice) != EE_OK) {
+    bool voiceSet = argc < 2 && espeak_SetVoiceByName("en") == EE_OK;
+    for (int i = 1; i < argc && !voiceSet; ++i) {
+        voiceSet = espeak_SetVoiceByName(argv[i]) == EE_OK;
+    }
+    if (!voiceSet) {
         sendHello(proto::kHelloNoVoice, 0);
         return 1;
     }
@@ -131,7 +135,7 @@ int main(int argc, char** argv) {
 
         espeak_SetParameter(espeakRATE, speak.wordsPerMinute, 0);
         espeak_ERROR err =
-            espeak_Synth(text, textSize, 0, POS_CHARACTER, 0, espeakCHARS_AUTO, nullptr, nullptr);
+            espeak_Synth(text, textSize, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
         if (g_peerGone) {
             return 0;
         }

@@ -27,19 +27,22 @@ extern "C" {
  * engines and is never dereferenced; NULL means "no engine". */
 typedef struct ParluneDaEngine* ParluneDaHandle;
 
-/* Largest accepted text, in bytes before the terminating NUL. */
-#define PARLUNE_DA_MAX_TEXT_BYTES 16384
+/* Largest accepted text, in bytes before the terminating NUL (4 MiB). */
+#define PARLUNE_DA_MAX_TEXT_BYTES 4194304
 
-/* Accepted speed range, in percent of the voice's normal rate (100). */
+/* Speeds are percent of the voice's normal rate (100); values outside
+ * PARLUNE_DA_SPEED_MIN..PARLUNE_DA_SPEED_MAX are taken as the nearer end. */
 #define PARLUNE_DA_SPEED_MIN 50
 #define PARLUNE_DA_SPEED_NORMAL 100
 #define PARLUNE_DA_SPEED_MAX 300
 
-/* Texts that may wait behind the one being spoken, per handle. */
-#define PARLUNE_DA_QUEUE_CAPACITY 32
+/* What may wait behind the text being spoken, per handle: this many bytes
+ * of text (4 MiB) and this many texts, whichever is reached first. */
+#define PARLUNE_DA_QUEUE_BYTES 4194304
+#define PARLUNE_DA_QUEUE_TEXTS 4096
 
-/* Results of ParluneDa_Play. Any non-zero result means the text was not
- * queued. */
+/* Results of ParluneDa_Play. Only PARLUNE_DA_E_AUDIO and
+ * PARLUNE_DA_E_SYNTHESIS come with the text queued all the same. */
 enum ParluneDaResult {
     /* The text was queued and will be spoken after the ones before it. */
     PARLUNE_DA_OK = 0,
@@ -50,28 +53,34 @@ enum ParluneDaResult {
     PARLUNE_DA_E_TEXT_NULL = 2,
     /* The text is longer than PARLUNE_DA_MAX_TEXT_BYTES bytes. */
     PARLUNE_DA_E_TEXT_TOO_LONG = 3,
-    /* The speed is outside PARLUNE_DA_SPEED_MIN..PARLUNE_DA_SPEED_MAX. */
+    /* No longer returned: speeds are clamped. Kept so the numbers stay. */
     PARLUNE_DA_E_SPEED = 4,
-    /* PARLUNE_DA_QUEUE_CAPACITY texts are already waiting. */
+    /* The queue holds PARLUNE_DA_QUEUE_BYTES bytes or PARLUNE_DA_QUEUE_TEXTS
+     * texts (or too many for this text to fit); the queued ones are still
+     * spoken. */
     PARLUNE_DA_E_QUEUE_FULL = 5,
-    /* An earlier, accepted text could not be synthesised (the synthesis
-     * helper crashed, hung or failed; a fresh helper serves the next text).
-     * Reported once, by the next Play after the failure. */
+    /* No synthesis helper could be started for an earlier text, so nothing
+     * can be spoken at the moment (a text that merely crashes or hangs the
+     * helper is skipped and counted instead, see ParluneDa_SkippedTexts).
+     * Reported once; this call's text is queued all the same. */
     PARLUNE_DA_E_SYNTHESIS = 6,
     /* An earlier, accepted text could not be output (no audio server, the
      * audio stream failed, or a WAV file could not be written). Reported
-     * once, by the next Play after the failure. */
+     * once, by the next Play after the failure; this call's text is queued
+     * all the same. */
     PARLUNE_DA_E_AUDIO = 7
 };
 
 /* Starts an engine instance and its synthesis helper. Returns NULL when the
  * engine cannot start: invalid PARLUNE_AUDIO, unusable WAV directory, helper
- * not found, or the helper cannot load its voice data or the voice. */
+ * not found, unknown PARLUNE_ENCODING, or the helper cannot load its voice
+ * data or the voice; ParluneDa_CreateError then says which. */
 PARLUNE_DA_API ParluneDaHandle ParluneDa_Create(void);
 
 /* Queues `text` (NUL-terminated bytes in the sender's narrow encoding: valid
- * UTF-8 is read as UTF-8, anything else as Latin-1; no markup; empty text is
- * a silent utterance) to be spoken at `speed` percent of the normal rate.
+ * UTF-8 is read as UTF-8, anything else in PARLUNE_ENCODING or else the
+ * locale's character set, undecodable bytes replaced by U+FFFD; no markup; empty text
+ * is a silent utterance) to be spoken at `speed` percent of the normal rate.
  * The three trailing arguments are reserved and ignored. Returns at once
  * with a ParluneDaResult. */
 PARLUNE_DA_API int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed,
@@ -81,6 +90,19 @@ PARLUNE_DA_API int ParluneDa_Play(ParluneDaHandle handle, const char* text, int3
  * forgets the handle. NULL, unknown and already released handles are
  * ignored. */
 PARLUNE_DA_API void ParluneDa_Release(ParluneDaHandle handle);
+
+/* Diagnostics beside the three engine functions; a caller that may run
+ * against an engine without them declares them weak. */
+
+/* Why the last ParluneDa_Create on the calling thread returned NULL, naming
+ * the environment variable and its value; "" after a successful one. The
+ * text stays valid until the thread's next ParluneDa_Create. */
+PARLUNE_DA_API const char* ParluneDa_CreateError(void);
+
+/* How many accepted texts this engine instance skipped because synthesising
+ * them crashed, hung or failed (each was replaced by silence, the helper by
+ * a fresh one); -1 for a NULL, unknown or released handle. */
+PARLUNE_DA_API int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle);
 
 #ifdef __cplusplus
 }

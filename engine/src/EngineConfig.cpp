@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "TextDecoder.h"
 
 namespace parlune {
 
@@ -14,10 +17,15 @@ namespace {
 
 constexpr const char* kHelperName = "parlune-da-helper";
 constexpr size_t kMaxVoiceName = 64;
+constexpr size_t kMaxEncodingName = 64;
 
 std::string env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string named(const char* variable, const std::string& value, const char* problem) {
+    return std::string(variable) + "=" + value + ": " + problem;
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -46,6 +54,13 @@ std::optional<int> parseInt(const std::string& text, int low, int high) {
     return static_cast<int>(value);
 }
 
+std::string lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string EngineConfig::defaultHelperPath() {
@@ -60,7 +75,34 @@ std::string EngineConfig::defaultHelperPath() {
     return dir + "/" + kHelperName;
 }
 
-std::optional<EngineConfig> EngineConfig::fromEnvironment() {
+std::vector<std::string> EngineConfig::localeVoices() {
+    std::string name = "C";
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        std::string value = env(variable);
+        if (!value.empty()) {
+            name = value;
+            break;
+        }
+    }
+    // language[_TERRITORY][.codeset][@modifier]
+    std::string base = name.substr(0, name.find_first_of(".@"));
+    std::string language = lower(base.substr(0, base.find('_')));
+    std::vector<std::string> voices;
+    if (language.size() >= 2 && language.size() <= 3 && language != "c" &&
+        language.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos) {
+        size_t underscore = base.find('_');
+        if (underscore != std::string::npos && underscore + 1 < base.size()) {
+            voices.push_back(language + "-" + lower(base.substr(underscore + 1)));
+        }
+        voices.push_back(language);
+    }
+    if (voices.empty() || voices.back() != "en") {
+        voices.push_back("en");
+    }
+    return voices;
+}
+
+std::optional<EngineConfig> EngineConfig::fromEnvironment(std::string& error) {
     EngineConfig config;
 
     std::string audio = env("PARLUNE_AUDIO");
@@ -68,24 +110,53 @@ std::optional<EngineConfig> EngineConfig::fromEnvironment() {
         config.output = Output::Pulse;
     } else if (audio == "null") {
         config.output = Output::Null;
-    } else if (audio.compare(0, 4, "wav:") == 0 && isWritableDirectory(audio.substr(4))) {
+    } else if (audio.compare(0, 4, "wav:") == 0) {
+        std::string dir = audio.substr(4);
+        if (dir.empty() || dir[0] != '/') {
+            error = named("PARLUNE_AUDIO", audio, "the WAV directory must be an absolute path");
+            return std::nullopt;
+        }
+        if (!isWritableDirectory(dir)) {
+            error = named("PARLUNE_AUDIO", audio, "the WAV directory is not a writable directory");
+            return std::nullopt;
+        }
         config.output = Output::Wav;
-        config.wavDirectory = audio.substr(4);
+        config.wavDirectory = dir;
     } else {
+        error = named("PARLUNE_AUDIO", audio, "expected pulse, null or wav:/absolute/dir");
         return std::nullopt;
     }
 
     std::string voice = env("PARLUNE_VOICE");
-    if (!voice.empty()) {
+    if (voice == "auto") {
+        config.voices = localeVoices();
+    } else if (!voice.empty()) {
         if (voice.size() > kMaxVoiceName) {
+            error = named("PARLUNE_VOICE", voice, "voice name too long");
             return std::nullopt;
         }
-        config.voice = voice;
+        config.voices = {voice};
+    }
+
+    std::string encoding = env("PARLUNE_ENCODING");
+    if (encoding.empty()) {
+        config.encoding = TextDecoder::localeEncoding();
+        if (!TextDecoder::open(config.encoding)) {
+            config.encoding = "ANSI_X3.4-1968";  // a codeset iconv does not know
+        }
+    } else {
+        if (encoding.size() > kMaxEncodingName || !TextDecoder::open(encoding)) {
+            error = named("PARLUNE_ENCODING", encoding, "no conversion from it to UTF-8");
+            return std::nullopt;
+        }
+        config.encoding = encoding;
     }
 
     std::string helper = env("PARLUNE_HELPER");
     config.helperPath = helper.empty() ? defaultHelperPath() : helper;
     if (config.helperPath.empty() || !isExecutableFile(config.helperPath)) {
+        error = named("PARLUNE_HELPER", helper.empty() ? config.helperPath : helper,
+                      "the synthesis helper is not an executable file");
         return std::nullopt;
     }
 
@@ -93,6 +164,8 @@ std::optional<EngineConfig> EngineConfig::fromEnvironment() {
     if (!timeout.empty()) {
         std::optional<int> ms = parseInt(timeout, 100, 3600000);
         if (!ms) {
+            error = named("PARLUNE_HELPER_TIMEOUT_MS", timeout,
+                          "expected whole milliseconds, 100..3600000");
             return std::nullopt;
         }
         config.helperTimeoutMs = *ms;

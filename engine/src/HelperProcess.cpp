@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -17,6 +19,9 @@ namespace parlune {
 namespace proto = protocol;
 
 namespace {
+
+// waitid's id type for a pidfd (Linux 5.4), which this libc does not name.
+const idtype_t kByPidfd = static_cast<idtype_t>(3);
 
 // Spawn attributes and file actions, destroyed with the scope.
 class SpawnSetup {
@@ -63,7 +68,7 @@ class SpawnSetup {
 }  // namespace
 
 std::unique_ptr<HelperProcess> HelperProcess::spawn(const std::string& path,
-                                                    const std::string& voice) {
+                                                    const std::vector<std::string>& voices) {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
         return nullptr;
@@ -77,28 +82,55 @@ std::unique_ptr<HelperProcess> HelperProcess::spawn(const std::string& path,
     if (!setup.prepare(theirs.get())) {
         return nullptr;
     }
-    std::string program = path;
-    std::string voiceArg = voice;
-    char* argv[] = {program.data(), voiceArg.data(), nullptr};
+    std::vector<std::string> args;
+    args.push_back(path);
+    args.insert(args.end(), voices.begin(), voices.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), setup.actions(), setup.attr(), argv, environ) != 0) {
+    if (posix_spawn(&pid, path.c_str(), setup.actions(), setup.attr(), argv.data(), environ) != 0) {
         return nullptr;
     }
-    return std::unique_ptr<HelperProcess>(new HelperProcess(pid, std::move(ours)));
+    theirs.reset();
+    // The helper cannot have been reaped yet unless it already ended; a
+    // descriptor that is not our child is refused below.
+    UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (pidfd.valid()) {
+        siginfo_t info{};
+        if (::waitid(kByPidfd, static_cast<id_t>(pidfd.get()), &info,
+                     WEXITED | WNOHANG | WNOWAIT) != 0) {
+            pidfd.reset();  // reaped elsewhere: nothing of ours to signal
+            pid = -1;
+        }
+    }
+    return std::unique_ptr<HelperProcess>(
+        new HelperProcess(pid, std::move(pidfd), std::move(ours)));
 }
 
-HelperProcess::HelperProcess(pid_t pid, UniqueFd socket)
-    : m_pid(pid), m_socket(std::move(socket)) {}
+HelperProcess::HelperProcess(pid_t pid, UniqueFd pidfd, UniqueFd socket)
+    : m_pid(pid), m_pidfd(std::move(pidfd)), m_socket(std::move(socket)) {}
 
 HelperProcess::~HelperProcess() {
     m_socket.reset();
-    ::kill(m_pid, SIGKILL);
-    // ECHILD: the host process reaps children itself (SIGCHLD ignored).
-    while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+    if (m_pidfd.valid()) {
+        ::syscall(SYS_pidfd_send_signal, m_pidfd.get(), SIGKILL, nullptr, 0);
+        siginfo_t info{};
+        // ECHILD: the host process reaps children itself (SIGCHLD ignored).
+        while (::waitid(kByPidfd, static_cast<id_t>(m_pidfd.get()), &info, WEXITED) != 0 &&
+               errno == EINTR) {
+        }
+    } else if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+        // Old kernel: the number is still our unreaped child, so it is ours.
+        ::kill(m_pid, SIGKILL);
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
 }
 
-bool HelperProcess::sendSpeak(int32_t wordsPerMinute, const std::string& text) {
+bool HelperProcess::sendSpeak(int32_t wordsPerMinute, std::string_view text) {
     proto::SpeakHeader speak{wordsPerMinute};
     proto::FrameHeader head{proto::kSpeak, static_cast<uint32_t>(sizeof speak + text.size())};
     std::vector<char> message(sizeof head + sizeof speak + text.size());
@@ -116,8 +148,9 @@ bool HelperProcess::sendSpeak(int32_t wordsPerMinute, const std::string& text) {
             sent += static_cast<size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
             pollfd p{m_socket.get(), POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0 && errno != EINTR) {
-                return false;
+            int ready = ::poll(&p, 1, 1000);
+            if (ready == 0 || (ready < 0 && errno != EINTR)) {
+                return false;  // a helper that stopped reading for a second
             }
         } else if (!(n < 0 && errno == EINTR)) {
             return false;

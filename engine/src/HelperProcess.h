@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HelperProtocol.h"
@@ -16,9 +17,10 @@ namespace parlune {
 
 class HelperProcess {
   public:
-    // Starts the helper; null when it cannot be started. The hello has not
-    // been read yet.
-    static std::unique_ptr<HelperProcess> spawn(const std::string& path, const std::string& voice);
+    // Starts the helper with the voices to try, best first; null when it
+    // cannot be started. The hello has not been read yet.
+    static std::unique_ptr<HelperProcess> spawn(const std::string& path,
+                                                const std::vector<std::string>& voices);
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
@@ -27,8 +29,9 @@ class HelperProcess {
     int fd() const { return m_socket.get(); }
     pid_t pid() const { return m_pid; }
 
-    // Sends a speak request; false when the helper is gone.
-    bool sendSpeak(int32_t wordsPerMinute, const std::string& text);
+    // Sends a speak request; false when the helper is gone or stopped
+    // reading.
+    bool sendSpeak(int32_t wordsPerMinute, std::string_view text);
 
     // Reads what has arrived without blocking; false when the helper has
     // closed its end (ended or crashed) or sent more than a frame may hold.
@@ -38,9 +41,13 @@ class HelperProcess {
     Frame nextFrame(protocol::FrameHeader& header, std::vector<char>& payload);
 
   private:
-    HelperProcess(pid_t pid, UniqueFd socket);
+    HelperProcess(pid_t pid, UniqueFd pidfd, UniqueFd socket);
 
     pid_t m_pid;
+    // Refers to this helper even after its number is reused: signals and the
+    // wait go through it, never through m_pid. Invalid only on kernels
+    // without pidfd support.
+    UniqueFd m_pidfd;
     UniqueFd m_socket;
     std::vector<char> m_input;
     size_t m_inputStart = 0;

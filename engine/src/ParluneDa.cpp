@@ -1,4 +1,4 @@
-// The three exported functions of libParluneDa.
+// The exported functions of libParluneDa.
 #include "ParluneDa.h"
 
 #include <cstring>
@@ -14,7 +14,14 @@ namespace {
 // espeak-ng's normal rate; speed 100 maps onto it, proportionally.
 constexpr int kNormalWordsPerMinute = 175;
 
+thread_local std::string t_createError;
+
 int wordsPerMinute(int32_t speed) {
+    if (speed < PARLUNE_DA_SPEED_MIN) {
+        speed = PARLUNE_DA_SPEED_MIN;
+    } else if (speed > PARLUNE_DA_SPEED_MAX) {
+        speed = PARLUNE_DA_SPEED_MAX;
+    }
     return (kNormalWordsPerMinute * speed + PARLUNE_DA_SPEED_NORMAL / 2) / PARLUNE_DA_SPEED_NORMAL;
 }
 
@@ -23,22 +30,28 @@ int wordsPerMinute(int32_t speed) {
 extern "C" {
 
 ParluneDaHandle ParluneDa_Create(void) {
-    std::optional<parlune::EngineConfig> config = parlune::EngineConfig::fromEnvironment();
+    t_createError.clear();
+    std::optional<parlune::EngineConfig> config =
+        parlune::EngineConfig::fromEnvironment(t_createError);
     if (!config) {
         return nullptr;
     }
     parlune::Speaker::Options options;
     options.helperPath = config->helperPath;
-    options.voice = config->voice;
+    options.voices = config->voices;
+    options.encoding = config->encoding;
     options.helperTimeoutMs = config->helperTimeoutMs;
-    options.queueCapacity = PARLUNE_DA_QUEUE_CAPACITY;
+    options.queueBytes = PARLUNE_DA_QUEUE_BYTES;
+    options.queueTexts = PARLUNE_DA_QUEUE_TEXTS;
     options.makeSink = [sinkConfig = *config](const std::atomic<bool>& stop) {
         return parlune::AudioSink::create(sinkConfig, stop);
     };
-    std::unique_ptr<parlune::Speaker> speaker = parlune::Speaker::start(std::move(options));
+    std::unique_ptr<parlune::Speaker> speaker =
+        parlune::Speaker::start(std::move(options), t_createError);
     if (!speaker) {
         return nullptr;
     }
+    t_createError.clear();
     return parlune::HandleRegistry::instance().add(std::move(speaker));
 }
 
@@ -55,9 +68,6 @@ int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int3
     if (size > PARLUNE_DA_MAX_TEXT_BYTES) {
         return PARLUNE_DA_E_TEXT_TOO_LONG;
     }
-    if (speed < PARLUNE_DA_SPEED_MIN || speed > PARLUNE_DA_SPEED_MAX) {
-        return PARLUNE_DA_E_SPEED;
-    }
     return speaker->play(std::string(text, size), wordsPerMinute(speed));
 }
 
@@ -66,6 +76,13 @@ void ParluneDa_Release(ParluneDaHandle handle) {
     if (speaker) {
         speaker->stop();
     }
+}
+
+const char* ParluneDa_CreateError(void) { return t_createError.c_str(); }
+
+int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle) {
+    std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().find(handle);
+    return speaker ? static_cast<int64_t>(speaker->skippedTexts()) : -1;
 }
 
 }  // extern "C"

@@ -10,22 +10,38 @@
 #include <vector>
 
 #include "ParluneDa.h"
+#include "SentenceSplitter.h"
 
 namespace parlune {
 
 namespace proto = protocol;
 
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string all;
+    for (const std::string& name : names) {
+        all += (all.empty() ? "" : ",") + name;
+    }
+    return all;
+}
+
+}  // namespace
+
 Speaker::Speaker(Options options)
     : m_options(std::move(options)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-std::unique_ptr<Speaker> Speaker::start(Options options) {
+std::unique_ptr<Speaker> Speaker::start(Options options, std::string& error) {
     std::unique_ptr<Speaker> speaker(new Speaker(std::move(options)));
-    if (!speaker->m_wake.valid() || !speaker->m_options.makeSink) {
+    speaker->m_decoder = TextDecoder::open(speaker->m_options.encoding);
+    if (!speaker->m_wake.valid() || !speaker->m_options.makeSink || !speaker->m_decoder) {
+        error = "the engine could not set itself up";
         return nullptr;
     }
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
-    speaker->m_worker = std::thread([s = speaker.get(), &started] { s->run(started); });
+    speaker->m_worker =
+        std::thread([s = speaker.get(), &started, &error] { s->run(started, error); });
     if (!result.get()) {
         speaker->stop();
         return nullptr;
@@ -36,21 +52,23 @@ std::unique_ptr<Speaker> Speaker::start(Options options) {
 Speaker::~Speaker() { stop(); }
 
 int Speaker::play(std::string text, int wordsPerMinute) {
+    int result = PARLUNE_DA_OK;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_closed) {
             return PARLUNE_DA_E_HANDLE;
         }
-        if (int failure = m_failure.exchange(0); failure != 0) {
-            return failure;
-        }
-        if (m_queue.size() >= m_options.queueCapacity) {
+        if (m_queue.size() >= m_options.queueTexts ||
+            text.size() > m_options.queueBytes - m_queuedBytes) {
             return PARLUNE_DA_E_QUEUE_FULL;
         }
+        // An earlier failure is reported, but this text is still spoken.
+        result = m_failure.exchange(0);
+        m_queuedBytes += text.size();
         m_queue.push_back(Item{std::move(text), wordsPerMinute});
     }
     wake();
-    return PARLUNE_DA_OK;
+    return result;
 }
 
 void Speaker::stop() {
@@ -60,6 +78,7 @@ void Speaker::stop() {
         m_closed = true;
         m_stop = true;
         m_queue.clear();
+        m_queuedBytes = 0;
     }
     wake();
     if (m_worker.joinable()) {
@@ -81,10 +100,10 @@ void Speaker::fail(int code) {
     m_failure.compare_exchange_strong(none, code);
 }
 
-void Speaker::run(std::promise<bool>& started) {
+void Speaker::run(std::promise<bool>& started, std::string& error) {
     pthread_setname_np(pthread_self(), "parlune-speak");
-    bool ok = startHelper();
-    started.set_value(ok);  // `started` is gone after this
+    bool ok = startHelper(&error);
+    started.set_value(ok);  // `started` and `error` are gone after this
     if (ok) {
         Item item;
         while (nextItem(item)) {
@@ -120,17 +139,29 @@ Speaker::Wait Speaker::waitForHelper(Clock::time_point deadline) {
     }
 }
 
-bool Speaker::startHelper() {
-    m_helper = HelperProcess::spawn(m_options.helperPath, m_options.voice);
+bool Speaker::startHelper(std::string* error) {
+    auto report = [error](std::string why) {
+        if (error != nullptr) {
+            *error = std::move(why);
+        }
+    };
+    const std::string helperName = "PARLUNE_HELPER=" + m_options.helperPath;
+    m_helper = HelperProcess::spawn(m_options.helperPath, m_options.voices);
     if (!m_helper) {
+        report(helperName + ": the synthesis helper could not be started");
         return false;
     }
     auto deadline = Clock::now() + std::chrono::milliseconds(m_options.helperTimeoutMs);
     proto::FrameHeader header{};
     std::vector<char> payload;
+    report(helperName + ": the synthesis helper ended without greeting");
     for (;;) {
         Wait wait = waitForHelper(deadline);
-        if (m_stop || wait == Wait::TimedOut) {
+        if (m_stop) {
+            break;
+        }
+        if (wait == Wait::TimedOut) {
+            report(helperName + ": the synthesis helper did not greet in time");
             break;
         }
         if (wait == Wait::Woken) {
@@ -144,7 +175,13 @@ bool Speaker::startHelper() {
                 break;
             }
             std::memcpy(&hello, payload.data(), sizeof hello);
+            if (hello.status == proto::kHelloNoVoice) {
+                report("PARLUNE_VOICE=" + joined(m_options.voices) +
+                       ": espeak-ng has no such voice");
+                break;
+            }
             if (hello.status != proto::kHelloOk || hello.sampleRate <= 0) {
+                report(helperName + ": espeak-ng could not load its data");
                 break;
             }
             m_sampleRate = hello.sampleRate;
@@ -168,6 +205,7 @@ bool Speaker::nextItem(Item& item) {
             if (!m_queue.empty()) {
                 item = std::move(m_queue.front());
                 m_queue.pop_front();
+                m_queuedBytes -= item.text.size();
                 return true;
             }
         }
@@ -189,19 +227,16 @@ bool Speaker::nextItem(Item& item) {
     }
 }
 
-void Speaker::helperFailed(bool abandonSink) {
-    if (abandonSink) {
-        m_sink->abandon();
-    }
+void Speaker::replaceHelper() {
     m_helper.reset();
-    fail(PARLUNE_DA_E_SYNTHESIS);
-    if (!m_stop) {
-        startHelper();  // ready before the next text arrives
+    if (!m_stop && !startHelper()) {
+        fail(PARLUNE_DA_E_SYNTHESIS);  // no helper: nothing can be spoken now
     }
 }
 
 void Speaker::speak(const Item& item) {
     if (!m_helper && !startHelper()) {
+        ++m_skipped;
         fail(PARLUNE_DA_E_SYNTHESIS);
         return;
     }
@@ -212,25 +247,49 @@ void Speaker::speak(const Item& item) {
         fail(PARLUNE_DA_E_AUDIO);
         return;
     }
-    if (!m_helper->sendSpeak(item.wordsPerMinute, item.text)) {
-        helperFailed(true);
-        return;
+    const std::string text = m_decoder->toUtf8(item.text);
+    bool audioOk = true;  // false once the sink failed: the rest is discarded
+    for (std::string_view piece : SentenceSplitter::split(text)) {
+        switch (speakPiece(piece, item.wordsPerMinute, audioOk)) {
+            case Piece::Spoken:
+                continue;
+            case Piece::Stopped:
+                m_sink->abandon();
+                return;
+            case Piece::Skip:
+                // The text is dropped whole; the helper was replaced if needed.
+                if (audioOk) {
+                    m_sink->abandon();
+                }
+                ++m_skipped;
+                return;
+            case Piece::AudioFailed:
+                break;
+        }
+        break;
     }
+    if (!audioOk || !m_sink->finish()) {
+        fail(PARLUNE_DA_E_AUDIO);
+    }
+}
 
+Speaker::Piece Speaker::speakPiece(std::string_view piece, int wordsPerMinute, bool& audioOk) {
+    if (!m_helper->sendSpeak(wordsPerMinute, piece)) {
+        replaceHelper();
+        return Piece::Skip;
+    }
     const auto timeout = std::chrono::milliseconds(m_options.helperTimeoutMs);
     auto deadline = Clock::now() + timeout;
-    bool audioOk = true;  // false once the sink failed: the rest is discarded
     proto::FrameHeader header{};
     std::vector<char> payload;
     for (;;) {
         Wait wait = waitForHelper(deadline);
         if (m_stop) {
-            m_sink->abandon();
-            return;
+            return Piece::Stopped;
         }
         if (wait == Wait::TimedOut) {
-            helperFailed(audioOk);  // hung helper
-            return;
+            replaceHelper();  // hung helper
+            return Piece::Skip;
         }
         if (wait == Wait::Woken) {
             continue;  // more text queued; it waits its turn
@@ -245,29 +304,23 @@ void Speaker::speak(const Item& item) {
                     m_sink->abandon();
                 }
                 if (m_stop) {
-                    m_sink->abandon();
-                    return;
+                    return Piece::Stopped;
                 }
             } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
                 int32_t status;
                 std::memcpy(&status, payload.data(), sizeof status);
                 if (status != proto::kEndOk) {
-                    if (audioOk) {
-                        m_sink->abandon();
-                    }
-                    fail(PARLUNE_DA_E_SYNTHESIS);
-                } else if (!audioOk || !m_sink->finish()) {
-                    fail(PARLUNE_DA_E_AUDIO);
+                    return Piece::Skip;  // espeak-ng refused it; the helper is fine
                 }
-                return;
+                return audioOk ? Piece::Spoken : Piece::AudioFailed;
             } else {
-                helperFailed(audioOk);
-                return;
+                replaceHelper();  // misbehaving helper
+                return Piece::Skip;
             }
         }
         if (frame == HelperProcess::Frame::Malformed || !open) {
-            helperFailed(audioOk);  // crashed or misbehaved mid-utterance
-            return;
+            replaceHelper();  // crashed or misbehaved mid-utterance
+            return Piece::Skip;
         }
         deadline = Clock::now() + timeout;
     }

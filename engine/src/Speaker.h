@@ -10,10 +10,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "AudioSink.h"
 #include "HelperProcess.h"
+#include "TextDecoder.h"
 #include "UniqueFd.h"
 
 namespace parlune {
@@ -24,21 +27,28 @@ class Speaker {
 
     struct Options {
         std::string helperPath;
-        std::string voice = "en";
-        int helperTimeoutMs = 10000;  // longest silence of a helper at work
-        size_t queueCapacity = 32;
+        std::vector<std::string> voices{"en"};  // the helper takes the first it has
+        std::string encoding = "UTF-8";         // of texts that are not UTF-8
+        int helperTimeoutMs = 10000;            // longest silence of a helper at work
+        size_t queueBytes = 4u << 20;           // text bytes waiting, at most
+        size_t queueTexts = 4096;               // texts waiting, at most
         SinkFactory makeSink;
     };
 
-    // Starts the worker and the helper; null when the helper cannot start.
-    static std::unique_ptr<Speaker> start(Options options);
+    // Starts the worker and the helper; null when the helper cannot start,
+    // with `error` saying why.
+    static std::unique_ptr<Speaker> start(Options options, std::string& error);
     ~Speaker();
     Speaker(const Speaker&) = delete;
     Speaker& operator=(const Speaker&) = delete;
 
-    // Queues a text; returns a ParluneDaResult (queue full, a failure left
-    // by an earlier text, or a stopped speaker instead of OK).
+    // Queues a text; returns a ParluneDaResult: queue full, a stopped
+    // speaker, or an audio failure left by an earlier text (this text is
+    // queued all the same) instead of OK.
     int play(std::string text, int wordsPerMinute);
+
+    // Texts not spoken because the helper crashed, hung or failed on them.
+    uint64_t skippedTexts() const { return m_skipped; }
 
     // Stops the current utterance, drops the queue, ends the helper and
     // joins the worker. Idempotent.
@@ -52,12 +62,15 @@ class Speaker {
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
 
+    enum class Piece { Spoken, Skip, AudioFailed, Stopped };
+
     explicit Speaker(Options options);
-    void run(std::promise<bool>& started);
-    bool startHelper();
+    void run(std::promise<bool>& started, std::string& error);
+    bool startHelper(std::string* error = nullptr);
     bool nextItem(Item& item);
     void speak(const Item& item);
-    void helperFailed(bool abandonSink);
+    Piece speakPiece(std::string_view piece, int wordsPerMinute, bool& audioOk);
+    void replaceHelper();
     Wait waitForHelper(Clock::time_point deadline);
     void wake();
     void fail(int code);
@@ -66,9 +79,11 @@ class Speaker {
     UniqueFd m_wake;  // eventfd: work queued or stop requested
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_failure{0};  // first failure not yet reported
+    std::atomic<uint64_t> m_skipped{0};
 
-    std::mutex m_mutex;  // guards m_queue and m_closed
+    std::mutex m_mutex;  // guards m_queue, m_queuedBytes and m_closed
     std::deque<Item> m_queue;
+    size_t m_queuedBytes = 0;
     bool m_closed = false;
 
     std::mutex m_stopMutex;
@@ -77,6 +92,7 @@ class Speaker {
     // Used by the worker thread only.
     std::unique_ptr<HelperProcess> m_helper;
     std::unique_ptr<AudioSink> m_sink;
+    std::unique_ptr<TextDecoder> m_decoder;
     int m_sampleRate = 0;
 };
 

@@ -12,6 +12,7 @@ namespace parlune::test {
 namespace {
 
 constexpr auto kDeadline = std::chrono::seconds(60);
+constexpr const char* kLocaleVariables[] = {"LANG", "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LOCPATH"};
 
 }  // namespace
 
@@ -20,9 +21,15 @@ void pause(int milliseconds) {
 }
 
 void EngineFixture::SetUp() {
-    for (const char* name :
-         {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_HELPER", "PARLUNE_HELPER_TIMEOUT_MS"}) {
+    for (const char* name : {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_ENCODING", "PARLUNE_HELPER",
+                             "PARLUNE_HELPER_TIMEOUT_MS"}) {
         ::unsetenv(name);
+    }
+    // Tests that choose a locale get the one the suite started with back.
+    for (const char* name : kLocaleVariables) {
+        const char* value = std::getenv(name);
+        m_locale.emplace_back(name, value != nullptr ? std::optional<std::string>(value)
+                                                     : std::optional<std::string>());
     }
     ::setenv("PARLUNE_AUDIO", ("wav:" + m_wavDir.path()).c_str(), 1);
 }
@@ -32,6 +39,24 @@ void EngineFixture::TearDown() {
         ParluneDa_Release(handle);
     }
     m_handles.clear();
+    for (const auto& [name, value] : m_locale) {
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
+}
+
+bool EngineFixture::waitForSkipped(ParluneDaHandle handle, int64_t count) {
+    auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (ParluneDa_SkippedTexts(handle) < count) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        pause(20);
+    }
+    return true;
 }
 
 ParluneDaHandle EngineFixture::create() {
@@ -47,11 +72,11 @@ void EngineFixture::release(ParluneDaHandle handle) {
     m_handles.erase(std::remove(m_handles.begin(), m_handles.end(), handle), m_handles.end());
 }
 
-std::vector<std::string> EngineFixture::waitForWavs(size_t count) {
-    auto end = std::chrono::steady_clock::now() + kDeadline;
+std::vector<std::string> EngineFixture::waitForWavs(size_t count, int deadlineSeconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(deadlineSeconds);
     std::vector<std::string> wavs = m_wavDir.namesEndingIn(".wav");
     while (wavs.size() < count && std::chrono::steady_clock::now() < end) {
-        pause(20);
+        pause(count > 100 ? 200 : 20);  // listing a large directory costs
         wavs = m_wavDir.namesEndingIn(".wav");
     }
     EXPECT_GE(wavs.size(), count) << "WAV files did not appear in " << m_wavDir.path();

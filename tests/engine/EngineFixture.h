@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ParluneDa.h"
@@ -25,7 +27,7 @@ class EngineFixture : public ::testing::Test {
 
     // Waits until the WAV directory holds at least `count` .wav files and
     // returns their names; fails the test after a generous deadline.
-    std::vector<std::string> waitForWavs(size_t count);
+    std::vector<std::string> waitForWavs(size_t count, int deadlineSeconds = 60);
     // Waits for a .wav whose .txt holds exactly `text`; returns its base
     // name (NNNNNN) or "" after the deadline.
     std::string waitForUtterance(const std::string& text);
@@ -34,11 +36,15 @@ class EngineFixture : public ::testing::Test {
     // Plays empty texts until Play reports something other than OK (or the
     // deadline passes) and returns that result.
     int waitForFailure(ParluneDaHandle handle);
+    // Waits until the handle has skipped at least `count` texts; false after
+    // the deadline.
+    bool waitForSkipped(ParluneDaHandle handle, int64_t count);
 
     TempDir m_wavDir;
 
   private:
     std::vector<ParluneDaHandle> m_handles;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_locale;
 };
 
 // Sleeps a little between polls.

@@ -1,4 +1,5 @@
-// libParluneDa exports the three engine functions and nothing else.
+// libParluneDa exports the three engine functions, its two diagnostics and
+// nothing else.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -9,7 +10,7 @@
 
 namespace {
 
-TEST(Exports, AreExactlyTheThreeEngineFunctions) {
+TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
     const testsupport::RunResult nm =
         testsupport::run({"nm", "-D", "--defined-only", PARLUNE_DA_LIBRARY});
     ASSERT_EQ(nm.status, 0) << nm.err;
@@ -21,7 +22,8 @@ TEST(Exports, AreExactlyTheThreeEngineFunctions) {
         names.insert(type + " " + name);
     }
     EXPECT_EQ(names, (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
-                                            "T ParluneDa_Release"}));
+                                            "T ParluneDa_Release", "T ParluneDa_CreateError",
+                                            "T ParluneDa_SkippedTexts"}));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
-// The synthesis helper dying, hanging or crashing on a text: reported by the
-// next Play, never felt by this process, and a fresh helper carries on.
+// The synthesis helper dying, hanging or crashing on a text: that text is
+// skipped and counted, no Play fails for it, this process never feels it,
+// and a fresh helper speaks the texts after it.
 #include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -55,7 +57,7 @@ TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
     EXPECT_NE(onlyHelper(), first);
 }
 
-TEST_F(HelperFailure, HungHelperIsKilledReportedOnceAndReplaced) {
+TEST_F(HelperFailure, HungHelperIsKilledItsTextSkippedAndTheNextSpoken) {
     ::setenv("PARLUNE_HELPER_TIMEOUT_MS", "300", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
@@ -63,31 +65,53 @@ TEST_F(HelperFailure, HungHelperIsKilledReportedOnceAndReplaced) {
     ASSERT_EQ(::kill(hung, SIGSTOP), 0);
 
     ASSERT_EQ(ParluneDa_Play(h, "Lost in a hung helper.", 100, 0, 0, 0), PARLUNE_DA_OK);
-    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
-    EXPECT_TRUE(waitGone(hung));
-
-    EXPECT_EQ(ParluneDa_Play(h, "Spoken by the next helper.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "Spoken by the next helper.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_FALSE(waitForUtterance("Spoken by the next helper.").empty());
+    EXPECT_TRUE(waitGone(hung));
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 1);
+    EXPECT_EQ(ParluneDa_Play(h, "No failure is left to report.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_TRUE(utterancesOf("Lost in a hung helper.").empty());
+}
+
+TEST_F(HelperFailure, HelperThatCannotBeRestartedFailsTheNextPlayWithoutLosingIt) {
+    // A copy of the helper that disappears once started: the next start fails.
+    TempDir bin;
+    const std::string copy = bin.file("parlune-da-helper");
+    ASSERT_EQ(
+        ::link(PARLUNE_HELPER, copy.c_str()) == 0 || ::symlink(PARLUNE_HELPER, copy.c_str()) == 0,
+        true);
+    ::setenv("PARLUNE_HELPER", copy.c_str(), 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(::unlink(copy.c_str()), 0);
+    ASSERT_EQ(::kill(onlyHelper(), SIGKILL), 0);
+
+    ASSERT_EQ(ParluneDa_Play(h, "No helper for this one.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
+    EXPECT_GE(ParluneDa_SkippedTexts(h), 1);
 }
 
 // Texts on which espeak-ng as packaged crashes (found by fuzzing Play).
 class CrashInput : public HelperFailure, public ::testing::WithParamInterface<std::string> {};
 
-TEST_P(CrashInput, CrashesOnlyTheHelper) {
+TEST_P(CrashInput, BetweenTwoGoodTextsCostsOnlyItself) {
     const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
     ASSERT_FALSE(text.empty());
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
     pid_t before = onlyHelper();
 
+    ASSERT_EQ(ParluneDa_Play(h, "Before the crash.", 100, 0, 0, 0), PARLUNE_DA_OK);
     ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
-    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
+    ASSERT_EQ(ParluneDa_Play(h, "After the crash.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Before the crash.").empty());
+    EXPECT_FALSE(waitForUtterance("After the crash.").empty());
     EXPECT_TRUE(waitGone(before));
-
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 1);
     EXPECT_EQ(ParluneDa_Play(h, "Still speaking.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_FALSE(waitForUtterance("Still speaking.").empty());
     EXPECT_TRUE(utterancesOf(text).empty()) << "a crashed utterance was published";
+    EXPECT_EQ(ParluneDa_SkippedTexts(nullptr), -1);
 }
 
 std::vector<std::string> crashInputs() {

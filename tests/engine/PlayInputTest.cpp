@@ -8,6 +8,7 @@
 
 #include "EngineFixture.h"
 #include "ProcessProbe.h"
+#include "WavFile.h"
 
 namespace parlune::test {
 namespace {
@@ -62,17 +63,33 @@ TEST_F(PlayInput, TextLongerThanTheLimitIsRejectedWithoutReadingPastIt) {
     EXPECT_EQ(ParluneDa_Play(h, unterminated.data(), 100, 0, 0, 0), PARLUNE_DA_E_TEXT_TOO_LONG);
 }
 
-TEST_F(PlayInput, SpeedOutsideTheRangeIsRejected) {
+TEST_F(PlayInput, SpeedOutsideTheRangeIsClampedAndSpoken) {
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
-    for (int32_t good : {PARLUNE_DA_SPEED_MIN, 100, PARLUNE_DA_SPEED_MAX}) {
-        EXPECT_EQ(ParluneDa_Play(h, "Speed.", good, 0, 0, 0), PARLUNE_DA_OK) << good;
+    // Slowest end, then values below it; fastest end, then values above it.
+    const std::vector<int32_t> speeds = {PARLUNE_DA_SPEED_MIN, 49,  0,     -5,       INT32_MIN,
+                                         PARLUNE_DA_SPEED_MAX, 301, 99999, INT32_MAX};
+    for (int32_t speed : speeds) {
+        EXPECT_EQ(ParluneDa_Play(h, "Speed is clamped to the range.", speed, 0, 0, 0),
+                  PARLUNE_DA_OK)
+            << speed;
     }
-    for (int32_t bad :
-         {PARLUNE_DA_SPEED_MIN - 1, PARLUNE_DA_SPEED_MAX + 1, 0, -100, INT32_MIN, INT32_MAX}) {
-        EXPECT_EQ(ParluneDa_Play(h, "Speed.", bad, 0, 0, 0), PARLUNE_DA_E_SPEED) << bad;
+    std::vector<std::string> wavs = waitForWavs(speeds.size());
+    ASSERT_EQ(wavs.size(), speeds.size());
+    std::vector<double> seconds;
+    for (const std::string& name : wavs) {
+        WavFile wav(m_wavDir.file(name));
+        ASSERT_TRUE(wav.valid()) << name;
+        seconds.push_back(wav.seconds());
     }
-    EXPECT_EQ(waitForWavs(3).size(), 3u);
+    // Each clamped text lasts as long as the one at its end of the range.
+    for (size_t i = 1; i < 5; ++i) {
+        EXPECT_NEAR(seconds[i], seconds[0], seconds[0] * 0.1) << speeds[i];
+    }
+    for (size_t i = 6; i < speeds.size(); ++i) {
+        EXPECT_NEAR(seconds[i], seconds[5], seconds[5] * 0.1) << speeds[i];
+    }
+    EXPECT_GT(seconds[0], 3 * seconds[5]);
 }
 
 TEST_F(PlayInput, ReservedArgumentsAreIgnored) {
@@ -80,33 +97,6 @@ TEST_F(PlayInput, ReservedArgumentsAreIgnored) {
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(ParluneDa_Play(h, "Reserved.", 100, 7, -1, INT32_MAX), PARLUNE_DA_OK);
     EXPECT_FALSE(waitForUtterance("Reserved.").empty());
-}
-
-TEST_F(PlayInput, FullQueueIsRejectedAndReleaseStillReturns) {
-    ParluneDaHandle h = create();
-    ASSERT_NE(h, nullptr);
-    std::vector<pid_t> helpers = ProcessProbe::helpers();
-    ASSERT_EQ(helpers.size(), 1u);
-    // A frozen helper holds the first text; the others wait in the queue.
-    ASSERT_EQ(::kill(helpers[0], SIGSTOP), 0);
-
-    std::vector<int> results;
-    for (int i = 0; i < PARLUNE_DA_QUEUE_CAPACITY + 2; ++i) {
-        results.push_back(ParluneDa_Play(h, "Queued.", 100, 0, 0, 0));
-    }
-    size_t accepted = 0;
-    while (accepted < results.size() && results[accepted] == PARLUNE_DA_OK) {
-        ++accepted;
-    }
-    // Capacity, plus one if the worker had already taken the first text.
-    EXPECT_GE(accepted, static_cast<size_t>(PARLUNE_DA_QUEUE_CAPACITY));
-    EXPECT_LE(accepted, static_cast<size_t>(PARLUNE_DA_QUEUE_CAPACITY) + 1);
-    ASSERT_LT(accepted, results.size());
-    EXPECT_EQ(results[accepted], PARLUNE_DA_E_QUEUE_FULL);
-
-    release(h);
-    EXPECT_TRUE(ProcessProbe::children().empty()) << "helper not reaped";
-    EXPECT_TRUE(m_wavDir.names().empty());
 }
 
 TEST_F(PlayInput, CreateReturnsNullWhenTheEngineCannotStart) {
@@ -120,7 +110,9 @@ TEST_F(PlayInput, CreateReturnsNullWhenTheEngineCannotStart) {
         {"PARLUNE_AUDIO", "wav:" + m_wavDir.file("missing")},
         {"PARLUNE_HELPER", m_wavDir.file("no-such-helper")},
         {"PARLUNE_HELPER", "/bin/true"},  // ends without greeting
+        {"PARLUNE_AUDIO", "wav:relative/dir"},
         {"PARLUNE_VOICE", "no-such-voice"},
+        {"PARLUNE_ENCODING", "NO-SUCH-CHARSET"},
         {"PARLUNE_HELPER_TIMEOUT_MS", "soon"},
     };
     const std::string goodAudio = "wav:" + m_wavDir.path();
@@ -128,6 +120,10 @@ TEST_F(PlayInput, CreateReturnsNullWhenTheEngineCannotStart) {
         ::setenv("PARLUNE_AUDIO", goodAudio.c_str(), 1);
         ::setenv(c.variable, c.value.c_str(), 1);
         EXPECT_EQ(ParluneDa_Create(), nullptr) << c.variable << "=" << c.value;
+        // The reason names the variable and the value that made it fail.
+        const std::string reason = ParluneDa_CreateError();
+        EXPECT_NE(reason.find(std::string(c.variable) + "=" + c.value), std::string::npos)
+            << reason;
         ::unsetenv(c.variable);
     }
     EXPECT_TRUE(ProcessProbe::children().empty()) << "a failed start left a process";
@@ -136,6 +132,7 @@ TEST_F(PlayInput, CreateReturnsNullWhenTheEngineCannotStart) {
     ::setenv("PARLUNE_VOICE", "en-us", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(ParluneDa_CreateError(), "");
     EXPECT_EQ(ParluneDa_Play(h, "Created.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_FALSE(waitForUtterance("Created.").empty());
 }

@@ -1,0 +1,148 @@
+// Text from senders whose narrow encoding is not UTF-8 reaches the
+// synthesiser as the characters that were typed: decoded from the locale's
+// character set or from PARLUNE_ENCODING. The voice can follow the locale.
+#include <stdlib.h>
+
+#include <memory>
+
+#include "../support/ProcessRunner.h"
+#include "EngineFixture.h"
+#include "WavFile.h"
+
+namespace parlune::test {
+namespace {
+
+// "こんにちは、さようなら。" in three encodings.
+const std::string kUtf8 =
+    "\xe3\x81\x93\xe3\x82\x93\xe3\x81\xab\xe3\x81\xa1\xe3\x81\xaf\xe3\x80\x81\xe3\x81\x95\xe3\x82"
+    "\x88\xe3\x81\x86\xe3\x81\xaa\xe3\x82\x89\xe3\x80\x82";
+const std::string kEucJp =
+    "\xa4\xb3\xa4\xf3\xa4\xcb\xa4\xc1\xa4\xcf\xa1\xa2\xa4\xb5\xa4\xe8\xa4\xa6\xa4\xca\xa4\xe9\xa1"
+    "\xa3";
+const std::string kCp932 =
+    "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\x81\x41\x82\xb3\x82\xe6\x82\xa4\x82\xc8\x82\xe7\x81"
+    "\x42";
+
+class Encoding : public EngineFixture {
+  protected:
+    // ja_JP.eucJP, built once into a private directory (LOCPATH), so the
+    // test needs nothing installed beyond the locale sources.
+    static void SetUpTestSuite() {
+        s_locales = std::make_unique<testsupport::TempDir>();
+        testsupport::Process localedef(
+            {"/usr/bin/localedef", "-i", "ja_JP", "-f", "EUC-JP", s_locales->file("ja_JP.eucJP")},
+            s_locales->path());
+        s_localeBuilt = localedef.wait(60000) && localedef.exitedWith(0);
+    }
+    static void TearDownTestSuite() { s_locales.reset(); }
+
+    void useLocale(const std::string& name) {
+        ::unsetenv("LC_ALL");
+        ::unsetenv("LC_CTYPE");
+        ::unsetenv("LC_MESSAGES");
+        ::setenv("LANG", name.c_str(), 1);
+    }
+
+    // Speaks each text on one fresh handle; returns the WAV durations.
+    std::vector<double> durations(const std::vector<std::string>& texts) {
+        ParluneDaHandle h = create();
+        EXPECT_NE(h, nullptr) << ParluneDa_CreateError();
+        if (h == nullptr) {
+            return {};
+        }
+        size_t before = m_wavDir.namesEndingIn(".wav").size();
+        for (const std::string& text : texts) {
+            EXPECT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+        }
+        std::vector<std::string> wavs = waitForWavs(before + texts.size());
+        std::vector<double> seconds;
+        for (size_t i = before; i < wavs.size(); ++i) {
+            WavFile wav(m_wavDir.file(wavs[i]));
+            EXPECT_TRUE(wav.valid()) << wavs[i];
+            seconds.push_back(wav.seconds());
+        }
+        EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
+        release(h);
+        return seconds;
+    }
+
+    static std::unique_ptr<testsupport::TempDir> s_locales;
+    static bool s_localeBuilt;
+};
+
+std::unique_ptr<testsupport::TempDir> Encoding::s_locales;
+bool Encoding::s_localeBuilt = false;
+
+// Same characters, same speech: durations agree closely (espeak-ng is not
+// bit-exact from run to run, but its timing is).
+void expectSameSpeech(double a, double b) { EXPECT_NEAR(a, b, 0.03 * a + 0.01); }
+
+TEST_F(Encoding, EucJpUnderAnEucJpLocaleIsSpokenAsItsCharacters) {
+    ASSERT_TRUE(s_localeBuilt) << "localedef could not build ja_JP.eucJP";
+    ::setenv("LOCPATH", s_locales->path().c_str(), 1);
+    useLocale("ja_JP.eucJP");
+    ::setenv("PARLUNE_VOICE", "ja", 1);
+    std::vector<double> s = durations({kUtf8, kEucJp, kUtf8});
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_GT(s[0], 1.0);
+    expectSameSpeech(s[0], s[1]);
+    expectSameSpeech(s[0], s[2]);  // valid UTF-8 stays UTF-8 under any locale
+
+    // The same bytes read as Latin-1 are other characters, other speech.
+    ::setenv("PARLUNE_ENCODING", "ISO-8859-1", 1);
+    std::vector<double> latin1 = durations({kEucJp});
+    ASSERT_EQ(latin1.size(), 1u);
+    EXPECT_GT(std::abs(latin1[0] - s[0]), 0.2 * s[0]);
+}
+
+TEST_F(Encoding, ShiftJisFromAnotherMachineIsDecodedAsPARLUNE_ENCODINGSays) {
+    useLocale("C");
+    ::setenv("PARLUNE_VOICE", "ja", 1);
+    ::setenv("PARLUNE_ENCODING", "CP932", 1);
+    std::vector<double> s = durations({kUtf8, kCp932});
+    ASSERT_EQ(s.size(), 2u);
+    expectSameSpeech(s[0], s[1]);
+
+    // The variable wins over the locale.
+    ASSERT_TRUE(s_localeBuilt);
+    ::setenv("LOCPATH", s_locales->path().c_str(), 1);
+    useLocale("ja_JP.eucJP");
+    std::vector<double> again = durations({kCp932});
+    ASSERT_EQ(again.size(), 1u);
+    expectSameSpeech(s[0], again[0]);
+}
+
+TEST_F(Encoding, BytesThatDoNotDecodeAreSilentAndTheRestIsSpoken) {
+    useLocale("C");
+    ::setenv("PARLUNE_ENCODING", "EUC-JP", 1);
+    // \xff and a lone lead byte at the end are not EUC-JP.
+    std::vector<double> s =
+        durations({"Hello there world.", "Hello there \xff world.", "Hello there world.\xa4"});
+    ASSERT_EQ(s.size(), 3u);
+    expectSameSpeech(s[0], s[1]);
+    expectSameSpeech(s[0], s[2]);
+}
+
+TEST_F(Encoding, AutoVoiceFollowsTheLocaleLanguageAndFallsBackToEnglish) {
+    useLocale("ja_JP.UTF-8");
+    ::setenv("PARLUNE_VOICE", "ja", 1);
+    std::vector<double> ja = durations({kUtf8});
+    ::setenv("PARLUNE_VOICE", "auto", 1);
+    std::vector<double> autoJa = durations({kUtf8});
+    ASSERT_EQ(ja.size(), 1u);
+    ASSERT_EQ(autoJa.size(), 1u);
+    expectSameSpeech(ja[0], autoJa[0]);
+
+    // No voice for this language: English, as without the variable.
+    const std::string english = "Spoken in English.";
+    useLocale("zz_ZZ.UTF-8");
+    std::vector<double> fallback = durations({english});
+    ::unsetenv("PARLUNE_VOICE");
+    std::vector<double> plain = durations({english});
+    ASSERT_EQ(fallback.size(), 1u);
+    ASSERT_EQ(plain.size(), 1u);
+    expectSameSpeech(plain[0], fallback[0]);
+}
+
+}  // namespace
+}  // namespace parlune::test
