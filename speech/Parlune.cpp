@@ -33,6 +33,12 @@ RTC::ReturnCode_t Parlune::onInitialize() {
 
 RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     m_handle = ParluneDa_Create();
+    if (m_handle == nullptr) {
+        // Otherwise the first text's failure would be the only trace.
+        const char* why = ParluneDa_CreateError != nullptr ? ParluneDa_CreateError() : "";
+        RTC_WARN(("speech engine did not start, nothing will be spoken: %s",
+                  why[0] != '\0' ? why : "no reason given"));
+    }
     return RTC::RTC_OK;
 }
 

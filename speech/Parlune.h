@@ -13,6 +13,9 @@
 
 #include "ParluneDa.h"
 
+// The engine's diagnostic; weak, so that an engine without it still links.
+extern "C" const char* ParluneDa_CreateError(void) __attribute__((weak));
+
 class Parlune : public RTC::DataFlowComponentBase {
   public:
     explicit Parlune(RTC::Manager* manager);

@@ -37,6 +37,33 @@ TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
     EXPECT_NE(std::string::npos, log.find("component Parlune0 deleted")) << log;
 }
 
+TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
+    TempDir dir;
+    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log",
+               "-o", "manager.components.preactivation:Parlune0"},
+              dir.path(), {"PARLUNE_AUDIO=wav:relative/dir"});
+    std::string log;
+    for (int i = 0; i < 500; ++i) {
+        log = testsupport::readFile(dir.file("launcher.log"));
+        if (log.find("INACTIVE -> ACTIVE") != std::string::npos) break;
+        usleep(10000);
+    }
+    p.signal(SIGTERM);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.exitedWith(0)) << p.status();
+    log = testsupport::readFile(dir.file("launcher.log"));
+    // One WARNING line that names the variable and its value; still active.
+    const std::string reason = "PARLUNE_AUDIO=wav:relative/dir";
+    size_t at = log.find(reason);
+    ASSERT_NE(std::string::npos, at) << log;
+    EXPECT_EQ(std::string::npos, log.find(reason, at + 1)) << log;
+    size_t lineStart = log.rfind('\n', at);
+    std::string line = log.substr(lineStart + 1, log.find('\n', at) - lineStart - 1);
+    EXPECT_NE(std::string::npos, line.find("WARN")) << line;
+    EXPECT_NE(std::string::npos, log.find("INACTIVE -> ACTIVE")) << log;
+    EXPECT_EQ("", p.err());
+}
+
 TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
     TempDir dir;
     // Options the manager does not know, and many of them: same calls, same output.
