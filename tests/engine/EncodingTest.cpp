@@ -5,9 +5,10 @@
 
 #include <memory>
 
-#include "../support/ProcessRunner.h"
 #include "EngineFixture.h"
 #include "WavFile.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 namespace parlune::test {
 namespace {
@@ -29,10 +30,10 @@ class Encoding : public EngineFixture {
     // test needs nothing installed beyond the locale sources.
     static void SetUpTestSuite() {
         s_locales = std::make_unique<testsupport::TempDir>();
-        testsupport::Process localedef(
-            {"/usr/bin/localedef", "-i", "ja_JP", "-f", "EUC-JP", s_locales->file("ja_JP.eucJP")},
-            s_locales->path());
-        s_localeBuilt = localedef.wait(60000) && localedef.exitedWith(0);
+        testsupport::RunResult localedef = testsupport::run(
+            {"localedef", "-i", "ja_JP", "-f", "EUC-JP", s_locales->file("ja_JP.eucJP")}, {},
+            std::chrono::seconds(60));
+        s_localeBuilt = localedef.status == 0;
     }
     static void TearDownTestSuite() { s_locales.reset(); }
 
