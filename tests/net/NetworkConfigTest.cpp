@@ -14,6 +14,7 @@
 #include "OrbOptions.h"
 #include "OrbStart.h"
 #include "QuotedWords.h"
+#include "support/TempDir.h"
 
 using namespace RTC::corba;
 
@@ -168,8 +169,8 @@ TEST(OrbOptions, BothEndpointKeysAndAlternateAddresses) {
 }
 
 TEST(OrbOptions, TlsIsAskedForByAnyOfTheFrameworksWaysAndNeedsItsFiles) {
-    char dir_template[] = "/tmp/net-config-XXXXXX";
-    const std::string dir = mkdtemp(dir_template);
+    testsupport::TempDir tmp;
+    const std::string& dir = tmp.path();
     const std::string ca = dir + "/ca.crt", key = dir + "/host.pem";
     std::ofstream(ca) << "x";
     std::ofstream(key) << "x";
@@ -203,7 +204,6 @@ TEST(OrbOptions, TlsIsAskedForByAnyOfTheFrameworksWaysAndNeedsItsFiles) {
     EXPECT_FALSE(plain.tls());
     EXPECT_TRUE(OrbOptions::isTlsModule(" SSLTransport.so(SSLTransportInit) "));
     EXPECT_FALSE(OrbOptions::isTlsModule("NotSSLTransport.so"));
-    std::system(("rm -rf " + dir).c_str());
 }
 
 TEST(OrbStart, PublishedAddressesAndTheUnreachableWarning) {

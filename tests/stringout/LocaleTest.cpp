@@ -1,11 +1,14 @@
 // The bytes delivered under a non-UTF-8 locale of the environment, typed for
-// real. Each suite runs in a process whose LC_ALL names the locale it needs
-// (generated into the build tree); it is skipped when that locale could not
-// be generated.
+// real. Each test runs in a process of its own and names the locale it needs
+// in LC_ALL before anything reads the environment's locale (LOCPATH points at
+// the locales generated into the build tree); it is skipped when that locale
+// could not be generated.
 #include "NarrowConverter.h"
 #include "OpenWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <clocale>
 
@@ -21,6 +24,7 @@ std::string repeat(const std::string& s, int n) {
 class LatinOne : public OpenWindow {
   protected:
     void SetUp() override {
+        ::setenv("LC_ALL", "fr_FR.ISO-8859-1", 1);
         if (StringOut::NarrowConverter::environmentCodeset() != "ISO-8859-1") {
             GTEST_SKIP() << "no ISO-8859-1 locale in the environment";
         }
@@ -50,6 +54,7 @@ TEST_F(LatinOne, LongTextCountsLatinOneBytes) {
 class EucJp : public OpenWindow {
   protected:
     void SetUp() override {
+        ::setenv("LC_ALL", "ja_JP.EUC-JP", 1);
         if (StringOut::NarrowConverter::environmentCodeset() != "EUC-JP") {
             GTEST_SKIP() << "no EUC-JP locale in the environment";
         }
