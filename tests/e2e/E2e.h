@@ -82,6 +82,14 @@ inline bool waitSpoken(const std::string& wav_dir, size_t count, int timeout_ms 
                                   std::chrono::milliseconds(50));
 }
 
+// Waits until the engine has finished count WAV files (it renames each one
+// into place once it is complete, just after its .txt).
+inline bool waitWavs(const std::string& wav_dir, size_t count, int timeout_ms = 20000) {
+    return testsupport::waitUntil([&] { return filesEndingIn(wav_dir, ".wav").size() >= count; },
+                                  std::chrono::milliseconds(timeout_ms),
+                                  std::chrono::milliseconds(20));
+}
+
 // Seconds of audio in a 16-bit mono WAV file written by the engine.
 inline double wavSeconds(const std::string& path) {
     std::string data = testsupport::readFile(path);

@@ -61,7 +61,11 @@ TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
     ToolResult r = rtctl(dir, args, 60000);
     ASSERT_TRUE(r.ok) << r.err;
     ASSERT_TRUE(waitSpoken(wav.path(), 100));
-    usleep(300000);
+    // A last string, spoken after everything before it: nothing sent earlier
+    // can still be on its way once it is there.
+    ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", "the end"}).ok);
+    ASSERT_TRUE(waitSpoken(wav.path(), 101));
+    sent.push_back("the end");
     EXPECT_EQ(sent, spokenTexts(wav.path()));
     EXPECT_EQ("Active\n", rtctl(dir, {"state", "Parlune0"}).out);
 }
@@ -72,15 +76,13 @@ TEST_F(EndToEnd, SpeedSetFromTheToolTakesEffectAtTheNextString) {
     ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
     const std::string text = "the quick brown fox jumps over the lazy dog";
     ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", text}).ok);
-    ASSERT_TRUE(waitSpoken(wav.path(), 1));
-    usleep(200000);
+    ASSERT_TRUE(waitWavs(wav.path(), 1));
     const double normal = wavSeconds(lastWav(wav.path()));
 
     ASSERT_TRUE(rtctl(dir, {"conf", "Parlune0", "set", "speed", "200"}).ok);
     EXPECT_EQ("200\n", rtctl(dir, {"conf", "Parlune0", "get", "speed"}).out);
     ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", text}).ok);
-    ASSERT_TRUE(waitSpoken(wav.path(), 2));
-    usleep(200000);
+    ASSERT_TRUE(waitWavs(wav.path(), 2));
     const double fast = wavSeconds(lastWav(wav.path()));
     ASSERT_GT(normal, 0.5);
     EXPECT_LT(fast, normal * 0.7) << "100: " << normal << " s, 200: " << fast << " s";
@@ -143,8 +145,13 @@ TEST_F(EndToEnd, NamingServiceAbsentThenBack) {
     auto speech = launch(
         SPEECH_LAUNCHER, dir, wav.path(),
         {"-o", "corba.nameservers:127.0.0.1:1", "-o", "manager.components.preactivation:Parlune0"});
-    usleep(1500000);
-    const std::string log = testsupport::readFile(dir.file("ParluneRTCComp.log"));
+    const std::string log_file = dir.file("ParluneRTCComp.log");
+    auto logged = [&](const std::string& text) {
+        return testsupport::readFile(log_file).find(text) != std::string::npos;
+    };
+    waitUntil([&] { return logged("not reachable") && logged("state INACTIVE -> ACTIVE"); },
+              std::chrono::seconds(15));
+    const std::string log = testsupport::readFile(log_file);
     EXPECT_NE(std::string::npos, log.find("naming service 127.0.0.1:1 not reachable")) << log;
     EXPECT_NE(std::string::npos, log.find("state INACTIVE -> ACTIVE")) << log;
     speech->signal(SIGTERM);
@@ -175,7 +182,6 @@ TEST_F(EndToEnd, NamingServiceKilledAndRestarted) {
 
     naming->signal(SIGKILL);
     naming->wait();
-    usleep(500000);
     EXPECT_FALSE(state().ok);
 
     // A fresh, empty naming service on the same address learns the component
