@@ -1,0 +1,277 @@
+// Several hosts made with network namespaces: registration with a name
+// server elsewhere, connections and speech across hosts, the warning for a
+// reference nobody can call back, TLS, address rules and hostile crowds.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/Files.h"
+#include "support/NetLab.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/Wait.h"
+
+using namespace testsupport;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+namespace {
+
+const std::string kNamingHost = "10.77.0.1";
+const std::string kNaming = kNamingHost + ":2809";
+
+class MultiHost : public ::testing::Test {
+  protected:
+    void makeLab(int hosts) {
+        lab.reset(new NetLab(hosts));
+        if (!lab->ok()) GTEST_SKIP() << "no hosts for this test: " << lab->why();
+    }
+    void TearDown() override {
+        // Programs end before the hosts they run on go.
+        for (auto& p : programs) {
+            if (p->running()) {
+                p->signal(SIGINT);
+                if (!p->wait(5000)) ADD_FAILURE() << "a program did not end on SIGINT";
+            }
+        }
+        programs.clear();
+        lab.reset();
+    }
+    Process& start(int host, std::vector<std::string> argv, std::vector<std::string> env = {}) {
+        programs.emplace_back(new Process(lab->on(host, argv), dir.path(), env));
+        return *programs.back();
+    }
+    // The naming service on host 1, port 2809 of its own address.
+    void startNaming() {
+        const std::string data = dir.file("names");
+        ASSERT_EQ(0, ::system(("mkdir -p " + data).c_str()));
+        Process& names = start(1, {"omniNames", "-start", "2809", "-always", "-datadir", data,
+                                   "-ORBendPoint", "giop:tcp:" + kNaming});
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return run(lab->on(1, {"bash", "-c", "exec 3<>/dev/tcp/" + kNamingHost + "/2809"}))
+                               .status == 0 ||
+                       !names.running();
+            },
+            seconds(10), milliseconds(100)));
+        ASSERT_TRUE(names.running()) << names.err();
+    }
+    // A launcher on a host, registered with the naming service on host 1.
+    Process& launch(int host, const std::string& program, std::vector<std::string> options,
+                    std::vector<std::string> env = {}) {
+        std::vector<std::string> argv = {program, "-o", "corba.nameservers:" + kNaming, "-o",
+                                         "logger.file_name:stderr"};
+        for (const std::string& o : options) {
+            argv.push_back("-o");
+            argv.push_back(o);
+        }
+        return start(host, argv, env);
+    }
+    // rtctl on a host, its own listener on that host's address.
+    RunResult rtctl(int host, std::vector<std::string> args,
+                    std::vector<std::string> options = {}) {
+        std::vector<std::string> argv = {RTCTL, "-n", kNaming, "--endpoint", lab->address(host)};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run(lab->on(host, argv), {}, seconds(40));
+    }
+    bool waitState(int host, const std::string& comp, const std::string& state,
+                   std::vector<std::string> options = {}) {
+        return waitUntil(
+            [&] {
+                return rtctl(host, {"state", comp}, options).out == state + "\n";
+            },
+            seconds(20), milliseconds(200));
+    }
+    std::vector<std::string> spoken() const {
+        std::vector<std::string> texts;
+        for (const std::string& f : wav.namesEndingIn(".txt"))
+            texts.push_back(readFile(wav.file(f)));
+        return texts;
+    }
+
+    TempDir dir;
+    TempDir wav;
+    std::unique_ptr<NetLab> lab;
+    std::vector<std::unique_ptr<Process>> programs;
+};
+
+// The three settings of the README's "Several machines" section.
+std::vector<std::string> hostSettings(const std::string& endpoint) {
+    return {"corba.endpoints:" + endpoint, "naming.formats:%h.host_cxt/%n.rtc"};
+}
+
+}  // namespace
+
+TEST_F(MultiHost, TwoHostsRegisterConnectAndSpeakWithOwnAddressOrAll) {
+    makeLab(3);
+    startNaming();
+    // Host 1: the speech component on its own address; host 2: the echo
+    // component listening everywhere; host 3: the operator's tool.
+    Process& speech =
+        launch(1, SPEECH_LAUNCHER, hostSettings(kNamingHost), {"PARLUNE_AUDIO=wav:" + wav.path()});
+    Process& echo = launch(2, ECHO_LAUNCHER, hostSettings("all"));
+    ASSERT_TRUE(waitState(3, "Parlune0", "Inactive")) << speech.err();
+    ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive")) << echo.err();
+    // Each is registered under its own host's name.
+    RunResult ls = rtctl(3, {"ls"});
+    EXPECT_NE(std::string::npos, ls.out.find("labhost1.host_cxt/Parlune0.rtc")) << ls.out;
+    EXPECT_NE(std::string::npos, ls.out.find("labhost2.host_cxt/SampleEcho0.rtc")) << ls.out;
+
+    RunResult c = rtctl(3, {"connect", "SampleEcho0.out", "Parlune0.in"});
+    ASSERT_EQ(0, c.status) << c.err;
+    ASSERT_EQ(0, rtctl(3, {"activate", "Parlune0"}).status);
+    ASSERT_EQ(0, rtctl(3, {"activate", "SampleEcho0"}).status);
+    RunResult in = rtctl(3, {"inject", "SampleEcho0.in", "voices across hosts", "second line"});
+    ASSERT_EQ(0, in.status) << in.err;
+    ASSERT_TRUE(waitUntil([&] { return spoken().size() >= 2; }, seconds(20)));
+    EXPECT_EQ((std::vector<std::string>{"echo:voices across hosts", "echo:second line"}), spoken());
+    EXPECT_EQ(std::string::npos, echo.err().find("WARNING")) << echo.err();
+
+    // Its tool reads the conf of a component on another host.
+    EXPECT_EQ("100\n", rtctl(3, {"conf", "Parlune0", "get", "speed"}).out);
+}
+
+TEST_F(MultiHost, ReferencesOnlyLoopbackAreWarnedAndBadListenersEndTheProcess) {
+    makeLab(3);
+    startNaming();
+    // No corba.endpoints: listeners stay on loopback, which nobody else can call.
+    Process& hidden = launch(2, ECHO_LAUNCHER, {});
+    ASSERT_TRUE(hidden.waitForOutput("WARNING", 10000, true)) << hidden.err();
+    EXPECT_NE(std::string::npos, hidden.err().find(kNaming)) << hidden.err();
+    EXPECT_NE(std::string::npos, hidden.err().find("corba.endpoints")) << hidden.err();
+    // It registers all the same, and a caller elsewhere cannot reach it.
+    ASSERT_TRUE(
+        waitUntil([&] { return rtctl(3, {"ls"}).out.find("SampleEcho0") != std::string::npos; },
+                  seconds(20), milliseconds(200)));
+    RunResult state = rtctl(3, {"state", "SampleEcho0"});
+    EXPECT_NE(0, state.status);
+    EXPECT_NE(std::string::npos, state.err.find("not reachable")) << state.err;
+
+    // An address this host does not have, a malformed list: no process runs on unreachable.
+    for (const std::string& endpoints :
+         {std::string("10.77.0.99"), std::string("10.77.0.2:http")}) {
+        Process& bad = launch(3, ECHO_LAUNCHER, {"corba.endpoints:" + endpoints});
+        ASSERT_TRUE(bad.wait(15000)) << endpoints;
+        EXPECT_TRUE(bad.exitedWith(1)) << endpoints << ": " << bad.status();
+        EXPECT_NE(std::string::npos, bad.err().find("the ORB cannot start")) << bad.err();
+    }
+    // The older key alone is honoured.
+    Process& older = launch(3, ECHO_LAUNCHER, {"corba.endpoint:" + lab->address(3)});
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return rtctl(1, {"state", "labhost3.host_cxt/SampleEcho0.rtc"}).status == 0;
+        },
+        seconds(20), milliseconds(200)))
+        << older.err();
+}
+
+TEST_F(MultiHost, TlsAdmitsOnlyPeersWithACertificateFromTheAuthority) {
+    makeLab(3);
+    startNaming();
+    const std::string certs = dir.file("certs");
+    ASSERT_EQ(0, run({MAKE_CERTS, certs, lab->address(2), "operator"}).status);
+    // A key of the right form that the authority never signed.
+    ASSERT_EQ(0, ::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=intruder "
+                           "-keyout " +
+                           dir.file("self.key") + " -out " + dir.file("self.crt") +
+                           " 2>/dev/null && cat " + dir.file("self.key") + " " +
+                           dir.file("self.crt") + " > " + dir.file("self.pem"))
+                              .c_str()));
+    Process& echo =
+        launch(2, ECHO_LAUNCHER,
+               {"manager.preload.modules:SSLTransport.so",
+                "corba.ssl.certificate_authority_file:" + certs + "/ca.crt",
+                "corba.ssl.key_file:" + certs + "/" + lab->address(2) + ".pem",
+                "corba.ssl.key_file_password:", "corba.endpoints:giop:ssl:" + lab->address(2) + ":",
+                "corba.args:-ORBserverTransportRule \"* ssl\""});
+    const std::vector<std::string> member = {"--ca", certs + "/ca.crt", "--key",
+                                             certs + "/operator.pem"};
+    ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive", member)) << echo.err();
+    ASSERT_EQ(0, rtctl(3, {"conf", "SampleEcho0"}, member).status);
+
+    // No certificate, one of its own making, or the right authority but an unsigned key.
+    const std::vector<std::vector<std::string>> strangers = {
+        {},
+        {"--ca", dir.file("self.crt"), "--key", dir.file("self.pem")},
+        {"--ca", certs + "/ca.crt", "--key", dir.file("self.pem")},
+    };
+    for (const auto& options : strangers) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"state", "SampleEcho0"},
+              std::vector<std::string>{"deactivate", "SampleEcho0"},
+              std::vector<std::string>{"inject", "SampleEcho0.in", "spoofed"}}) {
+            RunResult r = rtctl(3, command, options);
+            EXPECT_NE(0, r.status) << command[0] << " with " << options.size() << " options";
+            EXPECT_NE(std::string::npos, r.err.find("SampleEcho0")) << r.err;
+        }
+    }
+    EXPECT_TRUE(echo.running());
+    EXPECT_EQ("Inactive\n", rtctl(3, {"state", "SampleEcho0"}, member).out);
+    // TLS asked for without its files is refused at start.
+    Process& half = launch(3, ECHO_LAUNCHER, {"manager.preload.modules:SSLTransport.so"});
+    ASSERT_TRUE(half.wait(15000));
+    EXPECT_TRUE(half.exitedWith(1));
+    EXPECT_NE(std::string::npos, half.err().find("corba.ssl.certificate_authority_file"))
+        << half.err();
+}
+
+TEST_F(MultiHost, AnAddressRuleRefusesEveryPeerItDoesNotName) {
+    makeLab(4);
+    startNaming();
+    // Only host 3 may call the component on host 2.
+    Process& echo =
+        launch(2, ECHO_LAUNCHER,
+               {"corba.endpoints:all", "corba.args:-ORBserverTransportRule \"" + lab->address(3) +
+                                           "/255.255.255.255 tcp\" "
+                                           "-ORBserverTransportRule \"* none\""});
+    ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive")) << echo.err();
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"state", "SampleEcho0"},
+          std::vector<std::string>{"activate", "SampleEcho0"},
+          std::vector<std::string>{"conf", "SampleEcho0"}}) {
+        RunResult r = rtctl(4, command);
+        EXPECT_NE(0, r.status) << command[0];
+        EXPECT_NE(std::string::npos, r.err.find("not reachable")) << r.err;
+    }
+    EXPECT_EQ("Inactive\n", rtctl(3, {"state", "SampleEcho0"}).out);
+}
+
+TEST_F(MultiHost, AHostileCrowdCostsNeitherThreadsNorALegitimateQuery) {
+    makeLab(3);
+    startNaming();
+    Process& echo = launch(2, ECHO_LAUNCHER, {"corba.endpoints:" + lab->address(2) + ":7000"});
+    ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive")) << echo.err();
+    ASSERT_EQ(0, rtctl(3, {"activate", "SampleEcho0"}).status);
+    // 500 silent connections, the first 50 of them with half a request.
+    Process& crowd = start(3, {HOLD_CONNECTIONS, lab->address(2), "7000", "500", "50"});
+    ASSERT_TRUE(crowd.waitForOutput("held 500", 30000)) << crowd.out();
+
+    // A bounded pool, not a thread per connection.
+    const auto threads = [&] {
+        const std::string status = readFile("/proc/" + std::to_string(echo.pid()) + "/status");
+        const auto at = status.find("Threads:");
+        return at == std::string::npos ? -1 : std::stoi(status.substr(at + 8));
+    };
+    EXPECT_LT(threads(), 120);
+    EXPECT_EQ("Active\n", rtctl(3, {"state", "SampleEcho0"}).out);
+    // Data still flows through the crowded process.
+    RunResult in = rtctl(3, {"inject", "SampleEcho0.in", "still here"});
+    EXPECT_EQ(0, in.status) << in.err;
+    // The half-sent requests are dropped after the incomplete-request timeout.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::string out = crowd.out();
+            const auto at = out.rfind("closed ");
+            return at != std::string::npos && std::stoi(out.substr(at + 7)) >= 50;
+        },
+        seconds(40), milliseconds(200)))
+        << crowd.out();
+    EXPECT_TRUE(echo.running());
+    EXPECT_LT(threads(), 120);
+}
