@@ -16,6 +16,10 @@
 
 namespace RTC {
 
+class ComponentRegistry;
+class ManagerConfig;
+class ModuleLoader;
+
 typedef void (*ModuleInitProc)(Manager* manager);
 
 class Manager {
@@ -34,7 +38,7 @@ class Manager {
     // Waits until shutdown has finished (after runManager(true)).
     void join();
 
-    coil::Properties& getConfig() { return m_config; }
+    coil::Properties& getConfig();
     void setModuleInitProc(ModuleInitProc proc) { m_initProc = proc; }
     // Runs the module init procedure, then the configured preload,
     // precreate, preconnect and preactivation steps.
@@ -83,28 +87,15 @@ class Manager {
   private:
     Manager();
     ~Manager();
-    void parseArgs(int argc, char** argv);
-    void loadConfigFile(const std::string& path, bool must_exist);
     void configureLogger();
-    void preload();
-    void precreate();
-    void preconnect();
-    void preactivate();
     void destroyComponent(RTObject_impl* comp);
-    void waitForShutdownRequest();
-    static void installSignalHandlers();
 
-    struct FactoryEntry;
-    struct ModuleEntry;
-
-    coil::Properties m_config;
-    coil::Properties m_setByUser;
+    std::unique_ptr<ManagerConfig> m_config;
+    std::unique_ptr<ModuleLoader> m_modules;
+    std::unique_ptr<ComponentRegistry> m_registry;
     Logger rtclog;
     ModuleInitProc m_initProc;
-    mutable std::recursive_mutex m_mutex;
-    std::vector<std::unique_ptr<FactoryEntry>> m_factories;
-    std::vector<std::unique_ptr<ModuleEntry>> m_modules;
-    std::vector<RTObject_impl*> m_components;
+    std::recursive_mutex m_createMutex;
     std::unique_ptr<Observer> m_observer;
     std::mutex m_shutdownMutex;
     bool m_shutdownDone;

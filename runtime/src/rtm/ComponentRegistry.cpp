@@ -1,0 +1,131 @@
+#include "ComponentRegistry.h"
+
+#include <coil/stringutil.h>
+#include <rtm/RTObject.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace RTC {
+
+ComponentRegistry::ComponentRegistry() : rtclog("manager") {}
+
+bool ComponentRegistry::addFactory(const coil::Properties& profile, RtcNewFunc new_func,
+                                   RtcDeleteFunc delete_func) {
+    const std::string id = profile.getProperty("implementation_id");
+    if (id.empty() || new_func == nullptr || delete_func == nullptr) {
+        RTC_ERROR(("registerFactory: profile without implementation_id or missing functions"));
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (const auto& f : m_factories) {
+        if (f.implementationId == id) {
+            RTC_WARN(("factory %s is registered already", id.c_str()));
+            return false;
+        }
+    }
+    m_factories.push_back(FactoryEntry{
+        std::unique_ptr<FactoryBase>(new FactoryCXX(profile, new_func, delete_func)), id});
+    RTC_INFO(("factory %s registered", id.c_str()));
+    return true;
+}
+
+std::vector<coil::Properties> ComponentRegistry::factoryProfiles() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    std::vector<coil::Properties> profiles;
+    for (const auto& f : m_factories) profiles.push_back(f.factory->profile());
+    return profiles;
+}
+
+FactoryBase* ComponentRegistry::factory(const std::string& type) const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (const auto& f : m_factories) {
+        if (f.implementationId == type) return f.factory.get();
+    }
+    return nullptr;
+}
+
+bool ComponentRegistry::nameTaken(const std::string& name) const {
+    for (RTObject_impl* c : m_components) {
+        if (name == c->getInstanceName()) return true;
+    }
+    for (const auto& r : m_reserved) {
+        if (r.first == name) return true;
+    }
+    return false;
+}
+
+std::string ComponentRegistry::reserveName(const std::string& type, const std::string& requested) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    long max_instance = 0;
+    for (const auto& f : m_factories) {
+        if (f.implementationId == type)
+            coil::stringTo(max_instance, f.factory->profile().getProperty("max_instance").c_str());
+    }
+    long count = std::count_if(m_components.begin(), m_components.end(),
+                               [&](RTObject_impl* c) { return type == c->getTypeName(); });
+    count += std::count_if(
+        m_reserved.begin(), m_reserved.end(),
+        [&](const std::pair<std::string, std::string>& r) { return r.second == type; });
+    if (max_instance > 0 && count >= max_instance) {
+        RTC_ERROR(("createComponent: %s has reached max_instance %ld", type.c_str(), max_instance));
+        return "";
+    }
+    std::string name = requested;
+    if (name.empty()) {
+        for (int n = 0;; ++n) {
+            name = type + std::to_string(n);
+            if (!nameTaken(name)) break;
+        }
+    } else if (nameTaken(name)) {
+        RTC_ERROR(("createComponent: instance name %s is taken", name.c_str()));
+        return "";
+    }
+    m_reserved.emplace_back(name, type);
+    return name;
+}
+
+void ComponentRegistry::releaseName(const std::string& name) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_reserved.erase(std::remove_if(m_reserved.begin(), m_reserved.end(),
+                                    [&](const std::pair<std::string, std::string>& r) {
+                                        return r.first == name;
+                                    }),
+                     m_reserved.end());
+}
+
+void ComponentRegistry::add(RTObject_impl* comp) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const std::string name = comp->getInstanceName();
+    m_reserved.erase(std::remove_if(m_reserved.begin(), m_reserved.end(),
+                                    [&](const std::pair<std::string, std::string>& r) {
+                                        return r.first == name;
+                                    }),
+                     m_reserved.end());
+    m_components.push_back(comp);
+}
+
+bool ComponentRegistry::remove(RTObject_impl* comp, bool& none_left) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    auto it = std::find(m_components.begin(), m_components.end(), comp);
+    if (it == m_components.end()) return false;
+    m_components.erase(it);
+    none_left = m_components.empty();
+    return true;
+}
+
+RTObject_impl* ComponentRegistry::find(const char* instance_name) const {
+    if (instance_name == nullptr) return nullptr;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (RTObject_impl* c : m_components) {
+        if (std::strcmp(c->getInstanceName(), instance_name) == 0) return c;
+    }
+    return nullptr;
+}
+
+std::vector<RTObject_impl*> ComponentRegistry::components() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_components;
+}
+
+}  // namespace RTC

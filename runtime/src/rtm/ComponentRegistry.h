@@ -1,0 +1,65 @@
+// The manager's registry: component factories, the live components and the
+// instance names (numbering, max_instance, names being created).
+#pragma once
+
+#include <coil/Properties.h>
+#include <rtm/Factory.h>
+#include <rtm/SystemLogger.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace RTC {
+
+class RTObject_impl;
+
+class ComponentRegistry {
+  public:
+    ComponentRegistry();
+    ComponentRegistry(const ComponentRegistry&) = delete;
+    ComponentRegistry& operator=(const ComponentRegistry&) = delete;
+
+    // False (logged) for a profile without implementation_id, a missing
+    // function or an id registered already.
+    bool addFactory(const coil::Properties& profile, RtcNewFunc new_func,
+                    RtcDeleteFunc delete_func);
+    std::vector<coil::Properties> factoryProfiles() const;
+    // Null for an unknown type. Factories stay for the process's lifetime.
+    FactoryBase* factory(const std::string& type) const;
+
+    // Reserves the instance name of a new component of type: requested, or
+    // the type followed by the first free number. Empty (logged) when the
+    // type has reached max_instance or the requested name is taken.
+    std::string reserveName(const std::string& type, const std::string& requested);
+    // Gives up a reservation whose component could not be made.
+    void releaseName(const std::string& name);
+    // Turns the reservation of comp's instance name into a live entry.
+    void add(RTObject_impl* comp);
+    // False when comp is not registered; none_left tells whether it was the
+    // last live component.
+    bool remove(RTObject_impl* comp, bool& none_left);
+
+    RTObject_impl* find(const char* instance_name) const;
+    // In creation order.
+    std::vector<RTObject_impl*> components() const;
+
+  private:
+    struct FactoryEntry {
+        std::unique_ptr<FactoryBase> factory;
+        std::string implementationId;
+    };
+
+    bool nameTaken(const std::string& name) const;
+
+    mutable std::mutex m_mutex;
+    std::vector<FactoryEntry> m_factories;
+    std::vector<RTObject_impl*> m_components;
+    // Names of components being created: (instance name, type).
+    std::vector<std::pair<std::string, std::string>> m_reserved;
+    Logger rtclog;
+};
+
+}  // namespace RTC
