@@ -13,6 +13,10 @@
 //       prints the milliseconds from each key press to the first new file in
 //       DIR (a speech sink writing there: PARLUNE_AUDIO=wav:DIR), seen
 //       through inotify. Focus the window and put text into its field first.
+//   e2e_probe sound SOURCE COUNT
+//       The same presses, at gaps long enough for each utterance to end,
+//       timed to the first audible sample at the PulseAudio server: SOURCE
+//       is the monitor of the sink the speech plays on (e.g. cap.monitor).
 //
 // Prints "key=value" lines; the exit status is 0 when everything was seen.
 #include <X11/Xlib.h>
@@ -41,6 +45,7 @@
 #include "FileDescriptor.h"
 #include "Percentile.h"
 #include "RTC.hh"
+#include "SoundMonitor.h"
 
 extern char** environ;
 
@@ -280,15 +285,55 @@ int press(const std::string& dir, int count) {
 int usage() {
     std::fprintf(stderr,
                  "usage: e2e_probe startup NAMING PATH LOG -- PROGRAM [ARGS...]\n"
-                 "       e2e_probe press DIR COUNT\n");
+                 "       e2e_probe press DIR COUNT\n"
+                 "       e2e_probe sound SOURCE COUNT\n");
     return 2;
 }
 
 }  // namespace
 
+int sound(const std::string& source, int count) {
+    SoundMonitor monitor(source);
+    if (!monitor.ok()) {
+        std::fprintf(stderr, "e2e_probe: cannot record %s\n", source.c_str());
+        return 1;
+    }
+    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
+    FakeKeyEvent fake =
+        xtst ? reinterpret_cast<FakeKeyEvent>(dlsym(xtst, "XTestFakeKeyEvent")) : nullptr;
+    Display* display = fake != nullptr ? XOpenDisplay(nullptr) : nullptr;
+    if (display == nullptr) {
+        std::fprintf(stderr, "e2e_probe: no XTEST or no display\n");
+        return 1;
+    }
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> gap(900, 1300);  // an utterance lasts ~0.6 s
+    std::vector<double> latency;
+    int missed = 0;
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
+        const Clock::time_point pressed = pressAltS(display, fake);
+        const double heard = monitor.firstSoundAfter(pressed, std::chrono::seconds(3));
+        if (heard < 0.0) {
+            ++missed;
+            continue;
+        }
+        latency.push_back(heard);
+    }
+    XCloseDisplay(display);
+    std::printf("sound count=%d missed=%d lat_p50_ms=%.1f lat_p99_ms=%.1f lat_max_ms=%.1f\n", count,
+                missed, percentile(latency, 0.5), percentile(latency, 0.99),
+                percentile(latency, 1.0));
+    for (double l : latency) std::printf("sound_ms %.2f\n", l);
+    return missed == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
+    if (command == "sound" && argc == 4) {
+        return sound(argv[2], std::atoi(argv[3]));
+    }
     if (command == "press") {
         if (argc != 4) return usage();
         const int count = std::atoi(argv[3]);

@@ -17,6 +17,9 @@
 #   press/*    Alt+S (XTEST) in ParluneTestComp's window (10 Hz) -> the first
 #              file of the utterance in ParluneRTCComp's PARLUNE_AUDIO=wav:DIR
 #              (inotify), 30 presses at random gaps; limit: one period, 100 ms.
+#   sound/*    Alt+S -> the first audible sample at the private PulseAudio
+#              server (its null sink's monitor, recorded in 2.5 ms fragments
+#              with time stamps), 30 presses, speech through PulseAudio.
 #   startup/*  launcher started -> name in the naming service ("registered")
 #              -> state answered through its context ("ready"); SIGINT ->
 #              process ended ("exit"); unbound_pct: name removed on exit.
@@ -46,7 +49,8 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 if [ -z "${E2E_INSIDE:-}" ]; then
-  E2E_INSIDE=1 exec "$repo/tests/support/with-xvfb" "$repo/tests/support/with-naming" "$0" "$@"
+  E2E_INSIDE=1 exec "$repo/tests/support/with-xvfb" "$repo/tests/support/with-naming" \
+    "$repo/tests/support/with-pulse" "$0" "$@"
 fi
 
 ours=${PARLUNE_BUILD:-$repo/build}
@@ -212,6 +216,37 @@ press_run() {
   return $status
 }
 
+# ------------------------------------------------------------ press -> sound
+sound_run() {
+  local column=$1 build=$2 status=0
+  local conf=(-o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf")
+  PARLUNE_AUDIO=pulse start "$column" sound-speech "$build/launcher/ParluneRTCComp"
+  local speech=$started
+  start "$column" sound-window "$build/launcher/ParluneTestComp" "${conf[@]}"
+  local window=$started
+  if ready Parlune0 ParluneTest0 && "${rtctl[@]}" connect ParluneTest0.out Parlune0.in >/dev/null &&
+    "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
+    local w
+    w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
+    if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type sound &&
+      "$probe" sound cap.monitor 30 >"$work/$column-sound"; then
+      local p
+      p=$(grep '^sound ' "$work/$column-sound")
+      record "$column" sound/lat_p50_ms "$(field "$p" lat_p50_ms)"
+      record "$column" sound/lat_p99_ms "$(field "$p" lat_p99_ms)"
+      record "$column" sound/lat_max_ms "$(field "$p" lat_max_ms)"
+      record "$column" sound/missed "$(field "$p" missed)"
+    else
+      echo "run.sh: sound presses in the $column window failed" >&2
+      status=1
+    fi
+  else
+    status=1
+  fi
+  stop "$window" "$speech"
+  return $status
+}
+
 # ------------------------------------------------------------------- startup
 startup_run() {
   local column=$1 build=$2 comp=$3 program=$4
@@ -289,6 +324,7 @@ for _ in $(seq "$e2e_repeats"); do
   for column in $columns; do e2e_run "$column" "$(build_of "$column")" || status=1; done
 done
 for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
+for column in $columns; do sound_run "$column" "$(build_of "$column")" || status=1; done
 for _ in $(seq "$startup_repeats"); do
   for column in $columns; do
     b=$(build_of "$column")

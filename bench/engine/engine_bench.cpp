@@ -15,11 +15,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ParluneDa.h"
+#include "SoundMonitor.h"
 #include "Speaker.h"
 #include "TimingSink.h"
 
@@ -158,6 +160,57 @@ int main(int argc, char** argv) {
         ParluneDa_Release(h);
     }
 
+    // Play call time behind a backlog of at least 1 MiB: sixteen 64 KiB
+    // paragraphs take the worker minutes, so the queue stays that long.
+    std::vector<double> playBacklog;
+    {
+        ParluneDaHandle h = ParluneDa_Create();
+        std::string paragraph;
+        while (paragraph.size() < 64 * 1024) {
+            paragraph += kParagraph;
+            paragraph += ' ';
+        }
+        for (int i = 0; i < 17 && h != nullptr; ++i) {
+            ParluneDa_Play(h, paragraph.c_str(), 100, 0, 0, 0);
+        }
+        for (int i = 0; i < 1000 / scale && h != nullptr; ++i) {
+            auto start = Clock::now();
+            int result = ParluneDa_Play(h, kSentence, 100, 0, 0, 0);
+            playBacklog.push_back(ms(Clock::now() - start));
+            if (result != PARLUNE_DA_OK) {
+                std::fprintf(stderr, "engine_bench: Play behind the backlog returned %d\n", result);
+            }
+        }
+        ParluneDa_Release(h);
+    }
+
+    // Play to the first audible sample at the sound server (its monitor).
+    std::vector<double> playAudible;
+    if (std::getenv("PULSE_SERVER") != nullptr) {
+        ::unsetenv("PARLUNE_AUDIO");
+        SoundMonitor monitor("cap.monitor");
+        ParluneDaHandle h = monitor.ok() ? ParluneDa_Create() : nullptr;
+        if (h != nullptr) {
+            ParluneDa_Play(h, "Warm up.", 100, 0, 0, 0);  // opens the stream
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            std::mt19937 random(7);
+            std::uniform_int_distribution<int> gap(700, 1000);
+            for (int i = 0; i < 30 / scale + 1; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
+                auto start = Clock::now();
+                ParluneDa_Play(h, "Sound.", 100, 0, 0, 0);
+                double heard = monitor.firstSoundAfter(start, std::chrono::seconds(3));
+                if (heard >= 0) {
+                    playAudible.push_back(heard);
+                }
+            }
+            ParluneDa_Release(h);
+        } else {
+            std::fprintf(stderr, "engine_bench: no monitor of the sink \"cap\" or no engine\n");
+        }
+        ::setenv("PARLUNE_AUDIO", "null", 1);
+    }
+
     // Play to first sample and real-time factor through the helper.
     std::vector<double> helperFirst, helperRtf;
     {
@@ -236,10 +289,16 @@ int main(int argc, char** argv) {
     row("ParluneDa_Play (returns after queueing)", sPlay, "ms");
     row("baseline: in-process espeak_Synth, blocking", sInCall, "ms");
     ratio("Play / baseline", sPlay, sInCall);
+    row("ParluneDa_Play behind a 1 MiB backlog", stats(playBacklog), "ms");
+    ratio("backlog / empty queue", stats(playBacklog), sPlay);
     std::printf("Play to first PCM sample\n");
     row("through the helper process", sFirst, "ms");
     row("baseline: in-process espeak_Synth", sInFirst, "ms");
     ratio("helper / baseline", sFirst, sInFirst);
+    if (!playAudible.empty()) {
+        row("to audible at the server's monitor (PulseAudio)", stats(playAudible), "ms");
+        ratio("audible / first PCM sample", stats(playAudible), sFirst);
+    }
     std::printf("Synthesis real-time factor (synthesis time / audio time)\n");
     row("through the helper process", sRtf, "");
     row("baseline: in-process espeak_Synth", sInRtf, "");
