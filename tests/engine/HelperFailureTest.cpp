@@ -91,6 +91,26 @@ TEST_F(HelperFailure, HelperThatCannotBeRestartedFailsTheNextPlayWithoutLosingIt
     EXPECT_GE(ParluneDa_SkippedTexts(h), 1);
 }
 
+TEST_F(HelperFailure, HostThatReapsChildrenItselfKeepsItsVoice) {
+    // With SIGCHLD ignored the kernel reaps ended helpers at once, so their
+    // numbers can be reused before the engine looks: it must neither hang
+    // nor signal by number.
+    struct sigaction ignore {};
+    struct sigaction before {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &before), 0);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    pid_t first = onlyHelper();
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    EXPECT_TRUE(waitGone(first));
+    EXPECT_EQ(ParluneDa_Play(h, "Reaped by the host.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Reaped by the host.").empty());
+    release(h);
+    ASSERT_EQ(::sigaction(SIGCHLD, &before, nullptr), 0);
+    EXPECT_TRUE(ProcessProbe::children().empty());
+}
+
 // Texts on which espeak-ng as packaged crashes (found by fuzzing Play).
 class CrashInput : public HelperFailure, public ::testing::WithParamInterface<std::string> {};
 
