@@ -150,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The rates Play maps its speeds 50..300 onto.
     espeak_SetParameter(espeakRATE, 88 + (size > 0 ? data[size - 1] : 0) * 437 / 255, 0);
-    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_AUTO, nullptr,
+    // The library decodes every text to UTF-8 before the helper sees it.
+    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
                  nullptr);
     return 0;
 }
