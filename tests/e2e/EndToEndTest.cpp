@@ -70,6 +70,37 @@ TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
     EXPECT_EQ("Active\n", rtctl(dir, {"state", "Parlune0"}).out);
 }
 
+TEST_F(EndToEnd, NoBurstSpeedOrCrashingTextPutsTheVoiceIntoError) {
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0"});
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    // 40 strings at once, then speeds the engine takes as its range's ends,
+    // then a text that crashes the synthesiser between two good ones.
+    std::vector<std::string> sent;
+    std::vector<std::string> args = {"inject", "Parlune0.in"};
+    for (int i = 1; i <= 40; ++i) sent.push_back("burst " + std::to_string(i));
+    args.insert(args.end(), sent.begin(), sent.end());
+    ASSERT_TRUE(rtctl(dir, args, 60000).ok);
+    ASSERT_TRUE(waitSpoken(wav.path(), sent.size(), 120000));
+    for (const char* speed : {"-5", "0", "49", "301", "99999", "0x96"}) {
+        ASSERT_TRUE(rtctl(dir, {"conf", "Parlune0", "set", "speed", speed}).ok) << speed;
+        sent.push_back(std::string("at speed ") + speed);
+        ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", sent.back()}).ok);
+        ASSERT_TRUE(waitSpoken(wav.path(), sent.size(), 60000)) << speed;
+    }
+    ASSERT_TRUE(rtctl(dir, {"conf", "Parlune0", "set", "speed", "100"}).ok);
+    const std::string crash =
+        testsupport::readFile(std::string(CRASH_INPUTS_DIR) + "/initial-then-long-word.txt");
+    ASSERT_FALSE(crash.empty());
+    ASSERT_TRUE(
+        rtctl(dir, {"inject", "Parlune0.in", "before the crash", crash, "after the crash"}).ok);
+    sent.push_back("before the crash");
+    sent.push_back("after the crash");
+    ASSERT_TRUE(waitSpoken(wav.path(), sent.size(), 60000));
+    EXPECT_EQ(sent, spokenTexts(wav.path()));
+    EXPECT_EQ("Active\n", rtctl(dir, {"state", "Parlune0"}).out);
+}
+
 TEST_F(EndToEnd, SpeedSetFromTheToolTakesEffectAtTheNextString) {
     auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
                          {"-o", "manager.components.preactivation:Parlune0"});
