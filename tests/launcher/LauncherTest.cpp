@@ -42,16 +42,17 @@ TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
     Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log",
                "-o", "manager.components.preactivation:Parlune0"},
               dir.path(), {"PARLUNE_AUDIO=wav:relative/dir"});
-    std::string log;
-    for (int i = 0; i < 500; ++i) {
-        log = testsupport::readFile(dir.file("launcher.log"));
-        if (log.find("INACTIVE -> ACTIVE") != std::string::npos) break;
-        usleep(10000);
-    }
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") !=
+                   std::string::npos;
+        },
+        std::chrono::seconds(10)))
+        << p.err();
     p.signal(SIGTERM);
     ASSERT_TRUE(p.wait());
     EXPECT_TRUE(p.exitedWith(0)) << p.status();
-    log = testsupport::readFile(dir.file("launcher.log"));
+    const std::string log = testsupport::readFile(dir.file("launcher.log"));
     // One WARNING line that names the variable and its value; still active.
     const std::string reason = "PARLUNE_AUDIO=wav:relative/dir";
     size_t at = log.find(reason);
