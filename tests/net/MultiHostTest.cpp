@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -49,7 +50,7 @@ class MultiHost : public ::testing::Test {
     // The naming service on host 1, port 2809 of its own address.
     void startNaming() {
         const std::string data = dir.file("names");
-        ASSERT_EQ(0, ::system(("mkdir -p " + data).c_str()));
+        ASSERT_TRUE(std::filesystem::create_directories(data)) << data;
         Process& names = start(1, {"omniNames", "-start", "2809", "-always", "-datadir", data,
                                    "-ORBendPoint", "giop:tcp:" + kNaming});
         ASSERT_TRUE(waitUntil(
@@ -177,12 +178,12 @@ TEST_F(MultiHost, TlsAdmitsOnlyPeersWithACertificateFromTheAuthority) {
     const std::string certs = dir.file("certs");
     ASSERT_EQ(0, run({MAKE_CERTS, certs, lab->address(2), "operator"}).status);
     // A key of the right form that the authority never signed.
-    ASSERT_EQ(0, ::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=intruder "
-                           "-keyout " +
-                           dir.file("self.key") + " -out " + dir.file("self.crt") +
-                           " 2>/dev/null && cat " + dir.file("self.key") + " " +
-                           dir.file("self.crt") + " > " + dir.file("self.pem"))
-                              .c_str()));
+    const RunResult self =
+        run({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
+             "/CN=intruder", "-keyout", dir.file("self.key"), "-out", dir.file("self.crt")});
+    ASSERT_EQ(0, self.status) << self.err;
+    ASSERT_TRUE(dir.write("self.pem", testsupport::readFile(dir.file("self.key")) +
+                                          testsupport::readFile(dir.file("self.crt"))));
     Process& echo =
         launch(2, ECHO_LAUNCHER,
                {"manager.preload.modules:SSLTransport.so",

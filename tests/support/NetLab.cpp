@@ -1,28 +1,25 @@
 #include "NetLab.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
+#include <sstream>
+
+#include "Process.h"
 
 namespace testsupport {
 
 namespace {
 
-// Runs a command line quietly; its status and the first line it printed.
-int runQuiet(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char line[512];
-    while (fgets(line, sizeof line, pipe) != nullptr) {
-        if (output.empty()) output = line;
-    }
-    const int status = pclose(pipe);
-    if (!output.empty() && output.back() == '\n') output.pop_back();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs ip with the words of args; its status and the first line it printed.
+int runIp(const std::string& args, std::string& output) {
+    std::vector<std::string> argv = {"ip"};
+    std::istringstream words(args);
+    for (std::string word; words >> word;) argv.push_back(word);
+    const RunResult r = run(argv);
+    const std::vector<std::string> lines = splitLines(r.out + r.err);
+    output = lines.empty() ? "" : lines.front();
+    return r.status;
 }
 
 }  // namespace
@@ -33,7 +30,7 @@ NetLab::NetLab(int hosts) {
         return;
     }
     std::string out;
-    if (runQuiet("ip -V", out) != 0) {
+    if (runIp("-V", out) != 0) {
         m_why = "the ip command (iproute2) is not installed";
         return;
     }
@@ -78,7 +75,7 @@ std::string NetLab::ns(int host) const {
 
 bool NetLab::ip(const std::string& args, std::string& error) const {
     std::string out;
-    if (runQuiet("ip " + args, out) == 0) return true;
+    if (runIp(args, out) == 0) return true;
     error = "ip " + args + ": " + out;
     return false;
 }
