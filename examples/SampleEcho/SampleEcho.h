@@ -32,5 +32,5 @@ class SampleEcho : public RTC::DataFlowComponentBase {
 };
 
 extern "C" {
-__attribute__((visibility("default"))) void SampleEchoInit(RTC::Manager* manager);
+DLL_EXPORT void SampleEchoInit(RTC::Manager* manager);
 }

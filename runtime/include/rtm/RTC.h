@@ -4,3 +4,9 @@
 #include <omniORB4/CORBA.h>
 
 #include "RTC.hh"
+
+// Marks a module's init function for export (component sources write
+// "DLL_EXPORT void XInit(RTC::Manager*)").
+#ifndef DLL_EXPORT
+#define DLL_EXPORT __attribute__((visibility("default")))
+#endif
