@@ -43,8 +43,11 @@ class MultiHost : public ::testing::Test {
         programs.clear();
         lab.reset();
     }
-    Process& start(int host, std::vector<std::string> argv, std::vector<std::string> env = {}) {
-        programs.emplace_back(new Process(lab->on(host, argv), dir.path(), env));
+    Process& start(int host, std::vector<std::string> argv, std::vector<std::string> env = {},
+                   const std::string& host_name = "") {
+        programs.emplace_back(
+            new Process(host_name.empty() ? lab->on(host, argv) : lab->on(host, argv, host_name),
+                        dir.path(), env));
         return *programs.back();
     }
     // The naming service on host 1, port 2809 of its own address.
@@ -64,14 +67,14 @@ class MultiHost : public ::testing::Test {
     }
     // A launcher on a host, registered with the naming service on host 1.
     Process& launch(int host, const std::string& program, std::vector<std::string> options,
-                    std::vector<std::string> env = {}) {
+                    std::vector<std::string> env = {}, const std::string& host_name = "") {
         std::vector<std::string> argv = {program, "-o", "corba.nameservers:" + kNaming, "-o",
                                          "logger.file_name:stderr"};
         for (const std::string& o : options) {
             argv.push_back("-o");
             argv.push_back(o);
         }
-        return start(host, argv, env);
+        return start(host, argv, env, host_name);
     }
     // rtctl on a host, its own listener on that host's address.
     RunResult rtctl(int host, std::vector<std::string> args,
@@ -275,4 +278,32 @@ TEST_F(MultiHost, AHostileCrowdCostsNeitherThreadsNorALegitimateQuery) {
         << crowd.out();
     EXPECT_TRUE(echo.running());
     EXPECT_LT(threads(), 120);
+}
+
+TEST_F(MultiHost, NamingPolicyNumbersAcrossHostsAndReplaceEndpointPublishesTheRoute) {
+    makeLab(4);
+    startNaming();
+    // Two hosts that share one host name: ns_unique gives the second the next number.
+    Process& first =
+        launch(2, ECHO_LAUNCHER,
+               {"corba.endpoints:" + lab->address(2), "manager.components.naming_policy:ns_unique"},
+               {}, "twin");
+    ASSERT_TRUE(waitState(4, "twin.host_cxt/SampleEcho0.rtc", "Inactive")) << first.err();
+    Process& second =
+        launch(3, ECHO_LAUNCHER,
+               {"corba.endpoints:" + lab->address(3), "manager.components.naming_policy:ns_unique"},
+               {}, "twin");
+    ASSERT_TRUE(waitState(4, "twin.host_cxt/SampleEcho1.rtc", "Inactive")) << second.err();
+    // Both answer, each as itself.
+    ASSERT_EQ(0, rtctl(4, {"activate", "twin.host_cxt/SampleEcho1.rtc"}).status);
+    EXPECT_EQ("Inactive\n", rtctl(4, {"state", "twin.host_cxt/SampleEcho0.rtc"}).out);
+    EXPECT_EQ("Active\n", rtctl(4, {"state", "twin.host_cxt/SampleEcho1.rtc"}).out);
+
+    // node_unique counts per host: another host starts again at 0. With
+    // replace_endpoint and no listener of its own it listens toward the name server.
+    Process& other = launch(
+        4, ECHO_LAUNCHER,
+        {"manager.components.naming_policy:node_unique", "corba.nameservice.replace_endpoint:YES"});
+    ASSERT_TRUE(waitState(1, "labhost4.host_cxt/SampleEcho0.rtc", "Inactive")) << other.err();
+    EXPECT_EQ(std::string::npos, other.err().find("WARNING")) << other.err();
 }

@@ -168,6 +168,21 @@ TEST(OrbOptions, BothEndpointKeysAndAlternateAddresses) {
     EXPECT_EQ(2u, altbad.errors().size());
 }
 
+TEST(OrbOptions, ReplaceEndpointListensOnTheAddressTowardTheNameServer) {
+    EXPECT_EQ("127.0.0.1", OrbOptions::sourceAddressToward("127.0.0.1"));
+    EXPECT_EQ("", OrbOptions::sourceAddressToward("no-such-host.invalid"));
+    // A loopback name server needs nothing else; an explicit listener is kept.
+    OrbOptions local(config(
+        {{"corba.nameservers", "127.0.0.1:2809"}, {"corba.nameservice.replace_endpoint", "YES"}}));
+    EXPECT_EQ(std::vector<std::string>{"giop:tcp:127.0.0.1:"},
+              optionValues(local.args(), "-ORBendPoint"));
+    OrbOptions kept(config({{"corba.nameservers", "127.0.0.1:2809"},
+                            {"corba.endpoints", "10.0.0.1"},
+                            {"corba.nameservice.replace_endpoint", "YES"}}));
+    EXPECT_EQ(std::vector<std::string>{"giop:tcp:10.0.0.1:"},
+              optionValues(kept.args(), "-ORBendPoint"));
+}
+
 TEST(OrbOptions, TlsIsAskedForByAnyOfTheFrameworksWaysAndNeedsItsFiles) {
     testsupport::TempDir tmp;
     const std::string& dir = tmp.path();

@@ -85,11 +85,16 @@ std::string NetLab::address(int host) const { return "10.77.0." + std::to_string
 std::string NetLab::hostName(int host) const { return "labhost" + std::to_string(host); }
 
 std::vector<std::string> NetLab::on(int host, const std::vector<std::string>& argv) const {
+    return on(host, argv, hostName(host));
+}
+
+std::vector<std::string> NetLab::on(int host, const std::vector<std::string>& argv,
+                                    const std::string& host_name) const {
     // ip and unshare replace themselves with the program: its pid stays the one started.
-    std::vector<std::string> full = {"ip",          "netns",   "exec",
-                                     ns(host),      "unshare", "--uts",
-                                     "/bin/sh",     "-c",      "hostname \"$0\" && exec \"$@\"",
-                                     hostName(host)};
+    std::vector<std::string> full = {"ip",      "netns",   "exec",
+                                     ns(host),  "unshare", "--uts",
+                                     "/bin/sh", "-c",      "hostname \"$0\" && exec \"$@\"",
+                                     host_name};
     full.insert(full.end(), argv.begin(), argv.end());
     return full;
 }

@@ -25,6 +25,9 @@ class NetLab {
     std::string hostName(int host) const;
     // argv that runs `argv` on the host, under the host's own name.
     std::vector<std::string> on(int host, const std::vector<std::string>& argv) const;
+    // The same under another host name (two hosts may share one).
+    std::vector<std::string> on(int host, const std::vector<std::string>& argv,
+                                const std::string& host_name) const;
     // Takes the host's interface down or up again (its cable pulled, plugged).
     bool linkDown(int host) const;
     bool linkUp(int host) const;

@@ -81,6 +81,14 @@ class Manager {
                                    const coil::Properties& prop) = 0;
         virtual bool activateRemote(const std::string& name) = 0;
         virtual void shutdown() = 0;
+        // True when a live component elsewhere already has this instance
+        // name under the numbering policy ("ns_unique": anywhere in the
+        // name servers, "node_unique": under this host's context).
+        virtual bool nameInUse(const std::string& instance_name, const std::string& policy) {
+            (void)instance_name;
+            (void)policy;
+            return false;
+        }
     };
     void setObserver(std::unique_ptr<Observer> observer);
 

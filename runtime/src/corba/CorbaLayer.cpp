@@ -14,6 +14,7 @@
 #include "ConfigurationServant.h"
 #include "ExecutionContextServant.h"
 #include "NVUtil.h"
+#include "NameSearch.h"
 #include "PortServant.h"
 
 namespace RTC {
@@ -76,7 +77,32 @@ CORBA::Object_ptr CorbaLayer::activate(PortableServer::ServantBase* servant,
     return ref;
 }
 
+void CorbaLayer::renumber(RTObject_impl* comp) {
+    const std::string policy =
+        coil::normalize(m_manager.getConfig().getProperty("manager.components.naming_policy"));
+    if (!m_namingEnabled || (policy != "ns_unique" && policy != "node_unique")) return;
+    // Only numbered names the manager chose (type followed by digits) move.
+    const std::string type = comp->getTypeName();
+    const std::string name = comp->getInstanceName();
+    if (name.size() <= type.size() || name.compare(0, type.size(), type) != 0 ||
+        name.find_first_not_of("0123456789", type.size()) != std::string::npos ||
+        name.size() - type.size() > 6)
+        return;
+    for (long n = std::stol(name.substr(type.size())); n < 1000; ++n) {
+        const std::string candidate = type + std::to_string(n);
+        RTObject_impl* local = m_manager.getComponent(candidate.c_str());
+        if ((local != nullptr && local != comp) || nameInUse(candidate, policy)) continue;
+        if (candidate != name) {
+            RTC_INFO(("%s is taken in the naming service (%s); this instance is %s", name.c_str(),
+                      policy.c_str(), candidate.c_str()));
+            comp->setInstanceName(candidate.c_str());
+        }
+        return;
+    }
+}
+
 void CorbaLayer::componentCreated(RTObject_impl* comp) {
+    renumber(comp);
     auto entry = std::make_shared<ComponentEntry>();
     entry->comp = comp;
     entry->layer = this;
@@ -397,6 +423,29 @@ void CorbaLayer::namingLoop() {
             if (e->comp != nullptr) bindName(*e);
         }
     }
+}
+
+bool CorbaLayer::nameInUse(const std::string& instance_name, const std::string& policy) {
+    std::string context;  // the whole tree
+    if (policy == "node_unique") {
+        // This host's context: the first part of the naming format.
+        std::vector<std::string> parts = coil::split(m_nameFormat, "/", true);
+        if (parts.size() < 2) return false;
+        context = coil::replaceString(parts[0], "%h", hostName());
+    } else if (policy != "ns_unique") {
+        return false;
+    }
+    for (std::size_t server = 0; server < m_nameservers.size(); ++server) {
+        try {
+            CosNaming::NamingContextExt_var root = namingContext(server);
+            if (!CORBA::is_nil(root.in()) &&
+                NameSearch::liveComponentNamed(root.in(), instance_name, context))
+                return true;
+        } catch (const CORBA::Exception&) {
+            // A name server that does not answer holds no name for now.
+        }
+    }
+    return false;
 }
 
 void CorbaLayer::shutdown() {

@@ -56,6 +56,7 @@ class CorbaLayer : public Manager::Observer {
                        const coil::Properties& prop) override;
     bool activateRemote(const std::string& name) override;
     void shutdown() override;
+    bool nameInUse(const std::string& instance_name, const std::string& policy) override;
 
     CORBA::ORB_ptr orb() const { return m_orb.in(); }
     PortableServer::POA_ptr poa() const { return m_poa.in(); }
@@ -72,6 +73,9 @@ class CorbaLayer : public Manager::Observer {
     CORBA::Object_ptr activate(PortableServer::ServantBase* servant, ComponentEntry& entry);
 
   private:
+    // Gives a new component the next free number under the configured
+    // manager.components.naming_policy (ns_unique, node_unique).
+    void renumber(RTObject_impl* comp);
     RTC::PortService_ptr resolvePort(const std::string& name);
     RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
     void bindName(ComponentEntry& entry);

@@ -2,6 +2,12 @@
 
 #include <coil/stringutil.h>
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "QuotedWords.h"
 #include "TlsTransport.h"
 
@@ -37,6 +43,28 @@ std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
         // Pool threads that have had nothing to do for 10 s end.
         {"idleThreadTimeout", "10"},
     };
+}
+
+std::string OrbOptions::sourceAddressToward(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), "2809", &hints, &found) != 0 || found == nullptr) return "";
+    std::string address;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    // Connecting a datagram socket only picks the route.
+    if (fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0) {
+        sockaddr_in local{};
+        socklen_t len = sizeof local;
+        char text[INET_ADDRSTRLEN] = {0};
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) == 0 &&
+            inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) != nullptr)
+            address = text;
+    }
+    if (fd >= 0) close(fd);
+    freeaddrinfo(found);
+    return address;
 }
 
 bool OrbOptions::isTlsModule(const std::string& entry) {
@@ -77,6 +105,15 @@ void OrbOptions::addEndpoints(const coil::Properties& config,
     bool args_listen = false;
     for (const std::string& a : user_args)
         args_listen = args_listen || coil::normalize(a) == "-orbendpoint";
+    const bool replace =
+        coil::toBool(config.getProperty("corba.nameservice.replace_endpoint"), "YES", "NO", false);
+    // A loopback listener (the default) is no use toward a name server elsewhere.
+    if (m_endpoints.loopbackOnly() && !args_listen && replace) {
+        for (const NameServerAddress& server : m_nameServers) {
+            const std::string local = sourceAddressToward(server.host);
+            if (!local.empty() && !server.loopback()) m_endpoints.add(local);
+        }
+    }
     if (m_endpoints.empty() && !args_listen) m_endpoints.add("127.0.0.1");
 
     std::vector<std::string> args = m_endpoints.orbArgs();

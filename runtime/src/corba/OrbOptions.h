@@ -8,6 +8,10 @@
 //                                      in the preload lists, giop:ssl
 //                                      listeners, corbaloc:ssliop servers)
 //   corba.nameservers                  where components are registered
+//   corba.nameservice.replace_endpoint YES: when the listeners are loopback
+//                                      only, also listen on (and publish) the
+//                                      address this host uses toward each
+//                                      name server elsewhere
 // Limits that keep a crowd of idle or hostile peers from exhausting the
 // process come first, so that corba.args can override each of them.
 #pragma once
@@ -44,6 +48,9 @@ class OrbOptions {
     static const unsigned long kOpenFiles = 4096;
     // True for a preload entry naming the framework's TLS module.
     static bool isTlsModule(const std::string& entry);
+    // The local address packets to host take (no packet is sent); "" when
+    // there is no route or the host does not resolve.
+    static std::string sourceAddressToward(const std::string& host);
 
   private:
     void addEndpoints(const coil::Properties& config, const std::vector<std::string>& user_args);
