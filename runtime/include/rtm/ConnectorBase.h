@@ -6,11 +6,15 @@
 #include <rtm/DataPortStatus.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace RTC {
 
 class InPortBase;
+class Publisher;
+struct PublisherSettings;
 
 struct ConnectorInfo {
     std::string name;
@@ -21,8 +25,12 @@ struct ConnectorInfo {
 
 class ConnectorBase {
   public:
-    explicit ConnectorBase(const ConnectorInfo& info) : m_info(info) {}
-    virtual ~ConnectorBase() {}
+    explicit ConnectorBase(const ConnectorInfo& info);
+    // A class that sends through putCdr() calls stopPublisher() in its own
+    // destructor, before its part of the object is gone.
+    virtual ~ConnectorBase();
+    ConnectorBase(const ConnectorBase&) = delete;
+    ConnectorBase& operator=(const ConnectorBase&) = delete;
 
     const std::string& id() const { return m_info.id; }
     const ConnectorInfo& profile() const { return m_info; }
@@ -47,8 +55,17 @@ class ConnectorBase {
     // connection.
     virtual bool lost() const { return false; }
 
+    // Sending end of a new or periodic connection: the thread that sends
+    // through putCdr(). Null for flush connections and receiving ends.
+    Publisher* publisher() const { return m_publisher.get(); }
+    void startPublisher(const PublisherSettings& settings);
+    // Ends the sending thread, waiting for a send in progress; the port
+    // calls it when the connection goes.
+    void stopPublisher();
+
   private:
     ConnectorInfo m_info;
+    std::unique_ptr<Publisher> m_publisher;
 };
 
 }  // namespace RTC

@@ -30,6 +30,8 @@ class InPort : public InPortBase {
         m_properties.setProperty("dataport.subscription_type", "Any");
         m_properties.setProperty("dataport.dataflow_type", "push");
         m_properties.setProperty("dataport.interface_type", "corba_cdr");
+        m_properties.setProperty("dataport.marshaling_types", "cdr");
+        m_properties.setProperty("data_type", m_typeName);
     }
     ~InPort() override { disconnect_all(); }
 

@@ -1,10 +1,14 @@
 // Typed output port: write() publishes the bound value (or the given one) to
-// every connection, in this process directly, to other processes as CDR.
+// every connection, in this process directly, to other processes as CDR. A
+// flush connection is served inside write(); a new or periodic one gets the
+// encoded sample in its ring, and its own thread sends it.
 #pragma once
 
 #include <rtm/CdrCodec.h>
 #include <rtm/InPort.h>
 #include <rtm/OutPortBase.h>
+#include <rtm/Publisher.h>
+#include <rtm/PublisherSettings.h>
 
 #include <memory>
 #include <mutex>
@@ -20,9 +24,12 @@ class OutPort : public OutPortBase {
         : OutPortBase(name), m_value(value), m_typeName(toRepositoryId<DataType>()) {
         m_properties.setProperty("port.port_type", "DataOutPort");
         m_properties.setProperty("dataport.data_type", m_typeName);
-        m_properties.setProperty("dataport.subscription_type", "flush");
+        m_properties.setProperty("dataport.subscription_type", kOutPortSubscriptionTypes);
+        m_properties.setProperty("dataport.io_mode", kOutPortSubscriptionTypes);
         m_properties.setProperty("dataport.dataflow_type", "push");
         m_properties.setProperty("dataport.interface_type", "corba_cdr");
+        m_properties.setProperty("dataport.marshaling_types", "cdr");
+        m_properties.setProperty("data_type", m_typeName);
     }
     ~OutPort() override { disconnect_all(); }
 
@@ -43,17 +50,21 @@ class OutPort : public OutPortBase {
         }
         for (const auto& connector : m_sending) {
             DataPortStatus::Enum status;
-            if (InPortBase* local = connector->localInPort()) {
+            Publisher* publisher = connector->publisher();
+            InPortBase* local = connector->localInPort();
+            if (publisher == nullptr && local != nullptr) {
                 status = static_cast<InPort<DataType>*>(local)->put(value);
             } else {
-                // Encode once per byte order, only when a remote peer needs it.
+                // Encode once per byte order, only when a connection needs it.
                 const int order = connector->littleEndian() ? 1 : 0;
                 if (!encoded[order]) {
                     encodeCdr(value, order == 1, m_cdr[order]);
                     encoded[order] = true;
                 }
-                status = connector->putCdr(static_cast<const unsigned char*>(m_cdr[order].bufPtr()),
-                                           m_cdr[order].bufSize());
+                const auto* data = static_cast<const unsigned char*>(m_cdr[order].bufPtr());
+                const std::size_t size = m_cdr[order].bufSize();
+                status = publisher != nullptr ? publisher->write(data, size)
+                                              : connector->putCdr(data, size);
             }
             if (status != DataPortStatus::PORT_OK) all_ok = false;
             if (status == DataPortStatus::CONNECTION_LOST) any_lost = true;

@@ -48,7 +48,8 @@ class PortBase {
     // Ends the connections whose other end is gone.
     void dropLostConnectors();
 
-    // Connection bookkeeping, used by connectors.
+    // Connection bookkeeping, used by connectors. A removed connection's
+    // sending thread has ended when removeConnector returns.
     void addConnector(const std::shared_ptr<ConnectorBase>& connector);
     std::shared_ptr<ConnectorBase> removeConnector(const std::string& id);
     // Like removeConnector, but first waits for a write in progress, so that

@@ -2,6 +2,7 @@
 
 #include <rtm/InPortBase.h>
 #include <rtm/OutPortBase.h>
+#include <rtm/PublisherSettings.h>
 #include <rtm/SystemLogger.h>
 
 #include "InPortProvider.h"
@@ -28,6 +29,16 @@ RTC::ReturnCode_t ConnectorNegotiation::checkProperties(const coil::Properties& 
     if (!dtype.empty() && dtype != m_port->dataType()) {
         RTC_ERROR(("notify_connect: %s carries %s, not %s", m_port->getName().c_str(),
                    m_port->dataType().c_str(), dtype.c_str()));
+        return RTC::BAD_PARAMETER;
+    }
+    // The sending side decides how it publishes; what it cannot do is refused
+    // before the next port sets anything up.
+    PublisherSettings publishing;
+    std::string why;
+    if (dynamic_cast<OutPortBase*>(m_port) != nullptr &&
+        !PublisherSettings::fromConnection(prop, publishing, &why)) {
+        RTC_ERROR(("notify_connect: %s refuses the connection: %s", m_port->getName().c_str(),
+                   why.c_str()));
         return RTC::BAD_PARAMETER;
     }
     return RTC::RTC_OK;

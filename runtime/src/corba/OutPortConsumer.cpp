@@ -1,5 +1,7 @@
 #include "OutPortConsumer.h"
 
+#include <rtm/PublisherSettings.h>
+
 #include "NVUtil.h"
 
 namespace RTC {
@@ -26,6 +28,9 @@ std::shared_ptr<RemoteConnector> OutPortConsumer::subscribeInterface(
     const RTC::ConnectorProfile& cprof, RTC::PortService_ptr self) {
     OpenRTM::InPortCdr_var target = offeredInPort(cprof);
     if (CORBA::is_nil(target.in())) return nullptr;
+    // Checked when the connection was published; flush when unreadable.
+    PublisherSettings publishing;
+    PublisherSettings::fromConnection(toProperties(cprof.properties), publishing, nullptr);
     ConnectorInfo info;
     info.name = static_cast<const char*>(cprof.name);
     info.id = static_cast<const char*>(cprof.connector_id);
@@ -36,6 +41,7 @@ std::shared_ptr<RemoteConnector> OutPortConsumer::subscribeInterface(
                                 endian.compare(0, 3, "big") == 0 ? "big" : "little");
     auto connector = std::make_shared<RemoteConnector>(info, cprof, self);
     connector->setTarget(target.in());
+    connector->startPublisher(publishing);
     return connector;
 }
 

@@ -73,6 +73,8 @@ void RemoteConnector::onDisconnect() {
 }
 
 void RemoteConnector::release() {
+    // The sending thread ends before what it sends through goes.
+    stopPublisher();
     if (m_released.exchange(true)) return;
     if (!CORBA::is_nil(m_poa.in()) && m_servantId.operator->() != nullptr) {
         try {

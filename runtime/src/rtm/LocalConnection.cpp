@@ -1,4 +1,6 @@
 #include <rtm/LocalConnection.h>
+#include <rtm/PublisherSettings.h>
+#include <rtm/SystemLogger.h>
 
 #include <atomic>
 #include <cstdio>
@@ -8,11 +10,16 @@ namespace RTC {
 
 namespace {
 
-// The sending end: delivers straight into the receiving port.
+// The sending end: delivers straight into the receiving port (typed in
+// write() for flush, as CDR from the thread of a new or periodic one).
 class LocalOutConnector : public ConnectorBase {
   public:
     LocalOutConnector(const ConnectorInfo& info, InPortBase& in) : ConnectorBase(info), m_in(in) {}
+    ~LocalOutConnector() override { stopPublisher(); }
     InPortBase* localInPort() const override { return &m_in; }
+    DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length) override {
+        return m_in.putCdr(data, length, littleEndian());
+    }
     void onDisconnect() override { m_in.removeConnector(id()); }
 
   private:
@@ -48,6 +55,14 @@ std::string newConnectorId() {
 ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& prop,
                           std::string* id) {
     if (out.dataType() != in.dataType()) return BAD_PARAMETER;
+    PublisherSettings settings;
+    std::string error;
+    if (!PublisherSettings::fromConnection(prop, settings, &error)) {
+        Logger rtclog("manager");
+        RTC_ERROR(("connect %s -> %s refused: %s", out.getName().c_str(), in.getName().c_str(),
+                   error.c_str()));
+        return BAD_PARAMETER;
+    }
     ConnectorInfo info;
     info.id = newConnectorId();
     info.name = prop.getProperty("name", out.getName() + "_" + in.getName());
@@ -56,9 +71,11 @@ ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properti
     info.properties.setProperty("dataport.interface_type", "corba_cdr");
     info.properties.setProperty("dataport.dataflow_type", "push");
     if (info.properties.getProperty("dataport.subscription_type").empty()) {
-        info.properties.setProperty("dataport.subscription_type", "flush");
+        info.properties.setProperty("dataport.subscription_type", settings.kindName());
     }
-    out.addConnector(std::make_shared<LocalOutConnector>(info, in));
+    auto sender = std::make_shared<LocalOutConnector>(info, in);
+    sender->startPublisher(settings);
+    out.addConnector(sender);
     in.addConnector(std::make_shared<LocalInConnector>(info, out));
     if (id != nullptr) *id = info.id;
     return RTC_OK;

@@ -51,7 +51,10 @@ void PortBase::disconnect_all() {
         std::lock_guard<std::mutex> guard(m_connectorsMutex);
         all.swap(m_connectors);
     }
-    for (const auto& c : all) c->onDisconnect();
+    for (const auto& c : all) {
+        c->stopPublisher();
+        c->onDisconnect();
+    }
 }
 
 void PortBase::dropLostConnectors() {
@@ -67,7 +70,10 @@ void PortBase::dropLostConnectors() {
             }
         }
     }
-    for (const auto& c : lost) c->onDisconnect();
+    for (const auto& c : lost) {
+        c->stopPublisher();
+        c->onDisconnect();
+    }
 }
 
 void PortBase::addConnector(const std::shared_ptr<ConnectorBase>& connector) {
@@ -81,15 +87,20 @@ std::shared_ptr<ConnectorBase> PortBase::removeConnectorAfterSending(const std::
 }
 
 std::shared_ptr<ConnectorBase> PortBase::removeConnector(const std::string& id) {
-    std::lock_guard<std::mutex> guard(m_connectorsMutex);
-    for (auto it = m_connectors.begin(); it != m_connectors.end(); ++it) {
-        if ((*it)->id() == id) {
-            std::shared_ptr<ConnectorBase> found = *it;
-            m_connectors.erase(it);
-            return found;
+    std::shared_ptr<ConnectorBase> found;
+    {
+        std::lock_guard<std::mutex> guard(m_connectorsMutex);
+        for (auto it = m_connectors.begin(); it != m_connectors.end(); ++it) {
+            if ((*it)->id() == id) {
+                found = *it;
+                m_connectors.erase(it);
+                break;
+            }
         }
     }
-    return nullptr;
+    // Outside the lock: a send in progress may call back into this port.
+    if (found) found->stopPublisher();
+    return found;
 }
 
 }  // namespace RTC
