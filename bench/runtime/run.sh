@@ -7,6 +7,10 @@
 #   - handover: in-process TimedString write()+read() (bench/runtime/
 #     handover_bench), with its std::mutex+std::deque baseline from the same
 #     run;
+#   - publisher: write() with subscription type new against flush to a
+#     receiver process sleeping 50 ms per put, burst rates and delivered
+#     samples per second (bench/runtime/publisher_bench, under a private
+#     naming service; ours only);
 #   - idle: one SampleEchoComp process, its component preactivated at 1000 Hz
 #     and at 10 Hz with nothing arriving: CPU from the per-thread run times in
 #     /proc/<pid>/task/*/schedstat (nanoseconds) and from utime+stime in
@@ -133,12 +137,27 @@ handover_run() {
   awk -v c="$1" '/^handover\// { print c, $1, $2 }' "$out" >>"$results"
 }
 
+# publisher_run COLUMN BUILD
+publisher_run() {
+  local out=$work/publisher-$1
+  if [ ! -x "$2/bench/runtime/publisher_bench" ]; then
+    echo "run.sh: no publisher_bench in $2; its publisher figures are left out" >&2
+    return 0
+  fi
+  if ! "$repo/tests/support/with-naming" "$2/bench/runtime/publisher_bench" >"$out"; then
+    echo "run.sh: publisher_bench in $2 failed" >&2
+    return 1
+  fi
+  awk -v c="$1" '/^publisher\// { print c, $1, $2 }' "$out" >>"$results"
+}
+
 columns=ours
 [ -n "$theirs" ] && columns="$columns openrtm"
 [ -n "$example" ] && columns="$columns example"
 
 status=0
 handover_run ours "$ours" || status=1
+publisher_run ours "$ours" || status=1
 [ -n "$theirs" ] && { handover_run openrtm "$theirs" || status=1; }
 
 # Repeats interleave the programs, so drift on a shared machine hits them alike.
@@ -154,4 +173,5 @@ done
 awk -v columns="$columns" -v width=44 -v colw=14 -f "$(dirname "$0")/../median-table.awk" "$results"
 printf "\nhandover: medians of 5 rounds; idle: medians of %d runs of %s s each.\n" "$repeats" "$seconds"
 printf "handover/queue/* is the std::mutex+std::deque baseline of each column's own run.\n"
+printf "publisher/*: one run; publisher/ratio/* is new over flush from that run.\n"
 exit $status
