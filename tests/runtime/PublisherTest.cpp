@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Wait.h"
+
 namespace {
 
 using RTC::BufferSettings;
@@ -27,14 +29,9 @@ using RTC::DataPortStatus;
 using RTC::Publisher;
 using RTC::PublisherSettings;
 
-// Polls until pred holds or the deadline passes.
 bool eventually(const std::function<bool()>& pred, int timeout_ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return pred();
+    return testsupport::waitUntil(pred, std::chrono::milliseconds(timeout_ms),
+                                  std::chrono::milliseconds(1));
 }
 
 std::string str(const CdrBuffer::Sample& s) { return std::string(s.begin(), s.end()); }

@@ -19,6 +19,7 @@
 
 #include "CdrReceiver.h"
 #include "RTC.hh"
+#include "support/Wait.h"
 
 namespace {
 
@@ -154,11 +155,8 @@ std::string property(const RTC::PortProfile& p, const char* name) {
 }
 
 bool eventually(const std::function<bool()>& pred, int timeout_ms = 10000) {
-    for (int i = 0; i < timeout_ms; ++i) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return pred();
+    return testsupport::waitUntil(pred, std::chrono::milliseconds(timeout_ms),
+                                  std::chrono::milliseconds(1));
 }
 
 // Runs f on a thread of its own; done() tells whether it has returned.
