@@ -66,14 +66,14 @@ if(NOT TARGET RTCEmbedded)
 endif()
 
 # The embedded runtime: libraries, headers, IDL and its CMake packages.
-set(PARLUNE_RTM_LIBRARIES RTCIdl RTCEmbedded)
+set(PARLUNE_RTM_LIBRARIES RTCIdl CorbaKit RTCEmbedded)
 foreach(lib ${PARLUNE_RTM_LIBRARIES})
   set_target_properties(${lib} PROPERTIES INSTALL_RPATH "${_library_rpath}")
 endforeach()
 install(TARGETS ${PARLUNE_RTM_LIBRARIES} EXPORT ParluneRTMTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${PARLUNE_RTM_INCLUDE_DIR} ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl)
-install(DIRECTORY runtime/include/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR})
+install(DIRECTORY runtime/include/ runtime/corbakit/include/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR})
 install(DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime/generated/rtm/idl/
   DESTINATION ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl FILES_MATCHING PATTERN "*.hh")
 install(DIRECTORY runtime/idl/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl)

@@ -3,8 +3,10 @@
 #include <cstdlib>
 
 #include "EndpointList.h"
-#include "ObjectPath.h"
+#include "ObjectNames.h"
 #include "ToolError.h"
+
+namespace rtctl {
 
 namespace {
 [[noreturn]] void bad(const std::string& message) { throw ToolError(message, ToolError::kUsage); }
@@ -87,7 +89,7 @@ CommandLine CommandLine::parse(int argc, const char* const argv[]) {
             return line;
         }
         if (arg == "-n") {
-            line.m_naming = ObjectPath::namingAddress(valueOf(args, i));
+            line.m_naming = namingAddress(valueOf(args, i));
             continue;
         }
         if (arg == "--endpoint") {
@@ -129,12 +131,12 @@ void CommandLine::parseVerb(const std::vector<std::string>& args) {
     // Names are checked here too, so that a typo never reaches the network.
     if (verb == "state" || verb == "activate" || verb == "deactivate" || verb == "reset" ||
         verb == "conf")
-        ObjectPath::component(m_operands[0]);
+        componentPath(m_operands[0]);
     else if (verb != "ls") {
         std::size_t ports = verb == "connect" ? 2 : 1;
         if (verb == "disconnect" && m_operands.size() == 2 && !isConnectorId(m_operands[1]))
             ports = 2;
-        for (std::size_t i = 0; i < ports; ++i) ObjectPath::port(m_operands[i]);
+        for (std::size_t i = 0; i < ports; ++i) portPath(m_operands[i]);
     }
 }
 
@@ -256,3 +258,5 @@ bool CommandLine::keep() const { return m_keep; }
 double CommandLine::waitSeconds() const { return m_wait; }
 
 unsigned long CommandLine::timeoutSeconds() const { return m_timeout; }
+
+}  // namespace rtctl

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace rtctl {
+
 // rtctl's command line, checked completely before anything is contacted:
 //   rtctl [-n HOST:PORT] [--endpoint ADDRESS] [--ca FILE --key FILE [--cert FILE]
 //         [--key-password PW]] [-ORBoption VALUE]... VERB [ARGS]
@@ -67,3 +69,5 @@ class CommandLine {
     bool m_keep = false;
     double m_wait = 1.0;
 };
+
+}  // namespace rtctl

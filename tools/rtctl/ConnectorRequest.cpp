@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <random>
 
-#include "NameValues.h"
+#include <corbakit/NameValues.h>
+
 #include "ToolError.h"
+
+namespace rtctl {
 
 ConnectorRequest::ConnectorRequest(const std::string& name, const std::string& endian) {
     m_profile.name = CORBA::string_dup(name.c_str());
@@ -26,7 +29,7 @@ void ConnectorRequest::setId(const std::string& id) {
 }
 
 void ConnectorRequest::setProperty(const std::string& key, const std::string& value) {
-    NameValues::set(m_profile.properties, key, value);
+    corbakit::setString(m_profile.properties, key, value);
 }
 
 void ConnectorRequest::setProperty(const std::string& keyValue) {
@@ -51,3 +54,5 @@ std::string ConnectorRequest::newId() {
                   bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return text;
 }
+
+}  // namespace rtctl

@@ -5,6 +5,8 @@
 
 #include "RTC.hh"
 
+namespace rtctl {
+
 // A ConnectorProfile for a corba_cdr push connection, as the framework's own
 // tools build one.
 class ConnectorRequest {
@@ -28,3 +30,5 @@ class ConnectorRequest {
   private:
     RTC::ConnectorProfile m_profile;
 };
+
+}  // namespace rtctl

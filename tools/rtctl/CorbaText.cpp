@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace rtctl {
+
 namespace {
 bool named(const CORBA::Exception& e, const char* name) {
     return std::strcmp(e._name(), name) == 0;
@@ -97,3 +99,5 @@ std::string CorbaText::portStatus(OpenRTM::PortStatus status) {
     }
     return "status " + std::to_string(static_cast<unsigned long>(status));
 }
+
+}  // namespace rtctl

@@ -5,6 +5,8 @@
 #include "DataPort_OpenRTM.hh"
 #include "RTC.hh"
 
+namespace rtctl {
+
 // Human-readable text for CORBA exceptions and the enumerations rtctl prints.
 class CorbaText {
   public:
@@ -20,3 +22,5 @@ class CorbaText {
     static std::string state(RTC::LifeCycleState state);
     static std::string portStatus(OpenRTM::PortStatus status);
 };
+
+}  // namespace rtctl

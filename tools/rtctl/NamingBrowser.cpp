@@ -1,42 +1,16 @@
 #include "NamingBrowser.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "RemoteCall.h"
 #include "ToolError.h"
 
+namespace rtctl {
+
 namespace {
 // Contexts nest no deeper than this; it also ends a cycle of contexts.
 constexpr int kMaxDepth = 16;
 
-CosNaming::Name toName(const std::vector<std::string>& segments) {
-    CosNaming::Name name;
-    name.length(static_cast<CORBA::ULong>(segments.size()));
-    for (CORBA::ULong i = 0; i < name.length(); ++i) {
-        const std::string& segment = segments[i];
-        std::string::size_type dot = segment.rfind('.');
-        std::string id = dot == std::string::npos ? segment : segment.substr(0, dot);
-        std::string kind = dot == std::string::npos ? "" : segment.substr(dot + 1);
-        name[i].id = CORBA::string_dup(id.c_str());
-        name[i].kind = CORBA::string_dup(kind.c_str());
-    }
-    return name;
-}
-
-std::string toText(const CosNaming::NameComponent& component) {
-    std::string text = static_cast<const char*>(component.id);
-    const char* kind = component.kind;
-    if (kind != nullptr && *kind != '\0') text += std::string(".") + kind;
-    return text;
-}
-
-std::string hostName() {
-    char buffer[256] = {};
-    if (gethostname(buffer, sizeof(buffer) - 1) != 0) return "localhost";
-    return buffer;
-}
 }  // namespace
 
 NamingBrowser::NamingBrowser(CORBA::ORB_ptr orb, const std::string& address) : m_address(address) {
@@ -52,7 +26,7 @@ NamingBrowser::NamingBrowser(CORBA::ORB_ptr orb, const std::string& address) : m
 const std::string& NamingBrowser::address() const { return m_address; }
 
 CORBA::Object_ptr NamingBrowser::resolve(const std::vector<std::string>& segments) {
-    CosNaming::Name name = toName(segments);
+    CosNaming::Name name = corbakit::toCosName(segments);
     try {
         return m_root->resolve(name);
     } catch (const CosNaming::NamingContext::NotFound&) {
@@ -89,7 +63,7 @@ void NamingBrowser::walk(CosNaming::NamingContext_ptr context, const std::string
     for (const CosNaming::Binding& binding : all) {
         if (binding.binding_name.length() != 1) continue;
         const CosNaming::NameComponent& component = binding.binding_name[0];
-        std::string path = prefix + toText(component);
+        std::string path = prefix + corbakit::toText(component);
         if (binding.binding_type == CosNaming::ncontext) {
             CORBA::Object_var object;
             CosNaming::NamingContext_var child;
@@ -123,9 +97,9 @@ std::vector<NamingBrowser::Entry> NamingBrowser::components() {
     return out;
 }
 
-NamingBrowser::Entry NamingBrowser::find(const ObjectPath& path) {
+NamingBrowser::Entry NamingBrowser::find(const corbakit::NamingPath& path) {
     Entry entry;
-    if (path.form() != ObjectPath::Form::Bare) {
+    if (path.form() != corbakit::NamingPath::Form::Bare) {
         entry.object = resolve(path.segments());
         if (CORBA::is_nil(entry.object))
             throw ToolError("no component '" + path.text() + "' in the naming service at " +
@@ -136,7 +110,7 @@ NamingBrowser::Entry NamingBrowser::find(const ObjectPath& path) {
     }
     const std::string& leaf = path.segments().back();
     // Where the framework registers by default: "<host>.host_cxt/<name>.rtc".
-    std::vector<std::string> local = {hostName() + ".host_cxt", leaf};
+    std::vector<std::string> local = {corbakit::localHostName() + ".host_cxt", leaf};
     entry.object = resolve(local);
     if (!CORBA::is_nil(entry.object)) {
         entry.path = local[0] + "/" + local[1];
@@ -158,3 +132,5 @@ NamingBrowser::Entry NamingBrowser::find(const ObjectPath& path) {
     }
     return matches.front();
 }
+
+}  // namespace rtctl

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ObjectPath.h"
+#include <corbakit/NamingPath.h>
+
+namespace rtctl {
 
 // Looks components up in one naming service.
 class NamingBrowser {
@@ -24,8 +26,8 @@ class NamingBrowser {
     // Every binding of kind "rtc" below the root, sorted by path.
     std::vector<Entry> components();
     // The component `path` names; its form decides where to look (see
-    // ObjectPath). Throws ToolError when there is none or several.
-    Entry find(const ObjectPath& path);
+    // corbakit::NamingPath). Throws ToolError when there is none or several.
+    Entry find(const corbakit::NamingPath& path);
 
   private:
     // Nil when nothing is bound under `segments`.
@@ -36,3 +38,5 @@ class NamingBrowser {
     std::string m_address;
     CosNaming::NamingContext_var m_root;
 };
+
+}  // namespace rtctl

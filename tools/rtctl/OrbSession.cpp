@@ -10,6 +10,8 @@
 #include "TlsTransport.h"
 #include "ToolError.h"
 
+namespace rtctl {
+
 OrbSession::OrbSession(const CommandLine& line) {
     std::vector<std::string> args = {
         "rtctl",
@@ -88,3 +90,5 @@ PortableServer::POA_ptr OrbSession::rootPoa() {
     }
     return m_poa.in();
 }
+
+}  // namespace rtctl

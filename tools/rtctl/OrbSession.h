@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace rtctl {
+
 class CommandLine;
 
 // The program's one ORB. What it serves listens where --endpoint says
@@ -29,3 +31,5 @@ class OrbSession {
     // Key and certificate joined into one file when given apart.
     std::string m_joinedKey;
 };
+
+}  // namespace rtctl

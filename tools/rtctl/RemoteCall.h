@@ -6,6 +6,8 @@
 #include "CorbaText.h"
 #include "ToolError.h"
 
+namespace rtctl {
+
 // Runs one remote call; a CORBA exception becomes a ToolError naming the
 // object (`subject`) and the operation.
 template <typename Call>
@@ -19,3 +21,5 @@ auto remoteCall(const std::string& subject, const char* operation, Call&& call)
         throw ToolError(CorbaText::describe(subject, operation, e));
     }
 }
+
+}  // namespace rtctl

@@ -3,6 +3,8 @@
 #include "RemoteCall.h"
 #include "ToolError.h"
 
+namespace rtctl {
+
 RemoteComponent::RemoteComponent(CORBA::Object_ptr object, const std::string& label)
     : m_label(label) {
     m_ref = remoteCall(subject(), "_is_a", [&] { return RTC::RTObject::_narrow(object); });
@@ -85,3 +87,5 @@ SDOPackage::Configuration_var RemoteComponent::configuration() {
     if (CORBA::is_nil(config)) throw ToolError(subject() + " has no configuration interface");
     return config;
 }
+
+}  // namespace rtctl

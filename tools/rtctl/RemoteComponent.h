@@ -6,6 +6,8 @@
 #include "RTC.hh"
 #include "RemotePort.h"
 
+namespace rtctl {
+
 // A remote RT component reached through its object reference.
 class RemoteComponent {
   public:
@@ -38,3 +40,5 @@ class RemoteComponent {
     RTC::RTObject_var m_ref;
     std::string m_label;
 };
+
+}  // namespace rtctl

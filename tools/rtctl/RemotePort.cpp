@@ -1,6 +1,8 @@
 #include "RemotePort.h"
 
-#include "NameValues.h"
+#include <corbakit/NameValues.h>
+
+namespace rtctl {
 
 RemotePort::RemotePort(RTC::PortService_ptr port, const RTC::PortProfile& profile,
                        const std::string& label)
@@ -19,11 +21,11 @@ std::string RemotePort::shortName() const {
 }
 
 std::string RemotePort::portType() const {
-    return NameValues::get(m_profile.properties, "port.port_type");
+    return corbakit::findString(m_profile.properties, "port.port_type");
 }
 
 std::string RemotePort::dataType() const {
-    return NameValues::get(m_profile.properties, "dataport.data_type");
+    return corbakit::findString(m_profile.properties, "dataport.data_type");
 }
 
 std::string RemotePort::typeName(const std::string& dataType) {
@@ -40,3 +42,5 @@ std::string RemotePort::typeName(const std::string& dataType) {
     if (scope != std::string::npos) name = name.substr(scope + 2);
     return name;
 }
+
+}  // namespace rtctl

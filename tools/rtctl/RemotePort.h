@@ -4,6 +4,8 @@
 
 #include "RTC.hh"
 
+namespace rtctl {
+
 // One port of a remote component and the profile it reported.
 class RemotePort {
   public:
@@ -29,3 +31,5 @@ class RemotePort {
     RTC::PortProfile m_profile;
     std::string m_label;
 };
+
+}  // namespace rtctl

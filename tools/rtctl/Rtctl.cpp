@@ -6,17 +6,20 @@
 #include <ctime>
 #include <thread>
 
+#include <corbakit/CdrConnection.h>
+#include <corbakit/InPortCdrReceiver.h>
+#include <corbakit/NameValues.h>
+#include <corbakit/TimedStringCdr.h>
+
 #include "ConnectorRequest.h"
-#include "InPortCdrServant.h"
-#include "NameValues.h"
-#include "ObjectPath.h"
+#include "ObjectNames.h"
 #include "RemoteCall.h"
-#include "TimedStringCdr.h"
+#include "SamplePrinter.h"
 #include "ToolError.h"
 
+namespace rtctl {
+
 namespace {
-const char* const kInPortIor = "dataport.corba_cdr.inport_ior";
-const char* const kInPortRef = "dataport.corba_cdr.inport_ref";
 const char* const kTimedString = "TimedString";
 
 std::string portSubject(const RemotePort& port) { return "port '" + port.label() + "'"; }
@@ -64,15 +67,15 @@ NamingBrowser& Rtctl::naming(const std::string& address) {
 }
 
 RemoteComponent Rtctl::component(const std::string& text) {
-    ObjectPath path = ObjectPath::component(text);
+    corbakit::NamingPath path = componentPath(text);
     const std::string& address =
-        path.form() == ObjectPath::Form::Absolute ? path.server() : m_line.naming();
+        path.form() == corbakit::NamingPath::Form::Absolute ? path.server() : m_line.naming();
     NamingBrowser::Entry entry = naming(address).find(path);
     return RemoteComponent(entry.object, path.text());
 }
 
 RemotePort Rtctl::port(const std::string& text, std::optional<RemoteComponent>* owner) {
-    ObjectPath path = ObjectPath::port(text);
+    corbakit::NamingPath path = portPath(text);
     RemoteComponent comp = component(path.text());
     RemotePort found = comp.port(path.portName());
     if (owner != nullptr) owner->emplace(comp);
@@ -248,24 +251,24 @@ int Rtctl::configure() {
     if (operands.size() == 1) {
         for (CORBA::ULong i = 0; i < data.length(); ++i)
             printLine(std::string(static_cast<const char*>(data[i].name)) + "=" +
-                      NameValues::show(data[i].value));
+                      corbakit::describeValue(data[i].value));
         return 0;
     }
     const std::string& name = operands[2];
-    if (!NameValues::has(data, name))
+    if (!corbakit::hasName(data, name))
         throw ToolError("'" + comp.label() + "' has no parameter '" + name +
                         "' in its active configuration set '" +
                         static_cast<const char*>(active->id) + "'");
     if (operands[1] == "get") {
         for (CORBA::ULong i = 0; i < data.length(); ++i) {
             if (name == static_cast<const char*>(data[i].name))
-                printLine(NameValues::show(data[i].value));
+                printLine(corbakit::describeValue(data[i].value));
         }
         return 0;
     }
     // As the framework's own utility does: store the changed set, then activate
     // it again so that the component applies it.
-    NameValues::set(data, name, operands[3]);
+    corbakit::setString(data, name, operands[3]);
     bool stored = remoteCall(subject, "set_configuration_set_values",
                              [&] { return config->set_configuration_set_values(active.in()); });
     if (!stored) throw ToolError("'" + comp.label() + "' refused the value for '" + name + "'");
@@ -336,11 +339,11 @@ int Rtctl::inject() {
                                 std::to_string(operands.size() - 1) + " texts");
             timespec now = {};
             clock_gettime(CLOCK_REALTIME, &now);
-            TimedStringCdr::Sample sample;
+            corbakit::TimedStringCdr::Sample sample;
             sample.sec = static_cast<std::uint32_t>(now.tv_sec);
             sample.nsec = static_cast<std::uint32_t>(now.tv_nsec);
             sample.data = operands[i];
-            std::vector<std::uint8_t> bytes = TimedStringCdr::encode(sample, true);
+            std::vector<std::uint8_t> bytes = corbakit::TimedStringCdr::encode(sample, true);
             OpenRTM::CdrData data(static_cast<CORBA::ULong>(bytes.size()),
                                   static_cast<CORBA::ULong>(bytes.size()), bytes.data(), false);
             OpenRTM::PortStatus status =
@@ -372,21 +375,10 @@ int Rtctl::inject() {
 
 OpenRTM::InPortCdr_ptr Rtctl::inPortObject(const RemotePort& target,
                                            const SDOPackage::NVList& properties) {
-    std::string ior = NameValues::get(properties, kInPortIor);
-    if (!ior.empty()) {
-        CORBA::Object_var object = remoteCall(portSubject(target), "string_to_object", [&] {
-            return m_session.orb()->string_to_object(ior.c_str());
-        });
-        OpenRTM::InPortCdr_var sink = remoteCall(
-            portSubject(target), "_is_a", [&] { return OpenRTM::InPortCdr::_narrow(object); });
-        if (!CORBA::is_nil(sink)) return sink._retn();
-    }
-    for (CORBA::ULong i = 0; i < properties.length(); ++i) {
-        OpenRTM::InPortCdr_ptr ref = OpenRTM::InPortCdr::_nil();
-        if (kInPortRef == std::string(static_cast<const char*>(properties[i].name)) &&
-            (properties[i].value >>= ref) && !CORBA::is_nil(ref))
-            return OpenRTM::InPortCdr::_duplicate(ref);
-    }
+    OpenRTM::InPortCdr_var sink = remoteCall(portSubject(target), "_is_a", [&] {
+        return corbakit::publishedInPortCdr(m_session.orb(), properties);
+    });
+    if (!CORBA::is_nil(sink)) return sink._retn();
     throw ToolError("'" + target.label() +
                     "' published no InPortCdr object (is it a corba_cdr input port?)");
 }
@@ -396,19 +388,21 @@ int Rtctl::print() {
     requireStringPort(source, "DataOutPort", "print");
 
     PortableServer::POA_ptr poa = m_session.rootPoa();
-    PortableServer::Servant_var<InPortCdrServant> servant =
-        new InPortCdrServant(m_line.count(), true);
+    // Shared with the receiving object, which may still be in a call when this returns.
+    auto printer = std::make_shared<SamplePrinter>(m_line.count(), true);
+    PortableServer::Servant_var<corbakit::InPortCdrReceiver> servant =
+        new corbakit::InPortCdrReceiver([printer](const unsigned char* data, std::size_t size) {
+            return printer->print(data, size);
+        });
     PortableServer::ObjectId_var oid = poa->activate_object(servant.in());
     CORBA::Object_var object = poa->id_to_reference(oid.in());
     OpenRTM::InPortCdr_var sink = OpenRTM::InPortCdr::_narrow(object);
-    CORBA::String_var ior = m_session.orb()->object_to_string(sink);
 
     // rtctl stands in for an input port that has published its InPortCdr object.
     ConnectorRequest request("rtctl.print", "little");
     request.setId(ConnectorRequest::newId());
     request.addPort(source.ref());
-    request.setProperty(kInPortIor, static_cast<const char*>(ior));
-    NameValues::setObject(request.profile().properties, kInPortRef, sink);
+    corbakit::publishInPortCdr(m_session.orb(), sink, request.profile().properties);
     RTC::ConnectorProfile& profile = request.profile();
     const std::string id = static_cast<const char*>(profile.connector_id);
     RTC::ReturnCode_t code = remoteCall(portSubject(source), "notify_connect",
@@ -423,7 +417,7 @@ int Rtctl::print() {
     bool interrupted = false;
     bool lost = false;
     bool timedOut = false;
-    while (!servant->waitFinished(std::chrono::milliseconds(100))) {
+    while (!printer->waitFinished(std::chrono::milliseconds(100))) {
         if (m_signals != nullptr && m_signals->takePending()) {
             interrupted = true;
             break;
@@ -448,7 +442,7 @@ int Rtctl::print() {
     if (!lost) dropConnector(source, id);
     poa->deactivate_object(oid.in());
 
-    const std::size_t printed = servant->printed();
+    const std::size_t printed = printer->printed();
     if (lost)
         throw ToolError("'" + source.label() + "' went away after " + std::to_string(printed) +
                         " strings");
@@ -461,3 +455,5 @@ int Rtctl::print() {
                         std::to_string(m_line.count()) + " strings");
     return 0;
 }
+
+}  // namespace rtctl

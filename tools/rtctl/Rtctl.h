@@ -13,6 +13,8 @@
 #include "RemotePort.h"
 #include "TerminationSignals.h"
 
+namespace rtctl {
+
 // Carries out one rtctl command. Failures are thrown as ToolError.
 class Rtctl {
   public:
@@ -50,3 +52,5 @@ class Rtctl {
     TerminationSignals* m_signals;
     std::map<std::string, std::unique_ptr<NamingBrowser>> m_naming;
 };
+
+}  // namespace rtctl

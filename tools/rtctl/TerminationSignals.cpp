@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+namespace rtctl {
+
 TerminationSignals::TerminationSignals() {
     sigemptyset(&m_set);
     sigaddset(&m_set, SIGINT);
@@ -16,3 +18,5 @@ bool TerminationSignals::takePending() {
     const timespec now = {0, 0};
     return sigtimedwait(&m_set, nullptr, &now) > 0;
 }
+
+}  // namespace rtctl

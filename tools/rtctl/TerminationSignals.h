@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace rtctl {
+
 // Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that a command
 // that has changed a remote port can undo that before the program ends.
 // Construct it before the ORB starts its threads: they inherit the mask.
@@ -19,3 +21,5 @@ class TerminationSignals {
     sigset_t m_set;
     sigset_t m_previous;
 };
+
+}  // namespace rtctl

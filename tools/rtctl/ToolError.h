@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace rtctl {
+
 // A failure that ends the program with one line on standard error.
 class ToolError : public std::runtime_error {
   public:
@@ -18,3 +20,5 @@ class ToolError : public std::runtime_error {
   private:
     int m_status;
 };
+
+}  // namespace rtctl

@@ -10,6 +10,8 @@
 #include "ToolError.h"
 
 int main(int argc, char* argv[]) {
+    using rtctl::CommandLine;
+    using rtctl::ToolError;
     // A closed standard output shows up as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);
     try {
@@ -18,10 +20,10 @@ int main(int argc, char* argv[]) {
             std::fputs(CommandLine::usage(), stdout);
             return 0;
         }
-        std::optional<TerminationSignals> signals;
+        std::optional<rtctl::TerminationSignals> signals;
         if (line.verb() == "inject" || line.verb() == "print") signals.emplace();
-        OrbSession session(line);
-        Rtctl tool(session, line, signals ? &*signals : nullptr);
+        rtctl::OrbSession session(line);
+        rtctl::Rtctl tool(session, line, signals ? &*signals : nullptr);
         return tool.run();
     } catch (const ToolError& e) {
         if (e.status() == ToolError::kUsage)

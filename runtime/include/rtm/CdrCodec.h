@@ -1,7 +1,8 @@
 // CDR encoding of data port samples without encapsulation byte, as data
-// ports carry them between processes.
+// ports carry them between processes, with the ORB made ready first.
 #pragma once
 
+#include <corbakit/CdrCodec.h>
 #include <omniORB4/CORBA.h>
 #include <rtm/Orb.h>
 
@@ -33,28 +34,14 @@ class CdrStream : private detail::OrbReady, public cdrMemoryStream {};
 
 template <class DataType>
 void encodeCdr(const DataType& value, bool little_endian, CdrStream& stream) {
-    stream.rewindPtrs();
-    stream.setByteSwapFlag(little_endian);
-    value >>= stream;
+    corbakit::encodeCdr(value, little_endian, stream);
 }
 
 // False for a truncated or inconsistent encoding; value is then unchanged.
 template <class DataType>
 bool decodeCdr(const unsigned char* data, std::size_t length, bool little_endian, DataType& value) {
-    if (data == nullptr) return false;
     ensureOrb();
-    try {
-        cdrMemoryStream stream(const_cast<unsigned char*>(data), static_cast<CORBA::ULong>(length));
-        stream.setByteSwapFlag(little_endian);
-        DataType tmp;
-        tmp <<= stream;
-        value = tmp;
-        return true;
-    } catch (const CORBA::SystemException&) {
-        return false;
-    } catch (...) {
-        return false;
-    }
+    return corbakit::decodeCdr(data, length, little_endian, value);
 }
 
 }  // namespace RTC

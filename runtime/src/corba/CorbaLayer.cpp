@@ -1,6 +1,7 @@
 #include "CorbaLayer.h"
 
 #include <coil/stringutil.h>
+#include <corbakit/NamingPath.h>
 #include <rtm/Orb.h>
 
 #include <omniORB4/omniORB.h>
@@ -19,37 +20,6 @@
 
 namespace RTC {
 namespace corba {
-
-namespace {
-
-const char kRtcName[] = "rtcname://";
-
-std::string hostName() {
-    char buf[256] = {0};
-    if (gethostname(buf, sizeof buf - 1) != 0) return "localhost";
-    return buf;
-}
-
-// "host:port" with the naming service's default port when none is given.
-std::string withPort(std::string server) {
-    server = coil::eraseBothEndsBlank(server);
-    if (server.find(':') == std::string::npos) server += ":2809";
-    return server;
-}
-
-CosNaming::Name toName(const std::vector<std::string>& path) {
-    CosNaming::Name name;
-    name.length(static_cast<CORBA::ULong>(path.size()));
-    for (CORBA::ULong i = 0; i < name.length(); ++i) {
-        const std::string& part = path[i];
-        const auto dot = part.rfind('.');
-        name[i].id = part.substr(0, dot).c_str();
-        name[i].kind = dot == std::string::npos ? "" : part.substr(dot + 1).c_str();
-    }
-    return name;
-}
-
-}  // namespace
 
 CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA_ptr poa)
     : m_manager(manager),
@@ -196,15 +166,13 @@ RTC::PortService_ptr CorbaLayer::findLocalPort(const std::string& full_name) {
 
 RTC::RTObject_ptr CorbaLayer::resolveComponent(const std::string& rtcname) {
     // rtcname://host[:port]/path/.../Comp0  ->  corbaname::host:port#path/.../Comp0.rtc
-    if (rtcname.compare(0, sizeof kRtcName - 1, kRtcName) != 0) return RTC::RTObject::_nil();
-    const std::string rest = rtcname.substr(sizeof kRtcName - 1);
-    const auto slash = rest.find('/');
-    if (slash == std::string::npos) return RTC::RTObject::_nil();
-    const std::string url =
-        "corbaname::" + withPort(rest.substr(0, slash)) + "#" + rest.substr(slash + 1) + ".rtc";
+    if (!corbakit::isRtcName(rtcname)) return RTC::RTObject::_nil();
     try {
+        const std::string url = corbakit::NamingPath::component(rtcname).corbanameUrl();
         CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
         return RTC::RTObject::_narrow(obj.in());
+    } catch (const corbakit::NamingError& e) {
+        RTC_ERROR(("cannot resolve %s: %s", rtcname.c_str(), e.what()));
     } catch (const CORBA::Exception& e) {
         RTC_ERROR(("cannot resolve %s: %s", rtcname.c_str(), e._name()));
     } catch (...) {
@@ -214,14 +182,18 @@ RTC::RTObject_ptr CorbaLayer::resolveComponent(const std::string& rtcname) {
 }
 
 RTC::PortService_ptr CorbaLayer::resolvePort(const std::string& name) {
-    if (name.compare(0, sizeof kRtcName - 1, kRtcName) != 0) return findLocalPort(name);
-    const auto dot = name.rfind('.');
-    const auto slash = name.rfind('/');
-    if (dot == std::string::npos || slash == std::string::npos || dot < slash)
-        return RTC::PortService::_nil();
-    RTC::RTObject_var comp = resolveComponent(name.substr(0, dot));
+    if (!corbakit::isRtcName(name)) return findLocalPort(name);
+    std::string wanted;  // "Comp0.in", as the port's profile names it
+    RTC::RTObject_var comp;
+    try {
+        const corbakit::NamingPath path = corbakit::NamingPath::port(name);
+        const std::string& leaf = path.segments().back();
+        wanted = leaf.substr(0, leaf.rfind('.')) + "." + path.portName();
+        comp = resolveComponent(path.text());
+    } catch (const corbakit::NamingError& e) {
+        RTC_ERROR(("cannot resolve %s: %s", name.c_str(), e.what()));
+    }
     if (CORBA::is_nil(comp.in())) return RTC::PortService::_nil();
-    const std::string wanted = name.substr(slash + 1);  // "Comp0.in"
     try {
         RTC::PortServiceList_var ports = comp->get_ports();
         for (CORBA::ULong i = 0; i < ports->length(); ++i) {
@@ -294,7 +266,7 @@ std::vector<std::string> CorbaLayer::namePath(const ComponentEntry& entry) const
         type = entry.comp->getTypeName();
         category = entry.comp->getCategory();
     }
-    path = coil::replaceString(path, "%h", hostName());
+    path = coil::replaceString(path, "%h", corbakit::localHostName());
     path = coil::replaceString(path, "%n", entry.instanceName);
     path = coil::replaceString(path, "%t", type);
     path = coil::replaceString(path, "%c", category);
@@ -355,7 +327,7 @@ void CorbaLayer::tryBindName(ComponentEntry& entry, std::size_t server,
                              const std::vector<std::string>& path) {
     CosNaming::NamingContextExt_var root = namingContext(server);
     if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
-    CosNaming::Name name = toName(path);
+    CosNaming::Name name = corbakit::toCosName(path);
     // Contexts on the way ("host.host_cxt") are made when missing.
     CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_duplicate(root.in());
     for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
@@ -400,7 +372,7 @@ void CorbaLayer::unbindName(ComponentEntry& entry) {
     for (std::size_t server = 0; server < m_nameservers.size(); ++server) {
         try {
             CosNaming::NamingContextExt_var root = namingContext(server);
-            if (!CORBA::is_nil(root.in())) root->unbind(toName(namePath(entry)));
+            if (!CORBA::is_nil(root.in())) root->unbind(corbakit::toCosName(namePath(entry)));
         } catch (...) {
         }
     }

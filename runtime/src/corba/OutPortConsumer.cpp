@@ -1,5 +1,6 @@
 #include "OutPortConsumer.h"
 
+#include <corbakit/CdrConnection.h>
 #include <rtm/PublisherSettings.h>
 
 #include "NVUtil.h"
@@ -8,17 +9,8 @@ namespace RTC {
 namespace corba {
 
 OpenRTM::InPortCdr_ptr OutPortConsumer::offeredInPort(const RTC::ConnectorProfile& cprof) {
-    // The stringified reference first, the typed one as the fallback.
-    CORBA::Object_var obj;
-    const std::string ior = findString(cprof.properties, "dataport.corba_cdr.inport_ior");
     try {
-        if (!ior.empty()) obj = m_entry->layer->orb()->string_to_object(ior.c_str());
-    } catch (...) {
-    }
-    if (CORBA::is_nil(obj.in()))
-        obj = findObject(cprof.properties, "dataport.corba_cdr.inport_ref");
-    try {
-        return OpenRTM::InPortCdr::_narrow(obj.in());
+        return corbakit::publishedInPortCdr(m_entry->layer->orb(), cprof.properties);
     } catch (...) {
         return OpenRTM::InPortCdr::_nil();
     }

@@ -1,6 +1,7 @@
 #include "PortServant.h"
 
 #include <coil/stringutil.h>
+#include <corbakit/NameValues.h>
 
 #include <rtm/LocalConnection.h>
 
@@ -108,7 +109,7 @@ RTC::ReturnCode_t PortServant::connect(RTC::ConnectorProfile& connector_profile)
         try {
             if (CORBA::is_nil(ports[i])) return RTC::BAD_PARAMETER;
             RTC::PortProfile_var pp = ports[i]->get_port_profile();
-            const std::string t = findString(pp->properties, "dataport.data_type");
+            const std::string t = corbakit::findString(pp->properties, "dataport.data_type");
             if (i == 0) type = t;
             if (t != type) return RTC::BAD_PARAMETER;
         } catch (...) {

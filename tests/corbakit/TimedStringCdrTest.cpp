@@ -2,9 +2,10 @@
 // framework's own traffic.
 #include <gtest/gtest.h>
 
-#include "TimedStringCdr.h"
+#include <corbakit/TimedStringCdr.h>
 
 namespace {
+using corbakit::TimedStringCdr;
 using Bytes = std::vector<std::uint8_t>;
 
 TimedStringCdr::Sample sample(std::uint32_t sec, std::uint32_t nsec, const std::string& data) {

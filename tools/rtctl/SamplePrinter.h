@@ -7,14 +7,17 @@
 
 #include "DataPort_OpenRTM.hh"
 
-// The receiving end of a corba_cdr push connection that prints the data of
-// each TimedString arriving through put() on its own line of standard output.
-class InPortCdrServant : public POA_OpenRTM::InPortCdr {
+namespace rtctl {
+
+// What rtctl print does with each sample a corba_cdr push connection
+// delivers: the data of each TimedString on its own line of standard output.
+class SamplePrinter {
   public:
     // Stops printing after `limit` samples (0: no limit).
-    InPortCdrServant(std::size_t limit, bool littleEndian);
+    SamplePrinter(std::size_t limit, bool littleEndian);
 
-    OpenRTM::PortStatus put(const OpenRTM::CdrData& data) override;
+    // The status the sender gets for one sample.
+    OpenRTM::PortStatus print(const unsigned char* data, std::size_t size);
 
     // Waits at most `timeout`; true once the limit is reached or output failed.
     bool waitFinished(std::chrono::milliseconds timeout);
@@ -30,3 +33,5 @@ class InPortCdrServant : public POA_OpenRTM::InPortCdr {
     bool m_outputFailed = false;
     bool m_finished = false;
 };
+
+}  // namespace rtctl

@@ -1,21 +1,23 @@
-#include "InPortCdrServant.h"
+#include "SamplePrinter.h"
 
 #include <cstdio>
 
-#include "TimedStringCdr.h"
+#include <corbakit/TimedStringCdr.h>
 
-InPortCdrServant::InPortCdrServant(std::size_t limit, bool littleEndian)
+namespace rtctl {
+
+SamplePrinter::SamplePrinter(std::size_t limit, bool littleEndian)
     : m_limit(limit), m_littleEndian(littleEndian) {}
 
-OpenRTM::PortStatus InPortCdrServant::put(const OpenRTM::CdrData& data) {
+OpenRTM::PortStatus SamplePrinter::print(const unsigned char* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Samples still on their way after the last one wanted are accepted and dropped.
     if (m_finished) return OpenRTM::PORT_OK;
-    std::optional<TimedStringCdr::Sample> sample =
-        TimedStringCdr::decode(data.get_buffer(), data.length(), m_littleEndian);
+    std::optional<corbakit::TimedStringCdr::Sample> sample =
+        corbakit::TimedStringCdr::decode(data, size, m_littleEndian);
     if (!sample) {
         std::fprintf(stderr, "rtctl: dropped a sample that is not a TimedString (%lu bytes)\n",
-                     static_cast<unsigned long>(data.length()));
+                     static_cast<unsigned long>(size));
         return OpenRTM::PORT_ERROR;
     }
     sample->data.push_back('\n');
@@ -34,17 +36,19 @@ OpenRTM::PortStatus InPortCdrServant::put(const OpenRTM::CdrData& data) {
     return OpenRTM::PORT_OK;
 }
 
-bool InPortCdrServant::waitFinished(std::chrono::milliseconds timeout) {
+bool SamplePrinter::waitFinished(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [this] { return m_finished; });
 }
 
-std::size_t InPortCdrServant::printed() {
+std::size_t SamplePrinter::printed() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_printed;
 }
 
-bool InPortCdrServant::outputFailed() {
+bool SamplePrinter::outputFailed() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_outputFailed;
 }
+
+}  // namespace rtctl

@@ -1,11 +1,15 @@
-#include "ObjectPath.h"
+#include "corbakit/NamingPath.h"
 
-#include <cerrno>
+#include <unistd.h>
+
 #include <cstdlib>
 
-#include "ToolError.h"
+namespace corbakit {
 
 namespace {
+
+const char kRtcName[] = "rtcname://";
+
 std::vector<std::string> split(const std::string& text, char sep) {
     std::vector<std::string> parts;
     std::string::size_type start = 0;
@@ -18,10 +22,15 @@ std::vector<std::string> split(const std::string& text, char sep) {
     }
 }
 
-[[noreturn]] void bad(const std::string& message) { throw ToolError(message, ToolError::kUsage); }
+[[noreturn]] void bad(const std::string& message) { throw NamingError(message); }
+
 }  // namespace
 
-std::string ObjectPath::namingAddress(const std::string& text) {
+bool isRtcName(const std::string& text) {
+    return text.compare(0, sizeof kRtcName - 1, kRtcName) == 0;
+}
+
+std::string namingAddress(const std::string& text) {
     std::string host = text;
     std::string port = "2809";
     std::string::size_type colon = text.rfind(':');
@@ -40,9 +49,9 @@ std::string ObjectPath::namingAddress(const std::string& text) {
     return host + ":" + std::to_string(number);
 }
 
-ObjectPath ObjectPath::component(const std::string& text) { return parse(text, text); }
+NamingPath NamingPath::component(const std::string& text) { return parse(text, text); }
 
-ObjectPath ObjectPath::port(const std::string& text) {
+NamingPath NamingPath::port(const std::string& text) {
     // The port is split off the last path element only, so that a naming
     // service address "host:port" in front is left alone.
     std::string::size_type slash = text.rfind('/');
@@ -53,16 +62,18 @@ ObjectPath ObjectPath::port(const std::string& text) {
         bad("'" + text + "' names no port (expected COMPONENT.PORT)");
     std::string portName = text.substr(sep + 1);
     if (portName.empty()) bad("'" + text + "' has an empty port name");
-    ObjectPath path = parse(text.substr(0, sep), text);
+    NamingPath path = parse(text.substr(0, sep), text);
     path.m_port = portName;
     return path;
 }
 
-ObjectPath ObjectPath::parse(const std::string& componentText, const std::string& original) {
-    ObjectPath path;
+NamingPath NamingPath::parse(const std::string& componentText, const std::string& original) {
+    NamingPath path;
     path.m_text = componentText;
     if (componentText.empty() || componentText == "/") bad("'" + original + "' names no component");
     std::string rest = componentText;
+    // rtcname://host/... is the absolute form /host/... under another spelling.
+    if (isRtcName(rest)) rest = rest.substr(sizeof kRtcName - 2);
     if (rest[0] == '/') {
         path.m_form = Form::Absolute;
         std::string::size_type end = rest.find('/', 1);
@@ -85,12 +96,35 @@ ObjectPath ObjectPath::parse(const std::string& componentText, const std::string
     return path;
 }
 
-ObjectPath::Form ObjectPath::form() const { return m_form; }
+std::string NamingPath::corbanameUrl() const {
+    std::string url = "corbaname::" + m_server + "#";
+    for (std::size_t i = 0; i < m_segments.size(); ++i) url += (i ? "/" : "") + m_segments[i];
+    return url;
+}
 
-const std::string& ObjectPath::server() const { return m_server; }
+CosNaming::Name toCosName(const std::vector<std::string>& segments) {
+    CosNaming::Name name;
+    name.length(static_cast<CORBA::ULong>(segments.size()));
+    for (CORBA::ULong i = 0; i < name.length(); ++i) {
+        const std::string& segment = segments[i];
+        std::string::size_type dot = segment.rfind('.');
+        name[i].id = (dot == std::string::npos ? segment : segment.substr(0, dot)).c_str();
+        name[i].kind = (dot == std::string::npos ? std::string() : segment.substr(dot + 1)).c_str();
+    }
+    return name;
+}
 
-const std::vector<std::string>& ObjectPath::segments() const { return m_segments; }
+std::string toText(const CosNaming::NameComponent& component) {
+    std::string text = static_cast<const char*>(component.id);
+    const char* kind = component.kind;
+    if (kind != nullptr && *kind != '\0') text += std::string(".") + kind;
+    return text;
+}
 
-const std::string& ObjectPath::portName() const { return m_port; }
+std::string localHostName() {
+    char buffer[256] = {};
+    if (gethostname(buffer, sizeof(buffer) - 1) != 0) return "localhost";
+    return buffer;
+}
 
-const std::string& ObjectPath::text() const { return m_text; }
+}  // namespace corbakit
