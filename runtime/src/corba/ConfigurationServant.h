@@ -17,13 +17,13 @@ class ConfigurationServant : public POA_SDOPackage::Configuration {
     CORBA::Boolean set_device_profile(const SDOPackage::DeviceProfile&) override {
         throw CORBA::NO_IMPLEMENT();
     }
-    CORBA::Boolean add_service_profile(const SDOPackage::ServiceProfile&) override {
-        throw CORBA::NO_IMPLEMENT();
-    }
+    // No SDO service consumer type is offered: every profile is declined,
+    // and there is none to remove.
+    CORBA::Boolean add_service_profile(const SDOPackage::ServiceProfile&) override { return false; }
     CORBA::Boolean add_organization(SDOPackage::Organization_ptr) override {
         throw CORBA::NO_IMPLEMENT();
     }
-    CORBA::Boolean remove_service_profile(const char*) override { throw CORBA::NO_IMPLEMENT(); }
+    CORBA::Boolean remove_service_profile(const char*) override { return false; }
     CORBA::Boolean remove_organization(const char*) override { throw CORBA::NO_IMPLEMENT(); }
     SDOPackage::ParameterList* get_configuration_parameters() override;
     SDOPackage::NVList* get_configuration_parameter_values() override;

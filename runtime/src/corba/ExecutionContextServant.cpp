@@ -1,9 +1,41 @@
 #include "ExecutionContextServant.h"
 
+#include <sstream>
+
 #include "LiveComponent.h"
+#include "NVUtil.h"
 
 namespace RTC {
 namespace corba {
+
+namespace {
+
+// The context's options from the component's "exec_cxt" keys, as the
+// framework's contexts publish them: the periodic options ("type", "rate")
+// and the general ones a periodic context takes over.
+coil::Properties contextProperties(const coil::Properties& comp, double rate) {
+    static const char* const kInherited[] = {
+        "sync_transition",    "sync_activation",    "sync_deactivation",    "sync_reset",
+        "transition_timeout", "activation_timeout", "deactivation_timeout", "reset_timeout",
+        "cpu_affinity",       "priority",           "stack_size",           "interrupt"};
+    coil::Properties out;
+    for (const char* key : kInherited) {
+        const std::string full = std::string("exec_cxt.") + key;
+        if (comp.findNode(full) != nullptr) out.setProperty(key, comp.getProperty(full));
+    }
+    if (const coil::Properties* periodic = comp.findNode("exec_cxt.periodic")) {
+        for (const std::string& key : periodic->propertyNames())
+            out.setProperty(key, periodic->getProperty(key));
+    }
+    if (out.getProperty("type").empty()) out.setProperty("type", "PeriodicExecutionContext");
+    // The rate it runs at now, which set_rate may have changed since start-up.
+    std::ostringstream text;
+    text << rate;
+    out.setProperty("rate", text.str());
+    return out;
+}
+
+}  // namespace
 
 bool ExecutionContextServant::isOwner(RTC::LightweightRTObject_ptr comp) {
     if (CORBA::is_nil(comp)) return false;
@@ -67,6 +99,7 @@ RTC::ExecutionContextProfile* ExecutionContextServant::get_profile() {
     RTC::ExecutionContextProfile_var p = new RTC::ExecutionContextProfile;
     p->kind = RTC::PERIODIC;
     p->rate = alive.ec().get_rate();
+    toNVList(contextProperties(alive.comp()->getProperties(), p->rate), p->properties);
     p->owner = RTC::RTObject::_narrow(m_entry->compRef.in());
     // As the framework does: the owner is not listed among the participants.
     p->participants.length(0);

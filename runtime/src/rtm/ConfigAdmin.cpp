@@ -3,7 +3,10 @@
 namespace RTC {
 
 ConfigAdmin::ConfigAdmin(coil::Properties& configsets)
-    : m_configsets(configsets), m_activeId("default"), m_active(true), m_changed(false) {}
+    : m_configsets(configsets), m_activeId("default"), m_active(true), m_changed(false) {
+    // Every component has its active "default" set, empty when it binds no parameter.
+    m_configsets.createNode("default");
+}
 
 ConfigAdmin::~ConfigAdmin() {}
 
