@@ -403,7 +403,7 @@ bool CorbaLayer::nameInUse(const std::string& instance_name, const std::string& 
         // This host's context: the first part of the naming format.
         std::vector<std::string> parts = coil::split(m_nameFormat, "/", true);
         if (parts.size() < 2) return false;
-        context = coil::replaceString(parts[0], "%h", hostName());
+        context = coil::replaceString(parts[0], "%h", corbakit::localHostName());
     } else if (policy != "ns_unique") {
         return false;
     }
