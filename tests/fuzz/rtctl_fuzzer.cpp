@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using rtctl::CommandLine;
+using rtctl::ToolError;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> words{"rtctl"};
     std::string word;
