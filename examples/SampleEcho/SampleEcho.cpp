@@ -62,15 +62,9 @@ RTC::ReturnCode_t SampleEcho::onExecute(RTC::UniqueId) {
     return RTC::RTC_OK;
 }
 
-static RTC::RTObject_impl* SampleEchoCreate(RTC::Manager* manager) {
-    return new SampleEcho(manager);
-}
-
-static void SampleEchoDelete(RTC::RTObject_impl* rtc) { delete rtc; }
-
 extern "C" {
 void SampleEchoInit(RTC::Manager* manager) {
     coil::Properties profile(sampleecho_spec, 2147483647);
-    manager->registerFactory(profile, SampleEchoCreate, SampleEchoDelete);
+    manager->registerFactory(profile, RTC::Create<SampleEcho>, RTC::Delete<SampleEcho>);
 }
 }

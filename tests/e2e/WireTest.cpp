@@ -7,6 +7,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <omniORB4/Naming.hh>
+
 #include "DataPort_OpenRTM.hh"
 #include "RTC.hh"
 
@@ -171,6 +173,69 @@ TEST(Wire, ExitEndsTheComponentAndItsProcess) {
     // Its last component gone, the process shuts down in order.
     ASSERT_TRUE(speech->wait());
     EXPECT_TRUE(speech->exitedWith(0));
+    EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
+}
+
+// True when the naming service has no entry for the component (a stale
+// entry left by a process that is gone would still resolve).
+bool unbound(const std::string& comp) {
+    char host[256] = {0};
+    gethostname(host, sizeof host - 1);
+    CORBA::Object_var obj =
+        orb()->string_to_object(("corbaloc::" + naming() + "/NameService").c_str());
+    CosNaming::NamingContext_var root = CosNaming::NamingContext::_narrow(obj.in());
+    CosNaming::Name name;
+    name.length(2);
+    name[0].id = static_cast<const char*>(host);  // a copy: a char* would be adopted
+    name[0].kind = "host_cxt";
+    name[1].id = comp.c_str();
+    name[1].kind = "rtc";
+    try {
+        CORBA::Object_var entry = root->resolve(name);
+        return false;
+    } catch (const CosNaming::NamingContext::NotFound&) {
+        return true;
+    }
+}
+
+// exit() on an active component with a peer in another process, many times
+// over: every run the process ends cleanly, the name is gone and the peer
+// has been told (its port keeps no connection).
+TEST(Wire, ExitOfAConnectedActiveComponentLeavesNothingBehind) {
+    TempDir dir, wav;
+    auto echo = launch(ECHO_LAUNCHER, dir, wav.path());
+    ASSERT_TRUE(waitRegistered(dir, "SampleEcho0"));
+    RTC::PortService_var peer = findPort("SampleEcho0", "out");
+    ASSERT_FALSE(CORBA::is_nil(peer.in()));
+    int clean = 0;
+    const int runs = 20;
+    for (int run = 0; run < runs; ++run) {
+        auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
+        ASSERT_TRUE(waitRegistered(dir, "Parlune0")) << "run " << run;
+        ASSERT_TRUE(rtctl(dir, {"connect", "SampleEcho0.out", "Parlune0.in"}).ok) << "run " << run;
+        ASSERT_TRUE(rtctl(dir, {"activate", "Parlune0"}).ok) << "run " << run;
+        RTC::ConnectorProfileList_var before = peer->get_connector_profiles();
+        EXPECT_EQ(1u, before->length()) << "run " << run;
+
+        char host[256] = {0};
+        gethostname(host, sizeof host - 1);
+        CORBA::Object_var obj = orb()->string_to_object(
+            ("corbaname::" + naming() + "#" + host + ".host_cxt/Parlune0.rtc").c_str());
+        RTC::RTObject_var rtc = RTC::RTObject::_narrow(obj.in());
+        EXPECT_EQ(RTC::RTC_OK, rtc->exit()) << "run " << run;
+        ASSERT_TRUE(speech->wait()) << "run " << run << " did not end";
+        const bool exited = speech->exitedWith(0);
+        const bool gone = unbound("Parlune0");
+        RTC::ConnectorProfileList_var after = peer->get_connector_profiles();
+        EXPECT_TRUE(exited) << "run " << run << ", status " << speech->status() << "\n"
+                            << speech->err();
+        EXPECT_TRUE(gone) << "run " << run << ": a stale naming entry";
+        EXPECT_EQ(0u, after->length()) << "run " << run << ": the peer was not told";
+        if (exited && gone && after->length() == 0) ++clean;
+    }
+    EXPECT_EQ(runs, clean);
+    // Looking the component up afterwards fails cleanly.
+    EXPECT_TRUE(unbound("Parlune0"));
     EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
 }
 

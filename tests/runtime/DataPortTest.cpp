@@ -1,6 +1,7 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <gtest/gtest.h>
+#include <rtm/ConnectorBase.h>
 #include <rtm/InPort.h>
 #include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
@@ -181,6 +182,29 @@ TEST(Cdr, PutCdrDeliversAndRejectsMalformedData) {
     EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(wrong, sizeof wrong, true));
     EXPECT_EQ(RTC::DataPortStatus::PORT_ERROR, in.putCdr(nullptr, 0, true));
     EXPECT_FALSE(in.isNew());
+}
+
+}  // namespace
+
+namespace {
+
+bool littleFor(const char* endian) {
+    RTC::ConnectorInfo info;
+    if (endian != nullptr) info.properties.setProperty("dataport.serializer.cdr.endian", endian);
+    return RTC::ConnectorBase(info).littleEndian();
+}
+
+TEST(Connection, ByteOrderFollowsTheNegotiatedEndian) {
+    // Nothing negotiated: little endian, the framework's default.
+    EXPECT_TRUE(littleFor(nullptr));
+    EXPECT_TRUE(littleFor("little"));
+    EXPECT_TRUE(littleFor("little,big"));
+    EXPECT_FALSE(littleFor("big"));
+    EXPECT_FALSE(littleFor(" big"));
+    EXPECT_FALSE(littleFor("big,little"));
+    // Unknown words keep the default.
+    EXPECT_TRUE(littleFor("middle"));
+    EXPECT_TRUE(littleFor(""));
 }
 
 }  // namespace

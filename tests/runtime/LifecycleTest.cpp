@@ -121,6 +121,44 @@ TEST_F(Lifecycle, DeletingAnActiveComponentDeactivatesAndFinalizesIt) {
     EXPECT_EQ(nullptr, testManager()->getComponent((type + "0").c_str()));
 }
 
+TEST_F(Lifecycle, DeletingAComponentInErrorResetsItBeforeFinalizing) {
+    comp->setResult("onExecute", "error");
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return comp->ec().get_component_state() == RTC::ERROR_STATE; },
+                               std::chrono::seconds(5)));
+    testManager()->deleteComponent(comp);
+    comp = nullptr;
+    Calls last = lastDeletedCalls();
+    last.erase(std::remove_if(last.begin(), last.end(),
+                              [](const std::string& c) {
+                                  return c == "onExecute" || c == "onStateUpdate" || c == "onError";
+                              }),
+               last.end());
+    EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onAborting",
+                     "onReset", "onShutdown", "onFinalize"}),
+              last);
+}
+
+// A component in ERROR that ends itself from onError is reset first too.
+TEST_F(Lifecycle, ExitFromOnErrorResetsBeforeFinalizing) {
+    comp->setResult("onExecute", "error");
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(comp->waitFor("onError", 1));
+    lastDeletedCalls().clear();
+    comp->exitOn("onError");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !lastDeletedCalls().empty(); },
+                                       std::chrono::seconds(10)));
+    comp = nullptr;
+    Calls last = lastDeletedCalls();
+    const auto reset = std::find(last.begin(), last.end(), "onReset");
+    const auto finalize = std::find(last.begin(), last.end(), "onFinalize");
+    EXPECT_NE(last.end(), reset);
+    EXPECT_NE(last.end(), finalize);
+    EXPECT_LT(reset - last.begin(), finalize - last.begin());
+    EXPECT_EQ(nullptr, testManager()->getComponent((type + "0").c_str()));
+}
+
 TEST_F(Lifecycle, ConfigurationUpdatesApplyBetweenCallbacks) {
     EXPECT_EQ(100, comp->m_speed);
     RTC::ConfigAdmin& config = comp->getConfigAdmin();
@@ -184,6 +222,39 @@ TEST(ExecutionRate, CyclesNeverComeFasterThanTheRateAt10And100Hz) {
                 << "cycle " << k << " at " << rate << " Hz came early";
         }
     }
+}
+
+// A context at a very low rate must not keep waiting for the deadline of the
+// old rate or of an earlier activation: at 0.05 Hz the next cycle would be
+// 20 s away, and the deadlines below are far shorter than that.
+TEST(ExecutionRate, ANewRateOrActivationRecomputesTheNextDeadline) {
+    registerRecording("SlowRate", {{"exec_cxt.periodic.rate", "0.05"}});
+    auto* comp = dynamic_cast<RecordingComponent*>(testManager()->createComponent("SlowRate"));
+    ASSERT_NE(nullptr, comp);
+    EXPECT_DOUBLE_EQ(0.05, comp->ec().get_rate());
+
+    // An activation runs its first cycle at once.
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    ASSERT_TRUE(comp->waitFor("onExecute", 1, 5000));
+
+    // 0.05 Hz -> 1000 Hz: cycles follow within a few new periods, not 20 s.
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().set_rate(1000.0));
+    EXPECT_TRUE(comp->waitFor("onExecute", 10, 5000)) << comp->count("onExecute") << " cycles";
+
+    // Back to 0.05 Hz, then deactivate + activate: the activation's cycle
+    // does not wait for the slow deadline.
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().set_rate(0.05));
+    ASSERT_TRUE(comp->waitFor("onRateChanged", 2, 5000));
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().deactivate_component());
+    const int before = comp->count("onExecute");
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    EXPECT_TRUE(comp->waitFor("onExecute", before + 1, 5000));
+
+    // A bad rate changes nothing.
+    EXPECT_EQ(RTC::BAD_PARAMETER, comp->ec().set_rate(0.0));
+    EXPECT_DOUBLE_EQ(0.05, comp->ec().get_rate());
+    EXPECT_FALSE(comp->overlapped);
+    testManager()->deleteComponent(comp);
 }
 
 }  // namespace

@@ -52,6 +52,48 @@ TEST(ManagerProcess, SigtermAndSigintShutDownCleanly) {
     }
 }
 
+TEST(ManagerProcess, AComponentExitingDuringShutdownIsDeletedBeforeTheProcessEnds) {
+    // exit() from its own callback, and a shutdown request in the same cycle:
+    // the deletion runs on the manager's thread, and shutdown waits for it.
+    for (int run = 0; run < 5; ++run) {
+        TempDir dir;
+        Process p({PROBE, "-o", kQuiet, "-o", "naming.enable:NO"}, dir.path(),
+                  {"PROBE_EXIT_IN_EXECUTE=1"});
+        ASSERT_TRUE(p.wait()) << "run " << run << " did not end";
+        EXPECT_TRUE(p.exitedWith(0)) << "run " << run << ", status " << p.status();
+        const std::string out = p.out();
+        const auto at = out.find("ready");
+        ASSERT_NE(std::string::npos, at) << out;
+        EXPECT_EQ("\nonDeactivated\nonShutdown\nonFinalize\ndeleted\nexit\n", out.substr(at + 5))
+            << "run " << run << ": " << out;
+        EXPECT_EQ("", p.err());
+    }
+}
+
+TEST(ManagerProcess, ShutdownFinalizesInCreationOrder) {
+    TempDir dir;
+    // Probe0 comes from the module init, Probe1 and Probe2 from precreate.
+    Process p({PROBE, "-o", kQuiet, "-o", "naming.enable:NO", "-o",
+               "manager.components.precreate:Probe,Probe"},
+              dir.path(), {"PROBE_NAMES=1"});
+    ASSERT_TRUE(p.waitForOutput("ready"));
+    p.signal(SIGINT);
+    ASSERT_TRUE(p.wait());
+    EXPECT_TRUE(p.exitedWith(0)) << "status " << p.status();
+    const std::string out = p.out();
+    const auto f0 = out.find("onFinalize Probe0"), f1 = out.find("onFinalize Probe1"),
+               f2 = out.find("onFinalize Probe2");
+    ASSERT_NE(std::string::npos, f0) << out;
+    ASSERT_NE(std::string::npos, f1) << out;
+    ASSERT_NE(std::string::npos, f2) << out;
+    EXPECT_LT(f0, f1) << out;
+    EXPECT_LT(f1, f2) << out;
+    // Each is gone before the next one is finalized.
+    EXPECT_LT(out.find("deleted Probe0"), f1) << out;
+    EXPECT_LT(out.find("deleted Probe1"), f2) << out;
+    EXPECT_EQ("", p.err());
+}
+
 TEST(ManagerProcess, RatePrecedence) {
     ProbeRun builtin;
     builtin.run({"-o", kQuiet});

@@ -47,6 +47,11 @@ class RecordingComponent : public RTC::DataFlowComponentBase {
         for (const std::string& c : calls()) n += c == callback;
         return n;
     }
+    // The next time this callback runs, it calls exit().
+    void exitOn(const std::string& callback) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_exitOn = callback;
+    }
     void clear() {
         std::lock_guard<std::mutex> g(m_mutex);
         m_calls.clear();
@@ -104,7 +109,16 @@ class RecordingComponent : public RTC::DataFlowComponentBase {
             auto it = m_results.find(name);
             if (it != m_results.end()) result = it->second;
         }
+        bool exit_now = false;
+        {
+            std::lock_guard<std::mutex> g(m_mutex);
+            if (!m_exitOn.empty() && m_exitOn == name) {
+                m_exitOn.clear();
+                exit_now = true;
+            }
+        }
         m_inCallback = false;
+        if (exit_now) exit();
         if (result == "throw") throw std::runtime_error("thrown by " + name);
         if (result == "error") return RTC::RTC_ERROR;
         return RTC::RTC_OK;
@@ -114,6 +128,7 @@ class RecordingComponent : public RTC::DataFlowComponentBase {
     std::vector<std::string> m_calls;
     std::vector<std::chrono::steady_clock::time_point> m_executeTimes;
     std::map<std::string, std::string> m_results;
+    std::string m_exitOn;
     std::atomic<bool> m_inCallback{false};
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <coil/Properties.h>
+#include <coil/stringutil.h>
 #include <rtm/DataPortStatus.h>
 
 #include <cstddef>
@@ -45,9 +46,9 @@ class ConnectorBase {
     }
     // Byte order negotiated for the connection's CDR data.
     bool littleEndian() const {
-        const std::string& e =
-            m_info.properties.getProperty("dataport.serializer.cdr.endian", "little");
-        return e.compare(0, 3, "big") != 0;
+        // A copy: getProperty() returns its default argument, a temporary here.
+        const std::string e = m_info.properties.getProperty("dataport.serializer.cdr.endian");
+        return coil::eraseBothEndsBlank(e).compare(0, 3, "big") != 0;
     }
     // Called once when the connection ends, to tell the other end.
     virtual void onDisconnect() {}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <coil/Properties.h>
+#include <rtm/RTObject.h>
 
 namespace RTC {
 
@@ -10,6 +11,20 @@ class RTObject_impl;
 
 typedef RTObject_impl* (*RtcNewFunc)(Manager* manager);
 typedef void (*RtcDeleteFunc)(RTObject_impl* rtc);
+
+// Ready-made factory functions for a component class T constructed from the
+// manager: registerFactory(profile, RTC::Create<T>, RTC::Delete<T>).
+template <class T>
+RTObject_impl* Create(Manager* manager) {
+    return new T(manager);
+}
+
+// The manager calls it after it has stopped the component's context and
+// finalized the component.
+template <class T>
+void Delete(RTObject_impl* rtc) {
+    delete rtc;
+}
 
 class FactoryBase {
   public:

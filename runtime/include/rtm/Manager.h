@@ -16,6 +16,7 @@
 
 namespace RTC {
 
+class ComponentReaper;
 class ComponentRegistry;
 class ManagerConfig;
 class ModuleLoader;
@@ -60,6 +61,10 @@ class Manager {
     // Stops the component's context, finalizes and deletes it.
     void deleteComponent(RTObject_impl* comp);
     void deleteComponent(const char* instance_name);
+    // Deletes the named component on a thread of the manager, for callers
+    // that must return first (a remote exit() is itself a call on the
+    // component). shutdown() finishes such deletions before it returns.
+    void requestDelete(const std::string& instance_name);
     RTObject_impl* getComponent(const char* instance_name) const;
     std::vector<RTObject_impl*> getComponents() const;
 
@@ -101,9 +106,9 @@ class Manager {
     std::unique_ptr<ManagerConfig> m_config;
     std::unique_ptr<ModuleLoader> m_modules;
     std::unique_ptr<ComponentRegistry> m_registry;
+    std::unique_ptr<ComponentReaper> m_reaper;
     Logger rtclog;
     ModuleInitProc m_initProc;
-    std::recursive_mutex m_createMutex;
     std::unique_ptr<Observer> m_observer;
     std::mutex m_shutdownMutex;
     bool m_shutdownDone;

@@ -80,6 +80,9 @@ class PeriodicExecutionContext {
     std::condition_variable m_cond;
     std::deque<std::shared_ptr<Pending>> m_requests;
     bool m_stopRequested;
+    // Set on the context thread when the next deadline must be recomputed.
+    bool m_activated = false;
+    bool m_rateChanged = false;
     std::thread m_thread;
     std::thread::id m_threadId;
 };

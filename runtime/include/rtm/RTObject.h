@@ -79,8 +79,6 @@ class RTObject_impl {
     // The context that drives this component (null before the manager
     // attached one).
     PeriodicExecutionContext* getOwnedExecutionContext() const { return m_ec.get(); }
-    void attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec);
-    std::unique_ptr<PeriodicExecutionContext> detachExecutionContext();
 
   protected:
     virtual ReturnCode_t onInitialize();
@@ -102,6 +100,13 @@ class RTObject_impl {
     Logger rtclog;
 
   private:
+    // Only the manager gives a component its context, and it stops the
+    // context before it finalizes and deletes the component: a context never
+    // runs while a derived class is being destroyed.
+    friend class Manager;
+    void attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec);
+    std::unique_ptr<PeriodicExecutionContext> detachExecutionContext();
+
     template <typename Callback>
     ReturnCode_t guarded(const char* name, Callback callback);
 

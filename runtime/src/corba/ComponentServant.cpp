@@ -2,8 +2,6 @@
 
 #include <rtm/Manager.h>
 
-#include <thread>
-
 #include "LiveComponent.h"
 #include "NVUtil.h"
 
@@ -22,8 +20,8 @@ RTC::ReturnCode_t ComponentServant::exit() {
         name = alive.comp()->getInstanceName();
     }
     // Deletion waits for remote calls on this component, this one included:
-    // it runs on a thread of its own.
-    std::thread([name] { Manager::instance().deleteComponent(name.c_str()); }).detach();
+    // the manager carries it out after this call has returned.
+    Manager::instance().requestDelete(name);
     return RTC::RTC_OK;
 }
 

@@ -57,6 +57,10 @@ bool ComponentRegistry::nameTaken(const std::string& name) const {
 
 std::string ComponentRegistry::reserveName(const std::string& type, const std::string& requested) {
     std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_closed) {
+        RTC_ERROR(("createComponent: the manager is shutting down"));
+        return "";
+    }
     long max_instance = 0;
     for (const auto& f : m_factories) {
         if (f.implementationId == type)
@@ -85,24 +89,33 @@ std::string ComponentRegistry::reserveName(const std::string& type, const std::s
     return name;
 }
 
-void ComponentRegistry::releaseName(const std::string& name) {
-    std::lock_guard<std::mutex> guard(m_mutex);
+void ComponentRegistry::dropReservation(const std::string& name) {
     m_reserved.erase(std::remove_if(m_reserved.begin(), m_reserved.end(),
                                     [&](const std::pair<std::string, std::string>& r) {
                                         return r.first == name;
                                     }),
                      m_reserved.end());
+    m_released.notify_all();
 }
 
-void ComponentRegistry::add(RTObject_impl* comp) {
+void ComponentRegistry::releaseName(const std::string& name) {
     std::lock_guard<std::mutex> guard(m_mutex);
-    const std::string name = comp->getInstanceName();
-    m_reserved.erase(std::remove_if(m_reserved.begin(), m_reserved.end(),
-                                    [&](const std::pair<std::string, std::string>& r) {
-                                        return r.first == name;
-                                    }),
-                     m_reserved.end());
+    dropReservation(name);
+}
+
+bool ComponentRegistry::add(RTObject_impl* comp) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_closed) return false;
+    dropReservation(comp->getInstanceName());
     m_components.push_back(comp);
+    return true;
+}
+
+std::vector<RTObject_impl*> ComponentRegistry::close() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_closed = true;
+    m_released.wait(lock, [this] { return m_reserved.empty(); });
+    return m_components;
 }
 
 bool ComponentRegistry::remove(RTObject_impl* comp, bool& none_left) {

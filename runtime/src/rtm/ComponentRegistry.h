@@ -6,6 +6,7 @@
 #include <rtm/Factory.h>
 #include <rtm/SystemLogger.h>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,8 +37,9 @@ class ComponentRegistry {
     std::string reserveName(const std::string& type, const std::string& requested);
     // Gives up a reservation whose component could not be made.
     void releaseName(const std::string& name);
-    // Turns the reservation of comp's instance name into a live entry.
-    void add(RTObject_impl* comp);
+    // Turns the reservation of comp's instance name into a live entry. False
+    // after close(): the reservation then stays until releaseName().
+    bool add(RTObject_impl* comp);
     // False when comp is not registered; none_left tells whether it was the
     // last live component.
     bool remove(RTObject_impl* comp, bool& none_left);
@@ -45,6 +47,9 @@ class ComponentRegistry {
     RTObject_impl* find(const char* instance_name) const;
     // In creation order.
     std::vector<RTObject_impl*> components() const;
+    // Refuses new names from now on, waits until every component being
+    // created is added or given up, and returns the live ones.
+    std::vector<RTObject_impl*> close();
 
   private:
     struct FactoryEntry {
@@ -53,8 +58,11 @@ class ComponentRegistry {
     };
 
     bool nameTaken(const std::string& name) const;
+    void dropReservation(const std::string& name);
 
     mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_closed = false;
     std::vector<FactoryEntry> m_factories;
     std::vector<RTObject_impl*> m_components;
     // Names of components being created: (instance name, type).

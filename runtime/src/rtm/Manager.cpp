@@ -3,6 +3,7 @@
 #include <rtm/PeriodicExecutionContext.h>
 
 #include "../corba/CorbaLayer.h"
+#include "ComponentReaper.h"
 #include "ComponentRegistry.h"
 #include "LogSink.h"
 #include "ManagerConfig.h"
@@ -52,6 +53,7 @@ Manager::Manager()
     : m_config(new ManagerConfig()),
       m_modules(new ModuleLoader(*this)),
       m_registry(new ComponentRegistry()),
+      m_reaper(new ComponentReaper()),
       rtclog("manager"),
       m_initProc(nullptr),
       m_shutdownDone(false) {}
@@ -124,9 +126,14 @@ void Manager::shutdown() {
     std::lock_guard<std::mutex> once(m_shutdownMutex);
     if (m_shutdownDone) return;
     RTC_INFO(("shutting down"));
-    std::vector<RTObject_impl*> comps = m_registry->components();
-    // Newest first, so that a component outlives those created after it.
-    for (auto it = comps.rbegin(); it != comps.rend(); ++it) deleteComponent(*it);
+    // No component is created from here on; those being created are finished
+    // and then deleted by their creator.
+    std::vector<RTObject_impl*> comps = m_registry->close();
+    // In creation order, as the framework's manager does.
+    for (RTObject_impl* comp : comps) deleteComponent(comp);
+    // Deletions still under way (exit() from a callback or from a peer) are
+    // finished while the network layer can still unbind and tell peers.
+    m_reaper->stop();
     if (m_observer) m_observer->shutdown();
     RTC_INFO(("shutdown complete"));
     m_shutdownDone = true;
@@ -181,7 +188,6 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     coil::Properties arg_prop;
     const std::string type = parseComponentArgs(comp_args, arg_prop);
 
-    std::lock_guard<std::recursive_mutex> guard(m_createMutex);
     FactoryBase* factory = m_registry->factory(type);
     if (factory == nullptr) {
         RTC_ERROR(("createComponent: no factory for '%s'", type.c_str()));
@@ -241,10 +247,16 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         executionRate(profile_rate, file_prop.getProperty("exec_cxt.periodic.rate"));
     comp->attachExecutionContext(
         std::unique_ptr<PeriodicExecutionContext>(new PeriodicExecutionContext(comp, rate)));
-    m_registry->add(comp);
     comp->getOwnedExecutionContext()->start();
-    RTC_INFO(("component %s created (%g Hz)", instance_name.c_str(), rate));
     if (m_observer) m_observer->componentCreated(comp);
+    // Only now may others find (and delete) it; the reservation kept its name.
+    if (!m_registry->add(comp)) {
+        RTC_ERROR(("createComponent: %s was made during shutdown; deleted", instance_name.c_str()));
+        destroyComponent(comp);
+        m_registry->releaseName(instance_name);
+        return nullptr;
+    }
+    RTC_INFO(("component %s created (%g Hz)", instance_name.c_str(), rate));
     return comp;
 }
 
@@ -274,24 +286,28 @@ void Manager::deleteComponent(RTObject_impl* comp) {
     const bool end_process =
         none_left &&
         coil::toBool(getConfig().getProperty("manager.shutdown_on_nortcs"), "YES", "NO", true);
-    // A component deleting itself from its own callback: finish on another thread.
+    auto finish = [this, comp, end_process] {
+        destroyComponent(comp);
+        if (end_process) terminate();
+    };
+    // A component in ERROR is reset (onReset) before it goes, as the
+    // framework does; from its own callback the reset is queued and still runs
+    // before the context ends.
     PeriodicExecutionContext* ec = comp->getOwnedExecutionContext();
-    if (ec != nullptr && ec->is_running()) {
-        // stop() from the context thread only flags; detect that case.
-        const bool own_thread = ec->stop() == RTC_OK && ec->is_running();
-        if (own_thread) {
-            std::thread([this, comp, end_process] {
-                while (comp->getOwnedExecutionContext()->is_running()) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
-                destroyComponent(comp);
-                if (end_process) terminate();
-            }).detach();
-            return;
-        }
+    if (ec != nullptr && ec->get_component_state() == ERROR_STATE) ec->reset_component();
+    // A component deleting itself from its own callback: its context ends
+    // after the callback returns, so the reaper (which joins it) finishes.
+    if (ec != nullptr && ec->is_running() && ec->stop() == RTC_OK && ec->is_running()) {
+        if (!m_reaper->post(finish))
+            RTC_ERROR(("cannot delete %s: the manager has shut down", comp->getInstanceName()));
+        return;
     }
-    destroyComponent(comp);
-    if (end_process) terminate();
+    finish();
+}
+
+void Manager::requestDelete(const std::string& instance_name) {
+    if (!m_reaper->post([this, instance_name] { deleteComponent(instance_name.c_str()); }))
+        RTC_ERROR(("cannot delete %s: the manager has shut down", instance_name.c_str()));
 }
 
 void Manager::deleteComponent(const char* instance_name) {

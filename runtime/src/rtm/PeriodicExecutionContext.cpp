@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -128,6 +129,7 @@ ReturnCode_t PeriodicExecutionContext::carryOut(Request request) {
         case Request::Activate:
             if (before != INACTIVE_STATE) return PRECONDITION_NOT_MET;
             m_state = ACTIVE_STATE;
+            m_activated = true;
             if (m_owner->on_activated(m_id) != RTC_OK) {
                 enterError();
                 result = RTC_ERROR;
@@ -148,6 +150,7 @@ ReturnCode_t PeriodicExecutionContext::carryOut(Request request) {
             break;
         case Request::RateChanged:
             m_owner->on_rate_changed(m_id);
+            m_rateChanged = true;
             return RTC_OK;
     }
     const LifeCycleState after = m_state.load();
@@ -176,6 +179,7 @@ void PeriodicExecutionContext::run() {
         }
         lock.unlock();
 
+        const auto cycle_start = std::chrono::steady_clock::now();
         m_owner->getConfigAdmin().update();
         switch (m_state.load()) {
             case ACTIVE_STATE:
@@ -200,9 +204,19 @@ void PeriodicExecutionContext::run() {
         const auto now = std::chrono::steady_clock::now();
         if (next < now) next = now;
         lock.lock();
+        m_activated = m_rateChanged = false;
         while (!m_stopRequested) {
             if (!m_requests.empty()) processRequests(lock);
             if (m_stopRequested) break;
+            // The deadline follows what happened since the last cycle: an
+            // activation runs its first cycle at once, a new rate counts from
+            // the start of the cycle that just ran.
+            if (m_activated) {
+                next = std::chrono::steady_clock::now();
+            } else if (m_rateChanged) {
+                next = std::max(std::chrono::steady_clock::now(), cycle_start + period());
+            }
+            m_activated = m_rateChanged = false;
             if (m_cond.wait_until(lock, next,
                                   [&] { return m_stopRequested || !m_requests.empty(); }))
                 continue;

@@ -11,10 +11,15 @@ RTObject_impl::RTObject_impl(Manager* manager)
     : m_pManager(manager), m_configsets(m_properties.getNode("conf")), rtclog("") {}
 
 RTObject_impl::~RTObject_impl() {
-    // The manager stops the context before deleting a component; this is the
-    // last resort for one deleted otherwise. The ports are members of the
-    // derived class, already destroyed here: they disconnected themselves.
-    if (m_ec) m_ec->stop();
+    // The manager stops and detaches the context before the delete function
+    // runs. A context still here means the component was deleted behind the
+    // manager's back (not through Manager::deleteComponent or exit()).
+    if (m_ec) {
+        RTC_ERROR(
+            ("deleted while its execution context was attached; delete components "
+             "through the manager"));
+        m_ec->stop();
+    }
 }
 
 template <typename Callback>
