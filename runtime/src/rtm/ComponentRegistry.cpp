@@ -103,10 +103,10 @@ void ComponentRegistry::releaseName(const std::string& name) {
     dropReservation(name);
 }
 
-bool ComponentRegistry::add(RTObject_impl* comp) {
+bool ComponentRegistry::add(RTObject_impl* comp, const std::string& reserved_name) {
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_closed) return false;
-    dropReservation(comp->getInstanceName());
+    dropReservation(reserved_name);
     m_components.push_back(comp);
     return true;
 }

@@ -37,9 +37,10 @@ class ComponentRegistry {
     std::string reserveName(const std::string& type, const std::string& requested);
     // Gives up a reservation whose component could not be made.
     void releaseName(const std::string& name);
-    // Turns the reservation of comp's instance name into a live entry. False
-    // after close(): the reservation then stays until releaseName().
-    bool add(RTObject_impl* comp);
+    // Turns the reservation of reserved_name into a live entry for comp (the
+    // network layer may have renumbered it since). False after close(): the
+    // reservation then stays until releaseName().
+    bool add(RTObject_impl* comp, const std::string& reserved_name);
     // False when comp is not registered; none_left tells whether it was the
     // last live component.
     bool remove(RTObject_impl* comp, bool& none_left);

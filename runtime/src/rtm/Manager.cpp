@@ -250,13 +250,13 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     comp->getOwnedExecutionContext()->start();
     if (m_observer) m_observer->componentCreated(comp);
     // Only now may others find (and delete) it; the reservation kept its name.
-    if (!m_registry->add(comp)) {
+    if (!m_registry->add(comp, instance_name)) {
         RTC_ERROR(("createComponent: %s was made during shutdown; deleted", instance_name.c_str()));
         destroyComponent(comp);
         m_registry->releaseName(instance_name);
         return nullptr;
     }
-    RTC_INFO(("component %s created (%g Hz)", instance_name.c_str(), rate));
+    RTC_INFO(("component %s created (%g Hz)", comp->getInstanceName(), rate));
     return comp;
 }
 
