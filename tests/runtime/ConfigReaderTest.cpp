@@ -76,6 +76,21 @@ TEST(ConfigReader, BadLinesAreSkippedAndTheirNeighboursKept) {
     EXPECT_NE(std::string::npos, reader.problems()[6].reason.find("deeper than 32"));
 }
 
+TEST(ConfigReader, AFileOfBadLinesIsCountedNotKeptLineByLine) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "\xff: v\n";
+    text += "good: 1\n";
+    std::istringstream in(text);
+    coil::Properties p;
+    ConfigReader reader;
+    ASSERT_TRUE(reader.read(in, p));
+    EXPECT_EQ("1", p.getProperty("good"));
+    EXPECT_EQ(5000u, reader.problemCount());
+    ASSERT_EQ(ConfigReader::kMaxProblems, reader.problems().size());
+    EXPECT_EQ(1, reader.problems().front().line);
+    EXPECT_EQ(static_cast<int>(ConfigReader::kMaxProblems), reader.problems().back().line);
+}
+
 TEST(ConfigReader, ContinuationsAreJoinedUpToTheLimit) {
     const std::string half(ConfigReader::kMaxLine / 2 + 1, 'y');
     std::istringstream in(

@@ -53,7 +53,9 @@ bool ConfigReader::nextLine(std::istream& in, std::string& line, bool& long_line
 }
 
 void ConfigReader::note(int line, const std::string& reason) {
-    m_problems.push_back(Problem{line, reason});
+    ++m_problemCount;
+    // A file of nothing but bad lines must not fill the memory with notes.
+    if (m_problems.size() < kMaxProblems) m_problems.push_back(Problem{line, reason});
 }
 
 bool ConfigReader::read(std::istream& in, Properties& out) {
@@ -67,7 +69,7 @@ bool ConfigReader::read(std::istream& in, Properties& out) {
     int number = 0;
     auto finish = [&]() {
         if (pending_long) {
-            note(pending_line, "line longer than " + std::to_string(kMaxLine) + " bytes; ignored");
+            note(pending_line, "line longer than " + std::to_string(kMaxLine) + " bytes");
         } else {
             std::string key, val;
             Properties::splitKeyValue(pending, key, val);
@@ -77,7 +79,7 @@ bool ConfigReader::read(std::istream& in, Properties& out) {
             if (why.empty()) {
                 entries.emplace_back(std::move(key), std::move(val));
             } else {
-                note(pending_line, why + "; ignored");
+                note(pending_line, why);
             }
         }
         pending.clear();

@@ -20,6 +20,8 @@ class ConfigReader {
     static constexpr std::size_t kMaxLine = 64 * 1024;
     // Most dot-separated parts of one key ("a.b.c" has 3).
     static constexpr std::size_t kMaxDepth = 32;
+    // Most problems kept; problemCount() counts them all.
+    static constexpr std::size_t kMaxProblems = 100;
 
     struct Problem {
         int line;  // 1-based; 0 when the problem concerns the whole input
@@ -32,7 +34,9 @@ class ConfigReader {
     // Opens and reads a file: false when it cannot be opened, is a directory
     // or is not text (problems() then says why, with line 0).
     bool readFile(const std::string& path, Properties& out);
+    // The first kMaxProblems problems, in input order.
     const std::vector<Problem>& problems() const { return m_problems; }
+    std::size_t problemCount() const { return m_problemCount; }
 
     // Why key/value cannot be an entry ("" when it can): no key, a NUL byte,
     // not UTF-8, too long or nested too deep.
@@ -50,6 +54,7 @@ class ConfigReader {
     void note(int line, const std::string& reason);
 
     std::vector<Problem> m_problems;
+    std::size_t m_problemCount = 0;
 };
 
 }  // namespace coil

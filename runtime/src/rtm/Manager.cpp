@@ -66,6 +66,7 @@ Manager* Manager::init(int argc, char** argv) {
     g_manager = new Manager();
     g_manager->m_config->parseArgs(argc, argv);
     g_manager->configureLogger();
+    g_manager->m_config->logWarnings();
     ShutdownSignal::install();
     corba::attachCorbaLayer(*g_manager, g_manager->getConfig());
     Logger& rtclog = g_manager->rtclog;

@@ -1,8 +1,11 @@
 #include "ManagerConfig.h"
 
 #include <coil/stringutil.h>
+#include <rtm/SystemLogger.h>
 
 #include <unistd.h>
+
+#include "coil/ConfigReader.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -73,9 +76,8 @@ std::string programName(int argc, char** argv) {
 ManagerConfig::ManagerConfig() : m_config(kDefaultConfig) {}
 
 void ManagerConfig::parseArgs(int argc, char** argv) {
-    const std::string prog = programName(argc, argv);
+    m_prog = programName(argc, argv);
     std::string config_file;
-    std::vector<std::pair<std::string, std::string>> overrides;
     for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         const std::string arg = argv[i];
         // Options with a value take it from the same word ("-ofoo:bar") or the next one.
@@ -88,7 +90,7 @@ void ManagerConfig::parseArgs(int argc, char** argv) {
                 out = argv[++i];
                 return true;
             }
-            std::cerr << prog << ": option " << arg << " needs a value; ignored" << std::endl;
+            warn("option " + arg + " needs a value; ignored");
             return false;
         };
         if (arg.compare(0, 2, "-f") == 0) {
@@ -96,18 +98,9 @@ void ManagerConfig::parseArgs(int argc, char** argv) {
             if (value(v)) config_file = v;
         } else if (arg.compare(0, 2, "-o") == 0) {
             std::string v;
-            if (!value(v)) continue;
-            std::string key, val;
-            coil::Properties::splitKeyValue(v, key, val);
-            key = coil::eraseBothEndsBlank(key);
-            if (key.empty()) {
-                std::cerr << prog << ": option -o needs KEY:VALUE, got '" << v << "'; ignored"
-                          << std::endl;
-                continue;
-            }
-            overrides.emplace_back(key, coil::eraseBothEndsBlank(val));
+            if (value(v)) addOption(v);
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << "Usage: " << prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n"
+            std::cout << "Usage: " << m_prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n"
                       << kUsage << std::flush;
             std::exit(0);
         } else if (arg == "-a" || arg == "-d") {
@@ -115,36 +108,83 @@ void ManagerConfig::parseArgs(int argc, char** argv) {
         } else if (arg == "-p" || arg == "-l") {
             if (i + 1 < argc) ++i;
         } else {
-            std::cerr << prog << ": unknown argument '" << arg << "' ignored (see -h)" << std::endl;
+            warn("unknown argument '" + coil::ConfigReader::printable(arg, kMaxEcho) +
+                 "' ignored (see -h)");
         }
     }
 
     if (!config_file.empty()) {
-        loadFile(config_file, true);
+        loadFile(config_file);
     } else if (const char* env = std::getenv("RTC_MANAGER_CONFIG")) {
-        if (*env) loadFile(env, true);
-    } else if (access("./rtc.conf", R_OK) == 0) {
-        loadFile("./rtc.conf", false);
+        if (*env) loadFile(env);
+    } else if (access("./rtc.conf", F_OK) == 0) {
+        loadFile("rtc.conf");
     }
-    for (const auto& kv : overrides) {
+    for (const auto& kv : m_overrides) {
         m_config.setProperty(kv.first, kv.second);
         m_setByUser.setProperty(kv.first, kv.second);
     }
+    finishWarnings();
 }
 
-void ManagerConfig::loadFile(const std::string& path, bool must_exist) {
-    std::ifstream in(path);
-    if (!in) {
-        if (must_exist) {
-            std::cerr << "manager: cannot read configuration file '" << path
-                      << "': " << std::strerror(errno) << "; using defaults" << std::endl;
-        }
+void ManagerConfig::addOption(const std::string& word) {
+    // The key ends at the first ':', as the framework's manager reads -o.
+    const auto colon = word.find(':');
+    const std::string key =
+        colon == std::string::npos ? "" : coil::eraseBothEndsBlank(word.substr(0, colon));
+    if (key.empty()) {
+        warn("option -o needs KEY:VALUE, got '" + coil::ConfigReader::printable(word, kMaxEcho) +
+             "'; ignored");
         return;
     }
+    const std::string val = coil::eraseBothEndsBlank(word.substr(colon + 1));
+    const std::string why = coil::ConfigReader::checkEntry(key, val);
+    if (!why.empty()) {
+        warn("option -o '" + coil::ConfigReader::printable(word, kMaxEcho) + "': " + why +
+             "; ignored");
+        return;
+    }
+    m_overrides.emplace_back(key, val);
+}
+
+void ManagerConfig::loadFile(const std::string& path) {
+    const std::string shown = coil::ConfigReader::printable(path, kMaxEcho);
+    coil::ConfigReader reader;
     coil::Properties file;
-    file.load(in);
+    if (!reader.readFile(path, file)) {
+        std::string why = reader.problems().empty() ? "unreadable" : reader.problems()[0].reason;
+        if (!reader.problems().empty() && reader.problems()[0].line > 0)
+            why = "line " + std::to_string(reader.problems()[0].line) + " " + why;
+        warn("cannot read configuration file '" + shown + "': " + why + "; using defaults");
+        return;
+    }
+    for (const auto& problem : reader.problems()) {
+        warn(shown + ":" + std::to_string(problem.line) + ": " + problem.reason + ", line skipped");
+    }
+    // Problems the reader only counted, for the summary line.
+    m_problems += reader.problemCount() - reader.problems().size();
     m_config << file;
     m_setByUser << file;
+}
+
+void ManagerConfig::warn(const std::string& message) {
+    ++m_problems;
+    if (m_problems > kMaxWarnings) return;
+    m_warnings.push_back(message);
+    std::cerr << m_prog << ": " << message << std::endl;
+}
+
+void ManagerConfig::finishWarnings() {
+    if (m_problems <= kMaxWarnings) return;
+    const std::size_t more = m_problems - kMaxWarnings;
+    m_warnings.push_back(std::to_string(more) + " more configuration problem" +
+                         (more == 1 ? "" : "s") + " not shown");
+    std::cerr << m_prog << ": " << m_warnings.back() << std::endl;
+}
+
+void ManagerConfig::logWarnings() const {
+    Logger rtclog("manager");
+    for (const std::string& line : m_warnings) RTC_WARN_STR(line);
 }
 
 }  // namespace RTC
