@@ -73,11 +73,32 @@ std::string programName(int argc, char** argv) {
 
 }  // namespace
 
-ManagerConfig::ManagerConfig() : m_config(kDefaultConfig) {}
+ManagerConfig::ManagerConfig() : m_config(kDefaultConfig), m_messages(&std::cerr) {}
 
 void ManagerConfig::parseArgs(int argc, char** argv) {
+    const Arguments args = readArgs(argc, argv);
+    if (args.help) {
+        std::cout << "Usage: " << m_prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n"
+                  << kUsage << std::flush;
+        std::exit(0);
+    }
+    if (!args.configFile.empty()) {
+        loadFile(args.configFile);
+    } else if (const char* env = std::getenv("RTC_MANAGER_CONFIG")) {
+        if (*env) loadFile(env);
+    } else if (access("./rtc.conf", F_OK) == 0) {
+        loadFile("rtc.conf");
+    }
+    for (const auto& kv : args.overrides) {
+        m_config.setProperty(kv.first, kv.second);
+        m_setByUser.setProperty(kv.first, kv.second);
+    }
+    finishWarnings();
+}
+
+ManagerConfig::Arguments ManagerConfig::readArgs(int argc, char** argv) {
     m_prog = programName(argc, argv);
-    std::string config_file;
+    Arguments args;
     for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         const std::string arg = argv[i];
         // Options with a value take it from the same word ("-ofoo:bar") or the next one.
@@ -95,14 +116,12 @@ void ManagerConfig::parseArgs(int argc, char** argv) {
         };
         if (arg.compare(0, 2, "-f") == 0) {
             std::string v;
-            if (value(v)) config_file = v;
+            if (value(v)) args.configFile = v;
         } else if (arg.compare(0, 2, "-o") == 0) {
             std::string v;
-            if (value(v)) addOption(v);
+            if (value(v)) addOption(v, args);
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << "Usage: " << m_prog << " [-f FILE] [-o KEY:VALUE]... [-h]\n"
-                      << kUsage << std::flush;
-            std::exit(0);
+            args.help = true;
         } else if (arg == "-a" || arg == "-d") {
             // Manager servant options of the framework: nothing to do here.
         } else if (arg == "-p" || arg == "-l") {
@@ -112,22 +131,10 @@ void ManagerConfig::parseArgs(int argc, char** argv) {
                  "' ignored (see -h)");
         }
     }
-
-    if (!config_file.empty()) {
-        loadFile(config_file);
-    } else if (const char* env = std::getenv("RTC_MANAGER_CONFIG")) {
-        if (*env) loadFile(env);
-    } else if (access("./rtc.conf", F_OK) == 0) {
-        loadFile("rtc.conf");
-    }
-    for (const auto& kv : m_overrides) {
-        m_config.setProperty(kv.first, kv.second);
-        m_setByUser.setProperty(kv.first, kv.second);
-    }
-    finishWarnings();
+    return args;
 }
 
-void ManagerConfig::addOption(const std::string& word) {
+void ManagerConfig::addOption(const std::string& word, Arguments& args) {
     // The key ends at the first ':', as the framework's manager reads -o.
     const auto colon = word.find(':');
     const std::string key =
@@ -144,14 +151,27 @@ void ManagerConfig::addOption(const std::string& word) {
              "; ignored");
         return;
     }
-    m_overrides.emplace_back(key, val);
+    args.overrides.emplace_back(key, val);
 }
 
 void ManagerConfig::loadFile(const std::string& path) {
-    const std::string shown = coil::ConfigReader::printable(path, kMaxEcho);
     coil::ConfigReader reader;
     coil::Properties file;
-    if (!reader.readFile(path, file)) {
+    const bool is_text = reader.readFile(path, file);
+    useFile(reader, is_text, file, path);
+}
+
+void ManagerConfig::loadText(std::istream& in, const std::string& name) {
+    coil::ConfigReader reader;
+    coil::Properties file;
+    const bool is_text = reader.read(in, file);
+    useFile(reader, is_text, file, name);
+}
+
+void ManagerConfig::useFile(const coil::ConfigReader& reader, bool is_text,
+                            const coil::Properties& file, const std::string& name) {
+    const std::string shown = coil::ConfigReader::printable(name, kMaxEcho);
+    if (!is_text) {
         std::string why = reader.problems().empty() ? "unreadable" : reader.problems()[0].reason;
         if (!reader.problems().empty() && reader.problems()[0].line > 0)
             why = "line " + std::to_string(reader.problems()[0].line) + " " + why;
@@ -171,7 +191,7 @@ void ManagerConfig::warn(const std::string& message) {
     ++m_problems;
     if (m_problems > kMaxWarnings) return;
     m_warnings.push_back(message);
-    std::cerr << m_prog << ": " << message << std::endl;
+    *m_messages << m_prog << ": " << message << std::endl;
 }
 
 void ManagerConfig::finishWarnings() {
@@ -179,7 +199,7 @@ void ManagerConfig::finishWarnings() {
     const std::size_t more = m_problems - kMaxWarnings;
     m_warnings.push_back(std::to_string(more) + " more configuration problem" +
                          (more == 1 ? "" : "s") + " not shown");
-    std::cerr << m_prog << ": " << m_warnings.back() << std::endl;
+    *m_messages << m_prog << ": " << m_warnings.back() << std::endl;
 }
 
 void ManagerConfig::logWarnings() const {

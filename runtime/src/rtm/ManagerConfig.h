@@ -5,9 +5,14 @@
 #include <coil/Properties.h>
 
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace coil {
+class ConfigReader;
+}
 
 namespace RTC {
 
@@ -26,6 +31,23 @@ class ManagerConfig {
     // (at most kMaxWarnings and a count) and its word or line is skipped.
     void parseArgs(int argc, char** argv);
 
+    // What a command line asks for.
+    struct Arguments {
+        std::string configFile;                                      // -f
+        bool help = false;                                           // -h
+        std::vector<std::pair<std::string, std::string>> overrides;  // -o, checked
+    };
+    // The first step of parseArgs: reads the words without acting on them,
+    // reporting the bad ones.
+    Arguments readArgs(int argc, char** argv);
+    // Reads configuration text under the given file name, as parseArgs reads
+    // the file it selects.
+    void loadText(std::istream& in, const std::string& name);
+    // The last step of parseArgs: the count of problems not written out.
+    void finishWarnings();
+    // Where problems are written; stderr unless told otherwise.
+    void setMessageStream(std::ostream& out) { m_messages = &out; }
+
     coil::Properties& config() { return m_config; }
     const coil::Properties& config() const { return m_config; }
     // Only the values the user gave (file and -o), without the defaults.
@@ -39,15 +61,16 @@ class ManagerConfig {
 
   private:
     void loadFile(const std::string& path);
-    void addOption(const std::string& word);
+    void useFile(const coil::ConfigReader& reader, bool is_text, const coil::Properties& file,
+                 const std::string& name);
+    void addOption(const std::string& word, Arguments& args);
     // Reports one problem (or only counts it past kMaxWarnings).
     void warn(const std::string& message);
-    void finishWarnings();
 
     coil::Properties m_config;
     coil::Properties m_setByUser;
     std::string m_prog = "manager";
-    std::vector<std::pair<std::string, std::string>> m_overrides;
+    std::ostream* m_messages;
     std::vector<std::string> m_warnings;
     std::size_t m_problems = 0;
 };
