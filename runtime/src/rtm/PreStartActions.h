@@ -6,6 +6,7 @@
 #include <rtm/Manager.h>
 
 #include <string>
+#include <vector>
 
 namespace RTC {
 
@@ -21,11 +22,17 @@ class PreStartActions {
     void preconnect(const std::string& list);
     void preactivate(const std::string& list);
 
+    // The entries of a comma separated list, trimmed, empty ones left out.
+    static std::vector<std::string> listEntries(const std::string& list);
     // "A0.out?port=B0.in&key=value" (current form) or
-    // "A0.out:B0.in(key=value,...)" (older form). Keys without a dot get the
-    // "dataport." prefix. False when the entry names no pair of ports.
+    // "A0.out:B0.in(key=value,...)" (older form); port names may be
+    // rtcname:// paths. Names, keys and values are trimmed; keys without a
+    // dot get the "dataport." prefix. False when the entry names no pair of
+    // ports.
     static bool parseConnection(const std::string& entry, std::string& out_port,
                                 std::string& in_port, coil::Properties& prop);
+    // Where the older form "A0.out:B0.in" splits its two names; npos for none.
+    static std::string::size_type pairSeparator(const std::string& ports);
 
   private:
     Manager& m_manager;
