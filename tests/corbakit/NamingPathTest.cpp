@@ -68,6 +68,11 @@ TEST(NamingPath, RefusesMalformedNamesWithAReason) {
     EXPECT_NE(refusal("Parlune0", true).find("names no port"), std::string::npos);
     EXPECT_NE(refusal("Parlune0.", true).find("empty port name"), std::string::npos);
     EXPECT_NE(refusal("box:2809/Parlune0", true).find("names no port"), std::string::npos);
+    // A NUL byte would cut the naming service name short.
+    EXPECT_NE(refusal(std::string("box.host_cxt/P\0x.rtc", 20), false).find("NUL byte"),
+              std::string::npos);
+    EXPECT_NE(refusal(std::string("Parlune0.i\0n", 12), true).find("NUL byte"), std::string::npos);
+    EXPECT_THROW(corbakit::namingAddress(std::string("box\0evil:2809", 13)), NamingError);
 }
 
 TEST(NamingPath, ChecksNamingServiceAddresses) {

@@ -38,7 +38,7 @@ std::string namingAddress(const std::string& text) {
         host = text.substr(0, colon);
         port = text.substr(colon + 1);
     }
-    if (host.empty() || host.find_first_of("/ \t") != std::string::npos)
+    if (host.empty() || host.find_first_of(std::string("/ \t\0", 4)) != std::string::npos)
         bad("invalid naming service address '" + text + "' (expected HOST:PORT)");
     if (port.empty() || port.size() > 5 ||
         port.find_first_not_of("0123456789") != std::string::npos)
@@ -52,6 +52,7 @@ std::string namingAddress(const std::string& text) {
 NamingPath NamingPath::component(const std::string& text) { return parse(text, text); }
 
 NamingPath NamingPath::port(const std::string& text) {
+    if (text.find('\0') != std::string::npos) bad("a name contains a NUL byte");
     // The port is split off the last path element only, so that a naming
     // service address "host:port" in front is left alone.
     std::string::size_type slash = text.rfind('/');
@@ -71,6 +72,8 @@ NamingPath NamingPath::parse(const std::string& componentText, const std::string
     NamingPath path;
     path.m_text = componentText;
     if (componentText.empty() || componentText == "/") bad("'" + original + "' names no component");
+    // A naming service name is a C string: a NUL byte would cut it short.
+    if (componentText.find('\0') != std::string::npos) bad("a name contains a NUL byte");
     std::string rest = componentText;
     // rtcname://host/... is the absolute form /host/... under another spelling.
     if (isRtcName(rest)) rest = rest.substr(sizeof kRtcName - 2);
