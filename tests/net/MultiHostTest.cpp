@@ -327,6 +327,38 @@ TEST_F(MultiHost, NamingPolicyNumbersAcrossHostsAndReplaceEndpointPublishesTheRo
     EXPECT_EQ(std::string::npos, other.err().find("WARNING")) << other.err();
 }
 
+TEST_F(MultiHost, AConnectionTheReceiverClosedWhileIdleCarriesTheNextText) {
+    makeLab(3);
+    startNaming();
+    // The receiver closes connections idle for 2-3 s; the sender's ORB serves
+    // from its pool, the mode a crowd of peers puts it in.
+    Process& speech =
+        launch(1, SPEECH_LAUNCHER,
+               {"corba.endpoints:" + lab->address(1), "corba.args:-ORBinConScanPeriod 2"},
+               {"PARLUNE_AUDIO=wav:" + wav.path()});
+    Process& echo = launch(
+        2, ECHO_LAUNCHER,
+        {"corba.endpoints:" + lab->address(2), "corba.args:-ORBthreadPerConnectionPolicy 0"});
+    ASSERT_TRUE(waitState(3, "Parlune0", "Inactive")) << speech.err();
+    ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive")) << echo.err();
+    ASSERT_EQ(0, rtctl(3, {"connect", "SampleEcho0.out", "Parlune0.in"}).status);
+    ASSERT_EQ(0, rtctl(3, {"activate", "Parlune0"}).status);
+    ASSERT_EQ(0, rtctl(3, {"activate", "SampleEcho0"}).status);
+    ASSERT_EQ(0, rtctl(3, {"inject", "SampleEcho0.in", "before the pause"}).status);
+    ASSERT_TRUE(waitUntil([&] { return spoken().size() >= 1; }, seconds(20)));
+
+    // Long enough for the receiver to close the idle connection.
+    std::this_thread::sleep_for(seconds(6));
+    ASSERT_EQ(0, rtctl(3, {"inject", "SampleEcho0.in", "after the pause"}).status);
+    EXPECT_TRUE(waitUntil([&] { return spoken().size() >= 2; }, seconds(20)))
+        << echo.err() << speech.err();
+    EXPECT_EQ((std::vector<std::string>{"echo:before the pause", "echo:after the pause"}),
+              spoken());
+    // And the connection stays for what follows.
+    ASSERT_EQ(0, rtctl(3, {"inject", "SampleEcho0.in", "and later"}).status);
+    EXPECT_TRUE(waitUntil([&] { return spoken().size() >= 3; }, seconds(20)));
+}
+
 #ifdef STREAM_SENDER
 TEST_F(MultiHost, AReceiverHostTakenDownMidStreamLeavesTheSenderOnTimeAndGetsLaterText) {
     makeLab(3);

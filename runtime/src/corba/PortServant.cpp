@@ -16,6 +16,30 @@
 namespace RTC {
 namespace corba {
 
+namespace {
+
+// True when the port no longer exists or cannot be reached at all. A
+// connection the peer closed while it was idle fails once; the second try
+// goes over a new one.
+bool peerGone(RTC::PortService_ptr peer) {
+    omniORB::setClientCallTimeout(peer, 1000);
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return peer->_non_existent();
+        } catch (const CORBA::TIMEOUT&) {
+            return false;  // slow, not gone
+        } catch (const CORBA::COMM_FAILURE&) {
+            if (attempt >= 2) return true;
+        } catch (const CORBA::TRANSIENT&) {
+            if (attempt >= 2) return true;
+        } catch (const CORBA::SystemException&) {
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
 void PortServant::sweepDeadConnectors() {
     // As the framework's ports do before answering a profile query: a
     // connection whose other port is gone is ended.
@@ -34,14 +58,7 @@ void PortServant::sweepDeadConnectors() {
         for (CORBA::ULong i = 0; i < p.ports.length() && !dead; ++i) {
             RTC::PortService_ptr peer = p.ports[i];
             if (CORBA::is_nil(peer) || peer->_is_equivalent(self.in())) continue;
-            try {
-                omniORB::setClientCallTimeout(peer, 1000);
-                dead = peer->_non_existent();
-            } catch (const CORBA::TIMEOUT&) {
-                // Slow, not gone.
-            } catch (const CORBA::SystemException&) {
-                dead = true;
-            }
+            dead = peerGone(peer);
         }
         if (dead && m_port->removeConnector(c->id())) remote->release();
     }

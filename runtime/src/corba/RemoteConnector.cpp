@@ -24,33 +24,43 @@ void RemoteConnector::setServant(PortableServer::POA_ptr poa, const PortableServ
 
 DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::size_t length) {
     if (CORBA::is_nil(m_target.in()) || m_lost.load()) return DataPortStatus::CONNECTION_LOST;
-    try {
-        // Wraps the encoder's buffer; nothing is copied on this side.
-        OpenRTM::CdrData cdr(static_cast<CORBA::ULong>(length), static_cast<CORBA::ULong>(length),
-                             const_cast<CORBA::Octet*>(data), false);
-        switch (m_target->put(cdr)) {
-            case OpenRTM::PORT_OK:
-                return DataPortStatus::PORT_OK;
-            case OpenRTM::BUFFER_FULL:
-                return DataPortStatus::BUFFER_FULL;
-            case OpenRTM::BUFFER_EMPTY:
-                return DataPortStatus::BUFFER_EMPTY;
-            case OpenRTM::BUFFER_TIMEOUT:
-                return DataPortStatus::BUFFER_TIMEOUT;
-            case OpenRTM::PORT_ERROR:
-                return DataPortStatus::PORT_ERROR;
-            default:
-                return DataPortStatus::UNKNOWN_ERROR;
+    // A receiver may have closed the connection while it was idle; the ORB
+    // does not always notice before the request goes out, so one failure of
+    // the connection is answered by a second try on a new one.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return putOnce(data, length);
+        } catch (const CORBA::TIMEOUT&) {
+            return DataPortStatus::SEND_TIMEOUT;
+        } catch (const CORBA::COMM_FAILURE&) {
+            if (attempt < 2) continue;
+        } catch (const CORBA::TRANSIENT&) {
+            if (attempt < 2) continue;
+        } catch (...) {
         }
-    } catch (const CORBA::TIMEOUT&) {
-        return DataPortStatus::SEND_TIMEOUT;
-    } catch (const CORBA::SystemException&) {
-        // Gone (refused, closed, no such object): the connection is over.
+        // Gone (refused, closed twice, no such object): the connection is over.
         m_lost = true;
         return DataPortStatus::CONNECTION_LOST;
-    } catch (...) {
-        m_lost = true;
-        return DataPortStatus::CONNECTION_LOST;
+    }
+}
+
+DataPortStatus::Enum RemoteConnector::putOnce(const unsigned char* data, std::size_t length) {
+    // Wraps the encoder's buffer; nothing is copied on this side.
+    OpenRTM::CdrData cdr(static_cast<CORBA::ULong>(length), static_cast<CORBA::ULong>(length),
+                         const_cast<CORBA::Octet*>(data), false);
+    switch (m_target->put(cdr)) {
+        case OpenRTM::PORT_OK:
+            return DataPortStatus::PORT_OK;
+        case OpenRTM::BUFFER_FULL:
+            return DataPortStatus::BUFFER_FULL;
+        case OpenRTM::BUFFER_EMPTY:
+            return DataPortStatus::BUFFER_EMPTY;
+        case OpenRTM::BUFFER_TIMEOUT:
+            return DataPortStatus::BUFFER_TIMEOUT;
+        case OpenRTM::PORT_ERROR:
+            return DataPortStatus::PORT_ERROR;
+        default:
+            return DataPortStatus::UNKNOWN_ERROR;
     }
 }
 

@@ -35,6 +35,9 @@ class RemoteConnector : public ConnectorBase {
     void release();
 
   private:
+    // One put(); the ORB's exceptions pass through.
+    DataPortStatus::Enum putOnce(const unsigned char* data, std::size_t length);
+
     RTC::ConnectorProfile m_profile;
     RTC::PortService_var m_self;
     OpenRTM::InPortCdr_var m_target;
