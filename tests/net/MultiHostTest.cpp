@@ -288,11 +288,7 @@ TEST_F(MultiHost, AHostileCrowdCostsNeitherThreadsNorALegitimateQuery) {
     EXPECT_EQ(0, in.status) << in.err;
     // The half-sent requests are dropped after the incomplete-request timeout.
     EXPECT_TRUE(waitUntil(
-        [&] {
-            const std::string out = crowd.out();
-            const auto at = out.rfind("closed ");
-            return at != std::string::npos && std::stoi(out.substr(at + 7)) >= 50;
-        },
+        [&] { return std::atoi(field(lastLine(crowd.out(), "closed"), "half").c_str()) >= 50; },
         seconds(40), milliseconds(200)))
         << crowd.out();
     EXPECT_TRUE(echo.running());
