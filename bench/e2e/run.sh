@@ -79,69 +79,20 @@ programs() {  # the programs of one build
 need "${rtctl[0]}" "$probe" $(programs "$ours")
 [ -n "$theirs" ] && need $(programs "$theirs")
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/e2e-bench.XXXXXX") || exit 1
-results=$work/results  # lines: column figure value
-pids=()
-cleanup() {
-  # Only processes this script started and has not stopped yet.
-  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-record() { echo "$1 $2 $3" >>"$results"; }
-# The value of key=value in a line.
-field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+. "$repo/bench/lib.sh"
+bench_init e2e-bench
+bench_rtctl() { "${rtctl[@]}" "$@"; }
 
 # start COLUMN NAME PROGRAM ARGS...: runs PROGRAM in a directory of its own
 # (no rtc.conf is picked up), output to that directory's "out"; sets $started.
 start() {
-  local column=$1 name=$2
-  shift 2
-  local dir=$work/$column-$name
-  mkdir -p "$dir"
-  (cd "$dir" && exec "$@" -o "corba.nameservers:$naming" -o corba.endpoints:127.0.0.1 \
-    -o logger.enable:NO) >"$dir/out" 2>&1 &
-  started=$!
-  pids+=("$started")
+  local column=$1 name=$2 program=$3
+  shift 3
+  bench_start "$work/$column-$name" "$program" "$@" -o "corba.nameservers:$naming" \
+    -o corba.endpoints:127.0.0.1 -o logger.enable:NO
 }
-stop() {
-  local pid
-  for pid in "$@"; do kill -INT "$pid" 2>/dev/null; done
-  for pid in "$@"; do
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$pid" 2>/dev/null; then
-      echo "run.sh: process $pid did not end on SIGINT; killing it" >&2
-      kill -KILL "$pid"
-    fi
-    wait "$pid" 2>/dev/null
-    local -a left=()
-    local other
-    for other in "${pids[@]}"; do [ "$other" = "$pid" ] || left+=("$other"); done
-    pids=("${left[@]}")
-  done
-}
-ready() {
-  local comp
-  for comp in "$@"; do
-    for _ in $(seq 200); do
-      "${rtctl[@]}" state "$comp" >/dev/null 2>&1 && continue 2
-      sleep 0.05
-    done
-    echo "run.sh: $comp did not appear in the naming service" >&2
-    return 1
-  done
-}
-# wait_line FILE PATTERN N: until FILE holds N lines matching PATTERN (30 s).
-wait_line() {
-  for _ in $(seq 300); do
-    [ "$(grep -c "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0
-    sleep 0.1
-  done
-  echo "run.sh: no '$2' line number $3 in $1" >&2
-  return 1
-}
+stop() { bench_stop "$@"; }
+ready() { bench_ready "$@"; }
 
 # ------------------------------------------------------------ sender/receiver
 e2e_run() {
@@ -337,5 +288,6 @@ for _ in $(seq "$idle_repeats"); do
   for column in $columns; do idle_run "$column" "$(build_of "$column")" || status=1; done
 done
 
-awk -v columns="$columns" -v width=36 -v colw=10 -f "$(dirname "$0")/../median-table.awk" "$results"
+echo "e2e benchmarks: $(nproc) cores, load average $(bench_load) at the end"
+bench_table "$columns"
 exit $status

@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
 # Network benchmarks on hosts made with network namespaces (needs root);
-# prints one table.
+# prints two tables.
 #
 #   sudo bench/net/run.sh
 #
 # Hosts: h1 (10.78.0.1: naming service, receiver) and h2 (10.78.0.2:
-# sender, tools) on a bridge; every address exists only in the lab.
-#   put/*      E2eSenderComp -> E2eReceiverComp, 600 strings at 293/s (the
-#              receiver reads at 1000 Hz): write_us = one synchronous put,
-#              age_us = sample age at the receiver's read. Columns: both on h1
-#              over loopback ("loop"), across the veth pair ("veth"), and
-#              each with mutual TLS ("loop_tls", "veth_tls").
-#   tls/*      mutual TLS handshakes with a component's listener (client
-#              with a CA-signed key), 50 per run.
-#   crowd/*    1000 connections held open against the receiver from h2 (100
-#              of them with half a request): its threads and RSS, rtctl state
-#              answered (ms, process start included), put/age meanwhile, and
-#              how long until the half-sent requests were dropped. Column
-#              "limits" is the default; "unbounded" sets omniORB's own
-#              defaults back through corba.args (the baseline).
-# Medians over RUNS runs (default 3); p50/p99 are of one run's samples.
+# sender, tools, crowd) on a bridge; every address exists only in the lab.
+# Table 1, ratios against "loop" (plain, one host):
+#   put/*      E2eSenderComp -> E2eReceiverComp, 600 strings at 293/s over a
+#              flush connection (the receiver reads at 1000 Hz): write_us =
+#              one synchronous put, age_us = sample age at the receiver's
+#              read, sender_per_s = the sender's context rate. Columns: both
+#              on h1 over loopback ("loop"), the sender on h2 across the veth
+#              pair ("veth"), and each with mutual TLS ("loop_tls",
+#              "veth_tls").
+#   tls/*      mutual TLS handshakes from h2 with the receiver's listener
+#              (client with a CA-signed key), 50 per run, and the TCP
+#              connection before each (tcp_connect: the baseline).
+# Table 2, ratios against "quiet" (no crowd): the sender (h1, port 7000)
+# while 1000 connections from h2 are held open against it, 100 of them with
+# half a request:
+#   crowd/*    its threads and RSS, `rtctl state` answered from h2 (ms,
+#              rtctl's own start included, 5 per run), its context's rate
+#              and the sample age of a paced run meanwhile, and how long
+#              until the half-sent requests were dropped (90: not within
+#              90 s). Columns: "silent" holds the 1000 without a word,
+#              "limits" adds the half-sent ones (both with the default
+#              limits); "unbounded" sets omniORB's own defaults back through
+#              corba.args.
+# Medians over RUNS runs (default 3); p50/p99 are of one run's samples. Run
+# it under nice on a shared machine; the load average is printed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -33,17 +43,11 @@ for f in "$send" "$recv" "$rtctl_bin"; do
 done
 [ "$(id -u)" = 0 ] || { echo "run.sh: needs root for network namespaces" >&2; exit 1; }
 
+. "$repo/bench/lib.sh"
 lab=pnb$$
-work=$(mktemp -d "${TMPDIR:-/tmp}/net-bench.XXXXXX") || exit 1
-results=$work/results
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
-  for n in h1 h2 br; do ip netns del "$lab-$n" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_cleanup_extra() { for n in h1 h2 br; do ip netns del "$lab-$n" 2>/dev/null; done; }
+bench_init net-bench
+load_start=$(bench_load)
 
 ip netns add "$lab-br" && ip -n "$lab-br" link add br0 type bridge && ip -n "$lab-br" link set br0 up || exit 1
 for i in 1 2; do
@@ -53,152 +57,156 @@ for i in 1 2; do
     ip -n "$lab-h$i" addr add "10.78.0.$i/24" dev eth0 &&
     ip -n "$lab-h$i" link set eth0 up && ip -n "$lab-h$i" link set lo up || exit 1
 done
-on() { local h=$1; shift; ip netns exec "$lab-$h" unshare --uts sh -c 'hostname "$0" && exec "$@"' "bench$h" "$@"; }
+# on HOST PROGRAM ARGS...: the program on that host under its own host name;
+# ip, unshare and sh each replace themselves, so the pid is the program's.
+on() {
+  local h=$1
+  shift
+  exec ip netns exec "$lab-$h" unshare --uts sh -c 'hostname "$0" && exec "$@"' "bench$h" "$@"
+}
 naming=10.78.0.1:2809
-mkdir -p "$work/names"
-on h1 omniNames -start 2809 -always -datadir "$work/names" -ORBendPoint "giop:tcp:$naming" >"$work/names/log" 2>&1 &
-pids+=($!)
-sleep 1
+bench_start "$work/names" on h1 omniNames -start 2809 -always -datadir "$work/names" \
+  -ORBendPoint "giop:tcp:$naming"
+for _ in $(seq 50); do
+  (on h1 bash -c 'exec 3<>/dev/tcp/10.78.0.1/2809') 2>/dev/null && break
+  sleep 0.1
+done
 
-"$repo/scripts/make-certs" "$work/certs" 10.78.0.1 10.78.0.2 operator >/dev/null || exit 1
 certs=$work/certs
-record() { echo "$1 $2 $3" >>"$results"; }
-field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+"$repo/scripts/make-certs" "$certs" 10.78.0.1 10.78.0.2 operator >/dev/null || exit 1
 rtctl_tls=()
-rtctl() { local h=$1; shift; on "$h" "$rtctl_bin" -n "$naming" --endpoint "10.78.0.${h#h}" "${rtctl_tls[@]}" "$@"; }
+bench_rtctl() { (on h2 "$rtctl_bin" -n "$naming" --endpoint 10.78.0.2 "${rtctl_tls[@]}" "$@"); }
 
 # start HOST NAME PROGRAM OPTIONS...: sets $started.
 start() {
   local h=$1 name=$2
   shift 2
-  mkdir -p "$work/$name"
-  (cd "$work/$name" && on "$h" "$@" -o "corba.nameservers:$naming" -o logger.enable:NO) \
-    >"$work/$name/out" 2>&1 &
-  started=$!
-  pids+=("$started")
+  bench_start "$work/$name" on "$h" "$@" -o "corba.nameservers:$naming" -o logger.enable:NO
 }
-stop() {
-  local pid
-  for pid in "$@"; do kill -INT "$pid" 2>/dev/null; done
-  for pid in "$@"; do
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-}
-ready() {
-  for _ in $(seq 200); do rtctl h2 state "$1" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  echo "run.sh: $1 did not appear" >&2
-  return 1
-}
-wait_line() {
-  for _ in $(seq 300); do
-    [ "$(grep -c "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-tls_options() {  # HOST
+tls_options() { # HOST
+  local a=10.78.0.${1#h}
   echo "-o manager.preload.modules:SSLTransport.so -o corba.ssl.certificate_authority_file:$certs/ca.crt" \
-    "-o corba.ssl.key_file:$certs/10.78.0.${1#h}.pem -o corba.endpoints:giop:ssl:10.78.0.${1#h}:"
+    "-o corba.ssl.key_file:$certs/$a.pem -o corba.endpoints:giop:ssl:$a:"
+}
+# The TCP port a process listens on (its first listener in host h1).
+port_of() { ip netns exec "$lab-h1" ss -ltnpH | grep "pid=$1," | awk '{print $4}' | sed 's/.*://' | head -1; }
+status_of() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
+
+# paced COLUMN SEND_DIR RECV_DIR PREFIX: one paced run of a connected,
+# active receiver and an inactive sender; records PREFIX/* figures.
+paced() {
+  local column=$1 sout=$2/out rout=$3/out p=$4
+  local ns nr
+  ns=$(grep -c e2e-sender "$sout")
+  nr=$(grep -c e2e-receiver "$rout")
+  bench_rtctl activate E2eSender0 >/dev/null && wait_line "$sout" e2e-sender $((ns + 1)) &&
+    wait_line "$rout" e2e-receiver $((nr + 1)) || return 1
+  local sl rl
+  sl=$(grep e2e-sender "$sout" | tail -1)
+  rl=$(grep e2e-receiver "$rout" | tail -1)
+  record "$column" "$p/write_p50_us" "$(field "$sl" write_p50_us)"
+  record "$column" "$p/write_p99_us" "$(field "$sl" write_p99_us)"
+  record "$column" "$p/age_p50_us" "$(field "$rl" age_p50_us)"
+  record "$column" "$p/age_p99_us" "$(field "$rl" age_p99_us)"
+  record "$column" "$p/sender_per_s" "$(field "$sl" per_s)"
+  record "$column" "$p/received_pct" "$(awk -v a="$(field "$rl" received)" 'BEGIN { print a / 6 }')"
+}
+# connected RECEIVER_PID SENDER_PID: both registered, connected, set up for
+# 600 paced strings, the receiver active.
+connected() {
+  bench_ready E2eReceiver0 E2eSender0 &&
+    bench_rtctl connect E2eSender0.out E2eReceiver0.in >/dev/null &&
+    bench_rtctl conf E2eSender0 set mode paced && bench_rtctl conf E2eSender0 set count 600 &&
+    bench_rtctl activate E2eReceiver0
 }
 
-# put COLUMN SENDER_HOST TLS(0/1) [RECEIVER OPTIONS...]: one paced run; the
-# receiver stays up for the caller when KEEP_RECEIVER is set.
+# put_run COLUMN SENDER_HOST TLS(0/1)
 put_run() {
-  local column=$1 sh=$2 tls=$3
-  shift 3
-  local ro=(-o exec_cxt.periodic.rate:1000 -o corba.endpoints:10.78.0.1:7000) so=(-o exec_cxt.periodic.rate:293 -o "corba.endpoints:10.78.0.${sh#h}")
+  local column=$1 sh=$2 tls=$3 status=0
+  local ro=(-o corba.endpoints:10.78.0.1) so=(-o "corba.endpoints:10.78.0.${sh#h}")
   rtctl_tls=()
   if [ "$tls" = 1 ]; then
-    ro=(-o exec_cxt.periodic.rate:1000 $(tls_options h1))
-    so=(-o exec_cxt.periodic.rate:293 $(tls_options "$sh"))
+    read -ra ro <<<"$(tls_options h1)"
+    read -ra so <<<"$(tls_options "$sh")"
     rtctl_tls=(--ca "$certs/ca.crt" --key "$certs/operator.pem")
   fi
-  start h1 "$column-recv" "$recv" "${ro[@]}" "$@"
+  start h1 "$column-recv" "$recv" -o exec_cxt.periodic.rate:1000 "${ro[@]}"
   local r=$started
-  start "$sh" "$column-send" "$send" "${so[@]}"
+  start "$sh" "$column-send" "$send" -o exec_cxt.periodic.rate:293 "${so[@]}"
   local s=$started
-  local status=0
-  if ready E2eReceiver0 && ready E2eSender0 && rtctl h2 connect E2eSender0.out E2eReceiver0.in >/dev/null &&
-    rtctl h2 conf E2eSender0 set mode paced && rtctl h2 conf E2eSender0 set count 600 &&
-    rtctl h2 activate E2eReceiver0 && rtctl h2 activate E2eSender0 &&
-    wait_line "$work/$column-send/out" e2e-sender 1 && wait_line "$work/$column-recv/out" e2e-receiver 1; then
-    local sl rl
-    sl=$(grep e2e-sender "$work/$column-send/out" | tail -1)
-    rl=$(grep e2e-receiver "$work/$column-recv/out" | tail -1)
-    record "$column" put/write_p50_us "$(field "$sl" write_p50_us)"
-    record "$column" put/write_p99_us "$(field "$sl" write_p99_us)"
-    record "$column" put/age_p50_us "$(field "$rl" age_p50_us)"
-    record "$column" put/age_p99_us "$(field "$rl" age_p99_us)"
+  if connected && paced "$column" "$work/$column-send" "$work/$column-recv" put; then
+    if [ "$tls" = 1 ]; then
+      local h
+      h=$(on_h2_handshake "$(port_of "$r")")
+      record "$column" tls/handshake_p50_ms "$(field "$h" p50_ms)"
+      record "$column" tls/handshake_p99_ms "$(field "$h" p99_ms)"
+      record "$column" tls/tcp_connect_p50_ms "$(field "$h" connect_p50_ms)"
+    fi
   else
     echo "run.sh: $column run failed" >&2
     status=1
   fi
-  if [ "$tls" = 1 ]; then
-    local h
-    h=$(on h2 "$here/tls-handshake" 10.78.0.1 "$(tls_port)" "$certs/ca.crt" "$certs/operator.pem" 50)
-    record "$column" tls/handshake_p50_ms "$(field "$h" p50_ms)"
-    record "$column" tls/handshake_p99_ms "$(field "$h" p99_ms)"
-  fi
-  stop "$s"
-  if [ -n "${KEEP_RECEIVER:-}" ]; then receiver=$r; else stop "$r"; fi
+  bench_stop "$s" "$r"
   rtctl_tls=()
   return $status
 }
-# The receiver's TLS port (the one ssl listener of its process).
-tls_port() {
-  local pid
-  pid=$(pgrep -n -f "E2eReceiverComp.*corba.ssl") || return 1
-  ip netns exec "$lab-h1" ss -ltnpH | grep "pid=$pid," | awk '{print $4}' | sed 's/.*://' | head -1
-}
+on_h2_handshake() { (on h2 "$here/tls-handshake" 10.78.0.1 "$1" "$certs/ca.crt" "$certs/operator.pem" 50); }
 
-# crowd COLUMN [RECEIVER OPTIONS...]
+# crowd_run COLUMN CONNECTIONS HALF_SENT [SENDER OPTIONS...]
 crowd_run() {
-  local column=$1
-  shift
-  start h1 "$column-recv" "$recv" -o exec_cxt.periodic.rate:1000 -o corba.endpoints:10.78.0.1:7000 "$@"
+  local column=$1 count=$2 half=$3 status=0
+  shift 3
+  start h1 "$column-recv" "$recv" -o exec_cxt.periodic.rate:1000 -o corba.endpoints:10.78.0.1
   local r=$started
-  ready E2eReceiver0 || { stop "$r"; return 1; }
-  local rpid
-  rpid=$(pgrep -n -f "E2eReceiverComp.*$column") || rpid=""
-  [ -z "$rpid" ] && rpid=$(pgrep -n E2eReceiverComp)
-  mkdir -p "$work/$column-crowd"
-  on h2 "$repo/tests/net/hold-connections" 10.78.0.1 7000 1000 100 >"$work/$column-crowd/out" 2>&1 &
-  local c=$!
-  pids+=("$c")
-  local t0
-  t0=$(date +%s.%N)
-  wait_line "$work/$column-crowd/out" "^held" 1
-  grep -q "held 1000" "$work/$column-crowd/out" || echo "run.sh: $column: $(head -1 "$work/$column-crowd/out")" >&2
+  start h1 "$column-send" "$send" -o exec_cxt.periodic.rate:293 -o corba.endpoints:10.78.0.1:7000 "$@"
+  local s=$started
+  connected || { echo "run.sh: $column run failed" >&2; bench_stop "$s" "$r"; return 1; }
+  local c="" crowd=$work/$column-crowd/out
+  if [ "$count" -gt 0 ]; then
+    bench_start "$work/$column-crowd" on h2 "$repo/tests/net/hold-connections" 10.78.0.1 7000 "$count" "$half"
+    c=$started
+    wait_line "$crowd" "^held" 1
+    grep -q "held $count" "$crowd" || echo "run.sh: $column: $(head -1 "$crowd")" >&2
+  fi
   sleep 2
-  record "$column" crowd/threads "$(awk '/^Threads:/ {print $2}' "/proc/$rpid/status")"
-  record "$column" crowd/rss_mb "$(awk '/^VmRSS:/ {printf "%.1f", $2 / 1024}' "/proc/$rpid/status")"
+  record "$column" crowd/threads "$(status_of "$s" Threads)"
+  record "$column" crowd/rss_mb "$(awk -v k="$(status_of "$s" VmRSS)" 'BEGIN { printf "%.1f", k / 1024 }')"
   local q0 q1
-  q0=$(date +%s%N)
-  rtctl h2 state E2eReceiver0 >/dev/null || echo "run.sh: $column: state not answered" >&2
-  q1=$(date +%s%N)
-  record "$column" crowd/state_ms "$(( (q1 - q0) / 1000000 ))"
-  local dropped=""
-  for _ in $(seq 600); do
-    if grep -Eq "closed (1[0-9][0-9]|[2-9][0-9][0-9]|1000)$" "$work/$column-crowd/out"; then
-      dropped=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
-      break
-    fi
-    sleep 0.1
+  for _ in 1 2 3 4 5; do
+    q0=$(date +%s%N)
+    bench_rtctl state E2eSender0 >/dev/null || echo "run.sh: $column: state not answered" >&2
+    q1=$(date +%s%N)
+    record "$column" crowd/state_ms "$(((q1 - q0) / 1000000))"
   done
-  record "$column" crowd/half_sent_dropped_s "${dropped:-60}"
-  stop "$c" "$r"
+  paced "$column" "$work/$column-send" "$work/$column-recv" crowd || status=1
+  if [ "$half" -gt 0 ]; then
+    local dropped=""
+    for _ in $(seq 900); do
+      dropped=$(awk -v h="half=$half" '$1 == "closed" && $3 == h { sub("t=", "", $4); print $4; exit }' "$crowd")
+      [ -n "$dropped" ] && break
+      sleep 0.1
+    done
+    record "$column" crowd/half_sent_dropped_s "${dropped:-90}"
+  fi
+  [ -n "$c" ] && bench_stop "$c"
+  bench_stop "$s" "$r"
+  return $status
 }
 
 unbounded=(-o "corba.args:-ORBthreadPerConnectionUpperLimit 10000 -ORBthreadPerConnectionLowerLimit 9000 -ORBmaxServerThreadPoolSize 100 -ORBserverCallTimeOutPeriod 0 -ORBinConScanPeriod 180 -ORBscanGranularity 5")
+status=0
 for _ in $(seq "$runs"); do
-  put_run loop h1 0
-  put_run veth h2 0
-  put_run loop_tls h1 1
-  put_run veth_tls h2 1
-  crowd_run limits
-  crowd_run unbounded "${unbounded[@]}"
+  put_run loop h1 0 || status=1
+  put_run veth h2 0 || status=1
+  put_run loop_tls h1 1 || status=1
+  put_run veth_tls h2 1 || status=1
+  crowd_run quiet 0 0 || status=1
+  crowd_run silent 1000 0 || status=1
+  crowd_run limits 1000 100 || status=1
+  crowd_run unbounded 1000 100 "${unbounded[@]}" || status=1
 done
-echo "net benchmarks: $runs runs, $(nproc) cores; columns: loop/veth x plain/TLS, crowd limits/unbounded"
-awk -v columns="loop veth loop_tls veth_tls limits unbounded" -v width=30 -v colw=10 -f "$repo/bench/median-table.awk" "$results"
+echo "net benchmarks: $runs runs, $(nproc) cores, load average $load_start at the start, $(bench_load) at the end"
+TABLE_WIDTH=28 bench_table "loop veth loop_tls veth_tls" loop
+echo
+TABLE_WIDTH=28 bench_table "quiet silent limits unbounded" quiet
+exit $status
