@@ -33,10 +33,12 @@ std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
         {"threadPerConnectionLowerLimit", "48"},
         {"maxServerThreadPoolSize", "32"},
         {"maxServerThreadPerConnection", "8"},
-        // Connections idle for 30-60 s are closed (incoming and outgoing);
-        // the scan runs every second so that the limits below bite on time.
+        // Incoming connections idle for 5-6 s are closed: this is also what
+        // drops a request whose rest never comes (the ORB's call timeout
+        // does not cover that wait). A sender reconnects on its next put.
+        // Outgoing ones go after 60-120 s; the scan runs every second.
         {"scanGranularity", "1"},
-        {"inConScanPeriod", "30"},
+        {"inConScanPeriod", "5"},
         {"outConScanPeriod", "60"},
         // A request whose rest does not arrive within 5 s closes its connection.
         {"serverCallTimeOutPeriod", "5000"},
