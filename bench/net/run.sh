@@ -21,7 +21,8 @@
 # while 1000 connections from h2 are held open against it, 100 of them with
 # half a request:
 #   crowd/*    its threads and RSS, `rtctl state` answered from h2 (ms,
-#              rtctl's own start included, 5 per run), its context's rate
+#              rtctl's own start included, 5 per run, and the slowest of
+#              the 5), its context's rate
 #              and the sample age of a paced run meanwhile, and how long
 #              until the half-sent requests were dropped (90: not within
 #              90 s). Columns: "silent" holds the 1000 without a word,
@@ -67,6 +68,7 @@ on() {
 naming=10.78.0.1:2809
 bench_start "$work/names" on h1 omniNames -start 2809 -always -datadir "$work/names" \
   -ORBendPoint "giop:tcp:$naming"
+names=$started
 for _ in $(seq 50); do
   (on h1 bash -c 'exec 3<>/dev/tcp/10.78.0.1/2809') 2>/dev/null && break
   sleep 0.1
@@ -171,13 +173,16 @@ crowd_run() {
   sleep 2
   record "$column" crowd/threads "$(status_of "$s" Threads)"
   record "$column" crowd/rss_mb "$(awk -v k="$(status_of "$s" VmRSS)" 'BEGIN { printf "%.1f", k / 1024 }')"
-  local q0 q1
+  local q0 q1 ms max=0
   for _ in 1 2 3 4 5; do
     q0=$(date +%s%N)
     bench_rtctl state E2eSender0 >/dev/null || echo "run.sh: $column: state not answered" >&2
     q1=$(date +%s%N)
-    record "$column" crowd/state_ms "$(((q1 - q0) / 1000000))"
+    ms=$(((q1 - q0) / 1000000))
+    record "$column" crowd/state_ms "$ms"
+    [ "$ms" -gt "$max" ] && max=$ms
   done
+  record "$column" crowd/state_max_ms "$max"
   paced "$column" "$work/$column-send" "$work/$column-recv" crowd || status=1
   if [ "$half" -gt 0 ]; then
     local dropped=""
@@ -205,6 +210,8 @@ for _ in $(seq "$runs"); do
   crowd_run limits 1000 100 || status=1
   crowd_run unbounded 1000 100 "${unbounded[@]}" || status=1
 done
+kill -TERM "$names" 2>/dev/null # omniNames ends on SIGTERM, not SIGINT
+wait "$names" 2>/dev/null
 echo "net benchmarks: $runs runs, $(nproc) cores, load average $load_start at the start, $(bench_load) at the end"
 TABLE_WIDTH=28 bench_table "loop veth loop_tls veth_tls" loop
 echo
