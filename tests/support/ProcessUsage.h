@@ -1,0 +1,19 @@
+// What a running process holds, read from /proc: threads, open descriptors
+// and resident memory. For watching a process over a long run.
+#pragma once
+
+#include <sys/types.h>
+
+namespace testsupport {
+
+struct ProcessUsage {
+    int threads = -1;       // -1 when /proc could not be read
+    int descriptors = -1;   // -1 when /proc could not be read
+    long residentKiB = -1;  // -1 when /proc could not be read
+    bool ok() const { return threads >= 0 && descriptors >= 0 && residentKiB >= 0; }
+};
+
+// The usage of process pid (this process when pid is 0).
+ProcessUsage usageOf(pid_t pid = 0);
+
+}  // namespace testsupport
