@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace testsupport {
@@ -38,6 +39,35 @@ ProcessUsage usageOf(pid_t pid) {
         status.ignore(4096, '\n');
     }
     return usage;
+}
+
+std::vector<pid_t> childrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    DIR* d = ::opendir("/proc");
+    if (d == nullptr) return children;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        // "pid (comm) state ppid ...": comm may hold spaces and parentheses.
+        std::ifstream stat("/proc/" + name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        long parent = 0;
+        if (rest >> state >> parent && parent == pid) children.push_back(std::stoi(name));
+    }
+    ::closedir(d);
+    return children;
+}
+
+std::string commandOf(pid_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
 }
 
 }  // namespace testsupport

@@ -4,6 +4,9 @@
 
 #include <sys/types.h>
 
+#include <string>
+#include <vector>
+
 namespace testsupport {
 
 struct ProcessUsage {
@@ -15,5 +18,12 @@ struct ProcessUsage {
 
 // The usage of process pid (this process when pid is 0).
 ProcessUsage usageOf(pid_t pid = 0);
+
+// Processes whose parent is pid, zombies included.
+std::vector<pid_t> childrenOf(pid_t pid);
+
+// The command name of a running process (at most 15 characters), "" when
+// there is no such process.
+std::string commandOf(pid_t pid);
 
 }  // namespace testsupport
