@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <rtm/ConnectorBase.h>
 #include <rtm/InPort.h>
+#include <rtm/InPortSettings.h>
 #include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
+
+#include "support/Wait.h"
 
 namespace {
 
@@ -44,34 +49,118 @@ TEST(InPort, SamplesArriveOnceAndInOrder) {
     EXPECT_FALSE(p.in.read());
 }
 
-TEST(InPort, The65thSampleOverwritesTheOldest) {
+TEST(InPort, ABurstBeyondTheBufferWaitsForTheReaderAndLosesNothing) {
     Pair p;
     ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in));
-    for (int i = 0; i < 65; ++i) {
-        p.outValue.data = std::to_string(i).c_str();
-        p.out.write();
-    }
-    EXPECT_EQ(64u, p.in.readable());
-    ASSERT_TRUE(p.in.read());
-    EXPECT_EQ("1", text(p.inValue));
-    std::string last;
-    while (p.in.read()) last = text(p.inValue);
-    EXPECT_EQ("64", last);
+    const int kBurst = 3000;  // beyond the default length of 1024
+    auto writer = std::async(std::launch::async, [&p] {
+        int refused = 0;
+        for (int i = 0; i < kBurst; ++i) {
+            p.outValue.data = std::to_string(i).c_str();
+            if (!p.out.write()) ++refused;
+        }
+        return refused;
+    });
+    std::vector<std::string> got;
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            while (p.in.read()) got.push_back(text(p.inValue));
+            return got.size() >= static_cast<std::size_t>(kBurst);
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(2)));
+    EXPECT_EQ(0, writer.get());
+    ASSERT_EQ(static_cast<std::size_t>(kBurst), got.size());
+    for (int i = 0; i < kBurst; ++i) ASSERT_EQ(std::to_string(i), got[i]);
 }
 
-TEST(InPort, OlderConstructorArgumentsAreAccepted) {
+TEST(InPort, EachConnectionGetsTheBufferItAskedFor) {
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> in("in", v);
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> over("over", o), keep("keep", o), wait("wait", o);
+    auto props = [](const char* policy) {
+        coil::Properties p;
+        p.setProperty("dataport.inport.buffer.length", "2");
+        p.setProperty("dataport.inport.buffer.write.full_policy", policy);
+        p.setProperty("dataport.inport.buffer.write.timeout", "0.02");
+        return p;
+    };
+    std::string overId, keepId, waitId;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(over, in, props("overwrite"), &overId));
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(keep, in, props("do_nothing"), &keepId));
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(wait, in, props("block"), &waitId));
+    EXPECT_EQ(2u, in.bufferSettings(waitId).length);
+    EXPECT_EQ(RTC::BufferSettings::Full::Block, in.bufferSettings(waitId).full);
+    std::vector<bool> results;
+    for (auto* port : {&over, &keep, &wait}) {
+        for (int i = 0; i < 3; ++i) {
+            o.data = (port->getShortName() + std::to_string(i)).c_str();
+            results.push_back(port->write());
+        }
+    }
+    // The full connections that do not overwrite tell their writer.
+    EXPECT_EQ((std::vector<bool>{true, true, true, true, true, false, true, true, false}), results);
+    std::vector<std::string> got;
+    while (in.read()) got.push_back(text(v));
+    EXPECT_EQ((std::vector<std::string>{"over1", "over2", "keep0", "keep1", "wait0", "wait1"}),
+              got);
+}
+
+TEST(InPort, BadBufferKeysAreReportedAndTheDefaultsKept) {
+    RTC::TimedString v;
+    RTC::InPort<RTC::TimedString> in("in", v);
+    RTC::TimedString o;
+    RTC::OutPort<RTC::TimedString> out("out", o);
+    coil::Properties p;
+    p.setProperty("dataport.inport.buffer.length", "many");
+    p.setProperty("dataport.inport.buffer.write.full_policy", "explode");
+    std::string id;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, in, p, &id));
+    EXPECT_EQ(RTC::InPortSettings::kDefaultLength, in.bufferSettings(id).length);
+    EXPECT_EQ(RTC::BufferSettings::Full::Block, in.bufferSettings(id).full);
+    o.data = "still delivered";
+    EXPECT_TRUE(out.write());
+    ASSERT_TRUE(in.read());
+    EXPECT_EQ("still delivered", text(v));
+}
+
+TEST(InPort, WhatAnEndedConnectionDeliveredIsStillRead) {
+    Pair p;
+    std::string id;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, coil::Properties(), &id));
+    RTC::TimedString o2;
+    RTC::OutPort<RTC::TimedString> other("other", o2);
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(other, p.in));
+    p.outValue.data = "first";
+    p.out.write();
+    o2.data = "second";
+    other.write();
+    p.outValue.data = "third";
+    p.out.write();
+    ASSERT_TRUE(p.out.disconnect(id));
+    EXPECT_FALSE(p.in.hasConnector(id));
+    std::vector<std::string> got;
+    while (p.in.read()) got.push_back(text(p.inValue));
+    // In the order they arrived over both connections.
+    EXPECT_EQ((std::vector<std::string>{"first", "second", "third"}), got);
+}
+
+TEST(InPort, OlderConstructorArgumentsDescribeTheUnconnectedBuffer) {
     RTC::TimedString v;
     RTC::InPort<RTC::TimedString> in("in", v, 4, false, false, 0, 0);
     RTC::TimedString o;
-    RTC::OutPort<RTC::TimedString> out("out", o);
-    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, in));
     for (int i = 0; i < 6; ++i) {
         o.data = std::to_string(i).c_str();
-        out.write(o);
+        EXPECT_EQ(RTC::DataPortStatus::PORT_OK, in.put(o));
     }
     EXPECT_EQ(4u, in.readable());
-    in.read();
+    ASSERT_TRUE(in.read());
     EXPECT_EQ("2", text(v));
+
+    RTC::InPort<RTC::TimedString> blocking("blocking", v, 1, false, true, 0, 20);
+    EXPECT_EQ(RTC::DataPortStatus::PORT_OK, blocking.put(o));
+    EXPECT_EQ(RTC::DataPortStatus::BUFFER_TIMEOUT, blocking.put(o));
+    EXPECT_EQ(1u, blocking.readable());
 }
 
 TEST(OutPort, WritesToEveryConnection) {

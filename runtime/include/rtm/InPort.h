@@ -1,11 +1,13 @@
-// Typed input port: samples arrive into a ring buffer (64 samples, the
-// oldest overwritten when full); read() moves the oldest into the bound value.
+// Typed input port: every connection delivers into the port's buffer under
+// its own buffer settings (InPortSettings: by default 1024 samples, a sender
+// beyond that waits for a read); read() moves the oldest sample of any
+// connection into the bound value.
 #pragma once
 
 #include <rtm/CdrCodec.h>
 #include <rtm/InPortBase.h>
-#include <rtm/RingBuffer.h>
 
+#include <chrono>
 #include <string>
 
 namespace RTC {
@@ -13,18 +15,17 @@ namespace RTC {
 template <class DataType>
 class InPort : public InPortBase {
   public:
-    // The trailing arguments of the older API are accepted; reads and writes
-    // never block.
+    // The trailing arguments of the older API describe the buffer of samples
+    // put without a connection (put(), putCdr() without an id): its length,
+    // whether a full one makes the writer wait (else the oldest sample is
+    // overwritten) and whether a read waits for a sample, timeouts in
+    // milliseconds. Connections bring their own settings.
     InPort(const char* name, DataType& value, int bufsize = 64, bool read_block = false,
            bool write_block = false, int read_timeout = 0, int write_timeout = 0)
-        : InPortBase(name),
+        : InPortBase(name,
+                     unconnected(bufsize, read_block, write_block, read_timeout, write_timeout)),
           m_value(value),
-          m_buffer(bufsize > 0 ? static_cast<std::size_t>(bufsize) : 64),
           m_typeName(toRepositoryId<DataType>()) {
-        (void)read_block;
-        (void)write_block;
-        (void)read_timeout;
-        (void)write_timeout;
         m_properties.setProperty("port.port_type", "DataInPort");
         m_properties.setProperty("dataport.data_type", m_typeName);
         m_properties.setProperty("dataport.subscription_type", "Any");
@@ -38,15 +39,18 @@ class InPort : public InPortBase {
     const char* name() { return getShortName().c_str(); }
     const std::string& dataType() const override { return m_typeName; }
 
-    bool isNew() { return !m_buffer.empty(); }
-    bool isEmpty() { return m_buffer.empty(); }
-    std::size_t readable() const override { return m_buffer.readable(); }
+    bool isNew() { return readable() > 0; }
+    bool isEmpty() { return readable() == 0; }
 
     // Moves the oldest unread sample into the bound value; false when there
-    // is none (the value is then unchanged).
+    // is none (the value is then unchanged), after waiting for one when a
+    // connection's read.empty_policy is block.
     bool read(std::string name = "") {
         (void)name;
-        return m_buffer.read(m_value);
+        InPortBuffer::Sample sample;
+        bool little = true;
+        if (m_buffer.read(sample, little) != DataPortStatus::PORT_OK) return false;
+        return decodeCdr(sample.data(), sample.size(), little, m_value);
     }
     void update() { read(); }
     void operator>>(DataType& rhs) {
@@ -54,24 +58,34 @@ class InPort : public InPortBase {
         rhs = m_value;
     }
 
-    // Delivery from a connector in this process. A full buffer drops its
-    // oldest sample; the new one is always taken.
+    // Delivery of a sample that belongs to no connection.
     DataPortStatus::Enum put(const DataType& value) {
-        m_buffer.write(value);
-        return DataPortStatus::PORT_OK;
+        CdrStream cdr;
+        encodeCdr(value, true, cdr);
+        const auto* data = static_cast<const unsigned char*>(cdr.bufPtr());
+        return m_buffer.write(std::string(), InPortBuffer::Sample(data, data + cdr.bufSize()),
+                              true);
     }
 
-    DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length,
-                                bool little_endian) override {
+  protected:
+    bool decodes(const unsigned char* data, std::size_t length, bool little_endian) const override {
         DataType sample;
-        if (!decodeCdr(data, length, little_endian, sample)) return DataPortStatus::PORT_ERROR;
-        m_buffer.write(sample);
-        return DataPortStatus::PORT_OK;
+        return decodeCdr(data, length, little_endian, sample);
     }
 
   private:
+    static BufferSettings unconnected(int bufsize, bool read_block, bool write_block,
+                                      int read_timeout, int write_timeout) {
+        BufferSettings s;
+        s.length = bufsize > 0 ? static_cast<std::size_t>(bufsize) : 64;
+        s.full = write_block ? BufferSettings::Full::Block : BufferSettings::Full::Overwrite;
+        s.writeTimeout = std::chrono::milliseconds(write_timeout > 0 ? write_timeout : 0);
+        s.empty = read_block ? BufferSettings::Empty::Block : BufferSettings::Empty::Readback;
+        s.readTimeout = std::chrono::milliseconds(read_timeout > 0 ? read_timeout : 0);
+        return s;
+    }
+
     DataType& m_value;
-    RingBuffer<DataType> m_buffer;
     std::string m_typeName;
 };
 

@@ -1,7 +1,8 @@
 // Typed output port: write() publishes the bound value (or the given one) to
-// every connection, in this process directly, to other processes as CDR. A
-// flush connection is served inside write(); a new or periodic one gets the
-// encoded sample in its ring, and its own thread sends it.
+// every connection as CDR, into a port of this process directly, to other
+// processes through the object request broker. A flush connection is served
+// inside write(); a new or periodic one gets the encoded sample in its ring,
+// and its own thread sends it.
 #pragma once
 
 #include <rtm/CdrCodec.h>
@@ -49,23 +50,17 @@ class OutPort : public OutPortBase {
             m_sending.assign(m_connectors.begin(), m_connectors.end());
         }
         for (const auto& connector : m_sending) {
-            DataPortStatus::Enum status;
             Publisher* publisher = connector->publisher();
-            InPortBase* local = connector->localInPort();
-            if (publisher == nullptr && local != nullptr) {
-                status = static_cast<InPort<DataType>*>(local)->put(value);
-            } else {
-                // Encode once per byte order, only when a connection needs it.
-                const int order = connector->littleEndian() ? 1 : 0;
-                if (!encoded[order]) {
-                    encodeCdr(value, order == 1, m_cdr[order]);
-                    encoded[order] = true;
-                }
-                const auto* data = static_cast<const unsigned char*>(m_cdr[order].bufPtr());
-                const std::size_t size = m_cdr[order].bufSize();
-                status = publisher != nullptr ? publisher->write(data, size)
-                                              : connector->putCdr(data, size);
+            // Encode once per byte order, only when a connection needs it.
+            const int order = connector->littleEndian() ? 1 : 0;
+            if (!encoded[order]) {
+                encodeCdr(value, order == 1, m_cdr[order]);
+                encoded[order] = true;
             }
+            const auto* data = static_cast<const unsigned char*>(m_cdr[order].bufPtr());
+            const std::size_t size = m_cdr[order].bufSize();
+            const DataPortStatus::Enum status =
+                publisher != nullptr ? publisher->write(data, size) : connector->putCdr(data, size);
             if (status != DataPortStatus::PORT_OK) all_ok = false;
             if (status == DataPortStatus::CONNECTION_LOST) any_lost = true;
         }

@@ -57,6 +57,12 @@ class PortBase {
     std::shared_ptr<ConnectorBase> removeConnectorAfterSending(const std::string& id);
 
   protected:
+    // Told of each connection as it joins the port, and as it leaves it:
+    // after it is out of the list, before its sending thread is stopped and
+    // before the other end hears of it.
+    virtual void connectorAdded(const ConnectorBase& connector) { (void)connector; }
+    virtual void connectorRemoved(const std::string& id) { (void)id; }
+
     mutable std::mutex m_connectorsMutex;
     // Held by an output port while it sends one sample.
     std::mutex m_sendMutex;

@@ -14,6 +14,10 @@ OpenRTM::PortStatus toPortStatus(DataPortStatus::Enum status) {
             return OpenRTM::PORT_OK;
         case DataPortStatus::BUFFER_FULL:
             return OpenRTM::BUFFER_FULL;
+        case DataPortStatus::BUFFER_TIMEOUT:
+            return OpenRTM::BUFFER_TIMEOUT;
+        case DataPortStatus::BUFFER_EMPTY:
+            return OpenRTM::BUFFER_EMPTY;
         default:
             return OpenRTM::PORT_ERROR;
     }
@@ -27,12 +31,13 @@ std::shared_ptr<RemoteConnector> InPortProvider::publishInterface(const Connecto
     const bool little = info.properties.getProperty("dataport.serializer.cdr.endian") != "big";
     std::shared_ptr<ComponentEntry> entry = m_entry;
     InPortBase* port = m_port;
+    const std::string connector_id = info.id;
     // Each sample is taken while the component is alive; a deleted one refuses.
     auto* servant = new corbakit::InPortCdrReceiver(
-        [entry, port, little](const unsigned char* data, std::size_t size) {
+        [entry, port, connector_id, little](const unsigned char* data, std::size_t size) {
             std::shared_lock<std::shared_mutex> lock(entry->lock);
             if (entry->comp == nullptr) return OpenRTM::PORT_ERROR;
-            return toPortStatus(port->putCdr(data, size, little));
+            return toPortStatus(port->putCdr(connector_id, data, size, little));
         });
     PortableServer::ObjectId_var id = m_entry->layer->poa()->activate_object(servant);
     servant->_remove_ref();  // the POA owns it now

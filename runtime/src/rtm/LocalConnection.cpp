@@ -10,15 +10,19 @@ namespace RTC {
 
 namespace {
 
-// The sending end: delivers straight into the receiving port (typed in
-// write() for flush, as CDR from the thread of a new or periodic one).
+// The sending end: delivers straight into the receiving port's buffer, in
+// write() for flush, from the thread of a new or periodic one.
 class LocalOutConnector : public ConnectorBase {
   public:
     LocalOutConnector(const ConnectorInfo& info, InPortBase& in) : ConnectorBase(info), m_in(in) {}
     ~LocalOutConnector() override { stopPublisher(); }
     InPortBase* localInPort() const override { return &m_in; }
     DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length) override {
-        return m_in.putCdr(data, length, littleEndian());
+        const DataPortStatus::Enum status = m_in.putCdr(id(), data, length, littleEndian());
+        // The receiver's buffer, not ours: the sender's side says so.
+        if (status == DataPortStatus::BUFFER_FULL) return DataPortStatus::SEND_FULL;
+        if (status == DataPortStatus::BUFFER_TIMEOUT) return DataPortStatus::SEND_TIMEOUT;
+        return status;
     }
     void onDisconnect() override { m_in.removeConnector(id()); }
 

@@ -52,6 +52,7 @@ void PortBase::disconnect_all() {
         all.swap(m_connectors);
     }
     for (const auto& c : all) {
+        connectorRemoved(c->id());
         c->stopPublisher();
         c->onDisconnect();
     }
@@ -71,12 +72,14 @@ void PortBase::dropLostConnectors() {
         }
     }
     for (const auto& c : lost) {
+        connectorRemoved(c->id());
         c->stopPublisher();
         c->onDisconnect();
     }
 }
 
 void PortBase::addConnector(const std::shared_ptr<ConnectorBase>& connector) {
+    connectorAdded(*connector);
     std::lock_guard<std::mutex> guard(m_connectorsMutex);
     m_connectors.push_back(connector);
 }
@@ -99,7 +102,10 @@ std::shared_ptr<ConnectorBase> PortBase::removeConnector(const std::string& id) 
         }
     }
     // Outside the lock: a send in progress may call back into this port.
-    if (found) found->stopPublisher();
+    if (found) {
+        connectorRemoved(id);
+        found->stopPublisher();
+    }
     return found;
 }
 
