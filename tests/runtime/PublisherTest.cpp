@@ -10,6 +10,7 @@
 #include <rtm/Publisher.h>
 #include <rtm/PublisherSettings.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -378,6 +379,24 @@ TEST(PublisherThread, PeriodicSendsAtItsRateWithoutBeingAsked) {
     n.open();
     ASSERT_TRUE(eventually([&] { return n.got().size() == 2; }));
     EXPECT_EQ((std::vector<std::string>{"held", "z"}), n.got());
+}
+
+TEST(PublisherThread, TheEndOfABurstReachesAReceiverThatWasFull) {
+    Receiver busy;
+    busy.answer(DataPortStatus::SEND_TIMEOUT);
+    Publisher p(settingsOf({{"dataport.subscription_type", "new"},
+                            {"dataport.publisher.push_policy", "all"},
+                            {"dataport.buffer.length", "16"}}),
+                busy.send());
+    for (const char* s : {"a", "b", "c"}) EXPECT_EQ(DataPortStatus::PORT_OK, write(p, s));
+    // Offered again without another write (three writes wake the thread
+    // three times), until the receiver takes it.
+    ASSERT_TRUE(busy.waitGot(6));
+    busy.answer(DataPortStatus::PORT_OK);
+    ASSERT_TRUE(eventually([&] { return p.waiting() == 0; }));
+    std::vector<std::string> got = busy.got();
+    got.erase(std::unique(got.begin(), got.end()), got.end());
+    EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), got);
 }
 
 TEST(PublisherThread, ReceiverTroubleReachesTheWriter) {

@@ -7,8 +7,10 @@
 //   push policy all: everything waiting; fifo: the oldest; new: the newest
 //   (older ones are dropped); skip: every (skip_count + 1)-th sample.
 // A sample whose send fails stays in the ring and is tried again on the next
-// wake-up; once the receiver is known to be gone nothing more is sent and
-// write() reports CONNECTION_LOST.
+// wake-up (a new connection whose receiver had no room, SEND_FULL or
+// SEND_TIMEOUT, wakes again after 10 ms without waiting for a write); once
+// the receiver is known to be gone nothing more is sent and write() reports
+// CONNECTION_LOST.
 #pragma once
 
 #include <rtm/CdrBuffer.h>

@@ -51,12 +51,13 @@ DataPortStatus::Enum RemoteConnector::putOnce(const unsigned char* data, std::si
     switch (m_target->put(cdr)) {
         case OpenRTM::PORT_OK:
             return DataPortStatus::PORT_OK;
+        // The receiver's buffer, not ours: the sender's side says so.
         case OpenRTM::BUFFER_FULL:
-            return DataPortStatus::BUFFER_FULL;
+            return DataPortStatus::SEND_FULL;
         case OpenRTM::BUFFER_EMPTY:
             return DataPortStatus::BUFFER_EMPTY;
         case OpenRTM::BUFFER_TIMEOUT:
-            return DataPortStatus::BUFFER_TIMEOUT;
+            return DataPortStatus::SEND_TIMEOUT;
         case OpenRTM::PORT_ERROR:
             return DataPortStatus::PORT_ERROR;
         default:

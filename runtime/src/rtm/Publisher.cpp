@@ -6,6 +6,18 @@
 
 namespace RTC {
 
+namespace {
+
+// Pause before a sample the receiver had no room for is offered again.
+const std::chrono::milliseconds kBusyRetry(10);
+
+bool receiverBusy(DataPortStatus::Enum status) {
+    return status == DataPortStatus::SEND_FULL || status == DataPortStatus::SEND_TIMEOUT ||
+           status == DataPortStatus::BUFFER_FULL || status == DataPortStatus::BUFFER_TIMEOUT;
+}
+
+}  // namespace
+
 Publisher::Publisher(const PublisherSettings& settings, Send send)
     : m_settings(settings), m_send(std::move(send)), m_buffer(settings.buffer) {
     m_thread = std::thread(&Publisher::run, this);
@@ -60,8 +72,16 @@ void Publisher::run() {
             if (m_stop) return;
             --m_pending;
             lock.unlock();
-            push();
+            const DataPortStatus::Enum status = push();
             lock.lock();
+            // A receiver that had no room gets what waits again shortly, not
+            // only at the next write: the end of a burst is not left behind.
+            if (receiverBusy(status) && m_pending == 0 && m_buffer.readable() > 0) {
+                if (m_wake.wait_for(lock, kBusyRetry, [this] { return m_stop || m_pending > 0; }) &&
+                    m_stop)
+                    return;
+                if (m_pending == 0) m_pending = 1;
+            }
         }
     }
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
