@@ -21,7 +21,11 @@ static const char* parlune_spec[] = {
 };
 // clang-format on
 
-Parlune::Parlune(RTC::Manager* manager) : RTC::DataFlowComponentBase(manager), m_inIn("in", m_in) {}
+Parlune::Parlune(RTC::Manager* manager)
+    : RTC::DataFlowComponentBase(manager),
+      m_inIn("in", m_in),
+      m_handle(nullptr),
+      m_waiting(false) {}
 
 Parlune::~Parlune() {}
 
@@ -48,10 +52,17 @@ RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
 }
 
 RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
-    if (!m_inIn.isNew()) return RTC::RTC_OK;
-    m_inIn.read();
+    // A text the engine had no room for is offered again before another is read.
+    if (!m_waiting) {
+        if (!m_inIn.isNew()) return RTC::RTC_OK;
+        m_inIn.read();
+    }
     std::string text(m_in.data);
     int result = ParluneDa_Play(m_handle, text.c_str(), m_speed, 0, 0, 0);
+    // A full queue is no failure: the text waits here, later ones in the port,
+    // and a sender beyond the port's length is held back until there is room.
+    m_waiting = result == PARLUNE_DA_E_QUEUE_FULL;
+    if (m_waiting) return RTC::RTC_OK;
     return result == 0 ? RTC::RTC_OK : RTC::RTC_ERROR;
 }
 

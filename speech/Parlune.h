@@ -32,6 +32,8 @@ class Parlune : public RTC::DataFlowComponentBase {
     RTC::TimedString m_in;
     RTC::InPort<RTC::TimedString> m_inIn;
     ParluneDaHandle m_handle;
+    // m_in holds a text the engine's full queue did not take yet.
+    bool m_waiting;
 };
 
 #define PARLUNE_MODULE_EXPORT __attribute__((visibility("default")))

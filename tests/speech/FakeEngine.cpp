@@ -16,6 +16,7 @@ std::vector<Call> g_calls;
 std::uintptr_t g_next = 0x1000;
 std::string g_failText;
 int g_failResult = 0;
+int g_failTimes = -1;
 std::function<std::uint64_t()> g_cycle;
 }  // namespace
 
@@ -37,13 +38,15 @@ void reset() {
     g_calls.clear();
     g_failText.clear();
     g_failResult = 0;
+    g_failTimes = -1;
     g_cycle = nullptr;
 }
 
-void failOn(const std::string& failText, int result) {
+void failOn(const std::string& failText, int result, int times) {
     std::lock_guard<std::mutex> g(g_mutex);
     g_failText = failText;
     g_failResult = result;
+    g_failTimes = times;
 }
 
 void setCycleSource(std::function<std::uint64_t()> source) {
@@ -83,9 +86,10 @@ extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t 
     c.extra[2] = d;
     if (fake_engine::g_cycle) c.cycle = fake_engine::g_cycle();
     fake_engine::g_calls.push_back(c);
-    if (!fake_engine::g_failText.empty() && c.text == fake_engine::g_failText)
-        return fake_engine::g_failResult;
-    return 0;
+    if (fake_engine::g_failText.empty() || c.text != fake_engine::g_failText) return 0;
+    if (fake_engine::g_failTimes == 0) return 0;
+    if (fake_engine::g_failTimes > 0) --fake_engine::g_failTimes;
+    return fake_engine::g_failResult;
 }
 
 extern "C" void ParluneDa_Release(ParluneDaHandle handle) {

@@ -21,8 +21,9 @@ struct Call {
 std::vector<Call> calls();
 std::vector<Call> plays();
 void reset();
-// Play returns this for texts equal to failText.
-void failOn(const std::string& failText, int result);
+// Play returns this for texts equal to failText: the next `times` times, or
+// always when times is negative.
+void failOn(const std::string& failText, int result, int times = -1);
 // Called by Play to tag each call with the current execution cycle.
 void setCycleSource(std::function<std::uint64_t()> source);
 bool waitForPlays(std::size_t count, int timeout_ms = 3000);

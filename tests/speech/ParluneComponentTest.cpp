@@ -159,6 +159,23 @@ TEST_F(Speech, FailingPlayMeansErrorStateAndNoMoreReadsUntilResetAndActivation) 
     EXPECT_EQ("waiting", fake_engine::plays()[1].text);
 }
 
+TEST_F(Speech, AFullEngineQueueHoldsTheTextBackAndLosesNothing) {
+    fake_engine::failOn("second", PARLUNE_DA_E_QUEUE_FULL, 3);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("first");
+    send("second");
+    send("third");
+    // Offered once per cycle until the engine takes it, before anything later.
+    ASSERT_TRUE(fake_engine::waitForPlays(6));
+    std::vector<std::string> texts;
+    for (const auto& c : fake_engine::plays()) texts.push_back(c.text);
+    EXPECT_EQ((std::vector<std::string>{"first", "second", "second", "second", "second", "third"}),
+              texts);
+    EXPECT_EQ(RTC::ACTIVE_STATE, ec->get_component_state());
+    runCycles(3);
+    EXPECT_EQ(6u, fake_engine::plays().size());
+}
+
 TEST_F(Speech, EachActivationHasItsOwnEngineReleasedFirst) {
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
