@@ -116,6 +116,61 @@ TEST(Wire, MalformedDataIsRefusedAndGoodDataStillArrives) {
     EXPECT_TRUE(speech->exitedWith(0));
 }
 
+// A TimedString in little-endian CDR, time stamp zero.
+OpenRTM::CdrData timedString(const std::string& text) {
+    const CORBA::ULong n = static_cast<CORBA::ULong>(text.size() + 1);
+    OpenRTM::CdrData d;
+    d.length(12 + n);
+    for (CORBA::ULong i = 0; i < 8; ++i) d[i] = 0;
+    for (CORBA::ULong i = 0; i < 4; ++i) d[8 + i] = static_cast<CORBA::Octet>(n >> (8 * i));
+    for (CORBA::ULong i = 0; i < n; ++i)
+        d[12 + i] = static_cast<CORBA::Octet>(i + 1 < n ? text[i] : '\0');
+    return d;
+}
+
+// A peer that puts as fast as the port takes: far more texts than the port's
+// buffer holds arrive within one cycle. The port holds the peer back instead
+// of dropping, so every text is spoken, once and in order. An unreadable
+// buffer key of the peer's is reported and costs nothing.
+TEST(Wire, ABurstOfTwoThousandFromAPeerIsSpokenOnceAndInOrder) {
+    TempDir dir, wav;
+    auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                         {"-o", "manager.components.preactivation:Parlune0"});
+    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+    RTC::PortService_var in = findPort("Parlune0", "in");
+    ASSERT_FALSE(CORBA::is_nil(in.in()));
+    RTC::ConnectorProfile p = profileFor(in.in(), "IDL:RTC/TimedString:1.0");
+    addString(p, "dataport.inport.buffer.read.empty_policy", "sometimes");
+    ASSERT_EQ(RTC::RTC_OK, in->notify_connect(p));
+    OpenRTM::InPortCdr_var target = inportOf(p);
+    ASSERT_FALSE(CORBA::is_nil(target.in()));
+
+    const int kTexts = 2000;
+    std::vector<std::string> sent;
+    int refused = 0;
+    for (int i = 1; i <= kTexts; ++i) {
+        sent.push_back("burst " + std::to_string(i));
+        if (target->put(timedString(sent.back())) != OpenRTM::PORT_OK) ++refused;
+    }
+    EXPECT_EQ(0, refused);
+    EXPECT_EQ(RTC::RTC_OK, in->disconnect("wire-test-1"));
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return filesEndingIn(wav.path(), ".txt").size() >= sent.size(); },
+        std::chrono::seconds(150), std::chrono::milliseconds(250)))
+        << filesEndingIn(wav.path(), ".txt").size() << " of " << kTexts << " spoken";
+    EXPECT_EQ(sent, spokenTexts(wav.path()));
+    EXPECT_EQ("Active\n", rtctl(dir, {"state", "Parlune0"}).out);
+
+    speech->signal(SIGINT);
+    ASSERT_TRUE(speech->wait());
+    EXPECT_TRUE(speech->exitedWith(0));
+    const std::string log = testsupport::readFile(dir.file("ParluneRTCComp.log"));
+    EXPECT_NE(std::string::npos,
+              log.find("dataport.inport.buffer.read.empty_policy: \"sometimes\" is not readback, "
+                       "do_nothing or block; readback used"))
+        << log;
+}
+
 TEST(Wire, ConnectionRequestsThatCannotWorkAreRefused) {
     TempDir dir, wav;
     auto speech = launch(SPEECH_LAUNCHER, dir, wav.path());
