@@ -2,6 +2,7 @@
 #include <rtm/InPortSettings.h>
 #include <rtm/SystemLogger.h>
 
+#include <utility>
 #include <vector>
 
 namespace RTC {
@@ -11,8 +12,12 @@ InPortBase::InPortBase(const char* name, const BufferSettings& unconnected)
 
 DataPortStatus::Enum InPortBase::putCdr(const std::string& connector_id, const unsigned char* data,
                                         std::size_t length, bool little_endian) {
-    if (data == nullptr || !decodes(data, length, little_endian)) return DataPortStatus::PORT_ERROR;
-    return m_buffer.write(connector_id, InPortBuffer::Sample(data, data + length), little_endian);
+    if (data == nullptr) return DataPortStatus::PORT_ERROR;
+    // Checked in the copy that read() decodes: CDR alignment counts from the
+    // start of the buffer, and the caller's bytes need not be aligned.
+    InPortBuffer::Sample sample(data, data + length);
+    if (!decodes(sample.data(), sample.size(), little_endian)) return DataPortStatus::PORT_ERROR;
+    return m_buffer.write(connector_id, std::move(sample), little_endian);
 }
 
 void InPortBase::connectorAdded(const ConnectorBase& connector) {
