@@ -7,8 +7,7 @@
 
 #include "EngineFixture.h"
 #include "WavFile.h"
-#include "support/Process.h"
-#include "support/TempDir.h"
+#include "support/PrivateLocale.h"
 
 namespace parlune::test {
 namespace {
@@ -29,13 +28,9 @@ class Encoding : public EngineFixture {
     // ja_JP.eucJP, built once into a private directory (LOCPATH), so the
     // test needs nothing installed beyond the locale sources.
     static void SetUpTestSuite() {
-        s_locales = std::make_unique<testsupport::TempDir>();
-        testsupport::RunResult localedef = testsupport::run(
-            {"localedef", "-i", "ja_JP", "-f", "EUC-JP", s_locales->file("ja_JP.eucJP")}, {},
-            std::chrono::seconds(60));
-        s_localeBuilt = localedef.status == 0;
+        s_locale = std::make_unique<testsupport::PrivateLocale>("ja_JP", "EUC-JP", "ja_JP.eucJP");
     }
-    static void TearDownTestSuite() { s_locales.reset(); }
+    static void TearDownTestSuite() { s_locale.reset(); }
 
     void useLocale(const std::string& name) {
         ::unsetenv("LC_ALL");
@@ -67,20 +62,18 @@ class Encoding : public EngineFixture {
         return seconds;
     }
 
-    static std::unique_ptr<testsupport::TempDir> s_locales;
-    static bool s_localeBuilt;
+    static std::unique_ptr<testsupport::PrivateLocale> s_locale;
 };
 
-std::unique_ptr<testsupport::TempDir> Encoding::s_locales;
-bool Encoding::s_localeBuilt = false;
+std::unique_ptr<testsupport::PrivateLocale> Encoding::s_locale;
 
 // Same characters, same speech: durations agree closely (espeak-ng is not
 // bit-exact from run to run, but its timing is).
 void expectSameSpeech(double a, double b) { EXPECT_NEAR(a, b, 0.03 * a + 0.01); }
 
 TEST_F(Encoding, EucJpUnderAnEucJpLocaleIsSpokenAsItsCharacters) {
-    ASSERT_TRUE(s_localeBuilt) << "localedef could not build ja_JP.eucJP";
-    ::setenv("LOCPATH", s_locales->path().c_str(), 1);
+    ASSERT_TRUE(s_locale->built()) << s_locale->error();
+    s_locale->use();
     useLocale("ja_JP.eucJP");
     ::setenv("PARLUNE_VOICE", "ja", 1);
     std::vector<double> s = durations({kUtf8, kEucJp, kUtf8});
@@ -105,8 +98,8 @@ TEST_F(Encoding, ShiftJisFromAnotherMachineIsDecodedAsPARLUNE_ENCODINGSays) {
     expectSameSpeech(s[0], s[1]);
 
     // The variable wins over the locale.
-    ASSERT_TRUE(s_localeBuilt);
-    ::setenv("LOCPATH", s_locales->path().c_str(), 1);
+    ASSERT_TRUE(s_locale->built()) << s_locale->error();
+    s_locale->use();
     useLocale("ja_JP.eucJP");
     std::vector<double> again = durations({kCp932});
     ASSERT_EQ(again.size(), 1u);

@@ -1,8 +1,7 @@
-// The bytes delivered under a non-UTF-8 locale of the environment, typed for
-// real. Each test runs in a process of its own and names the locale it needs
-// in LC_ALL before anything reads the environment's locale (LOCPATH points at
-// the locales generated into the build tree); it is skipped when that locale
-// could not be generated.
+// The bytes delivered under a non-UTF-8 locale, typed for real. Each test
+// runs in a process of its own, compiles the locale it needs into a private
+// directory (LOCPATH) and names it in LC_ALL before anything reads the
+// environment's locale; a locale that cannot be compiled is a failure.
 #include "NarrowConverter.h"
 #include "OpenWindow.h"
 
@@ -11,6 +10,9 @@
 #include <stdlib.h>
 
 #include <clocale>
+#include <memory>
+
+#include "support/PrivateLocale.h"
 
 namespace guitest {
 namespace {
@@ -21,16 +23,29 @@ std::string repeat(const std::string& s, int n) {
     return out;
 }
 
-class LatinOne : public OpenWindow {
+// Opens the window under `locale` once it is compiled and in use.
+class InLocale : public OpenWindow {
   protected:
-    void SetUp() override {
-        ::setenv("LC_ALL", "fr_FR.ISO-8859-1", 1);
-        if (StringOut::NarrowConverter::environmentCodeset() != "ISO-8859-1") {
-            GTEST_SKIP() << "no ISO-8859-1 locale in the environment";
-        }
+    void openUnder(const testsupport::PrivateLocale& locale, const std::string& codeset) {
+        ASSERT_TRUE(locale.built()) << locale.error();
+        locale.use();
+        ::setenv("LC_ALL", locale.name().c_str(), 1);
+        ASSERT_EQ(codeset, StringOut::NarrowConverter::environmentCodeset());
         OpenWindow::SetUp();
     }
 };
+
+class LatinOne : public InLocale {
+  protected:
+    static void SetUpTestSuite() {
+        s_locale =
+            std::make_unique<testsupport::PrivateLocale>("fr_FR", "ISO-8859-1", "fr_FR.ISO-8859-1");
+    }
+    static void TearDownTestSuite() { s_locale.reset(); }
+    void SetUp() override { openUnder(*s_locale, "ISO-8859-1"); }
+    static std::unique_ptr<testsupport::PrivateLocale> s_locale;
+};
+std::unique_ptr<testsupport::PrivateLocale> LatinOne::s_locale;
 
 TEST_F(LatinOne, AccentedLettersTakeOneByteOthersBecomeQuestionMarks) {
     submit("\xC3\xA9\xC3\xA9\xC3\xA9");  // ééé
@@ -51,16 +66,16 @@ TEST_F(LatinOne, LongTextCountsLatinOneBytes) {
     EXPECT_TRUE(f.guardIntact);
 }
 
-class EucJp : public OpenWindow {
+class EucJp : public InLocale {
   protected:
-    void SetUp() override {
-        ::setenv("LC_ALL", "ja_JP.EUC-JP", 1);
-        if (StringOut::NarrowConverter::environmentCodeset() != "EUC-JP") {
-            GTEST_SKIP() << "no EUC-JP locale in the environment";
-        }
-        OpenWindow::SetUp();
+    static void SetUpTestSuite() {
+        s_locale = std::make_unique<testsupport::PrivateLocale>("ja_JP", "EUC-JP", "ja_JP.EUC-JP");
     }
+    static void TearDownTestSuite() { s_locale.reset(); }
+    void SetUp() override { openUnder(*s_locale, "EUC-JP"); }
+    static std::unique_ptr<testsupport::PrivateLocale> s_locale;
 };
+std::unique_ptr<testsupport::PrivateLocale> EucJp::s_locale;
 
 TEST_F(EucJp, KanaTakeTwoBytesEachAndAreNotSplit) {
     submit("\xE3\x81\x82\xE3\x81\x84");  // あい
