@@ -17,6 +17,10 @@
 //       The same presses, at gaps long enough for each utterance to end,
 //       timed to the first audible sample at the PulseAudio server: SOURCE
 //       is the monitor of the sink the speech plays on (e.g. cap.monitor).
+//   e2e_probe play SOURCE COUNT
+//       The speech engine's part of that: COUNT calls of ParluneDa_Play in
+//       this process, at the same gaps, each timed to the first audible
+//       sample at SOURCE (PARLUNE_AUDIO as for the speech launcher).
 //
 // Prints "key=value" lines; the exit status is 0 when everything was seen.
 #include <X11/Xlib.h>
@@ -43,6 +47,7 @@
 #include <vector>
 
 #include "FileDescriptor.h"
+#include "ParluneDa.h"
 #include "Percentile.h"
 #include "RTC.hh"
 #include "SoundMonitor.h"
@@ -286,7 +291,8 @@ int usage() {
     std::fprintf(stderr,
                  "usage: e2e_probe startup NAMING PATH LOG -- PROGRAM [ARGS...]\n"
                  "       e2e_probe press DIR COUNT\n"
-                 "       e2e_probe sound SOURCE COUNT\n");
+                 "       e2e_probe sound SOURCE COUNT\n"
+                 "       e2e_probe play SOURCE COUNT\n");
     return 2;
 }
 
@@ -328,11 +334,55 @@ int sound(const std::string& source, int count) {
     return missed == 0 ? 0 : 1;
 }
 
+int play(const std::string& source, int count) {
+    SoundMonitor monitor(source);
+    if (!monitor.ok()) {
+        std::fprintf(stderr, "e2e_probe: cannot record %s\n", source.c_str());
+        return 1;
+    }
+    ParluneDaHandle h = ParluneDa_Create();
+    if (h == nullptr) {
+        std::fprintf(stderr, "e2e_probe: the speech engine did not start: %s\n",
+                     ParluneDa_CreateError());
+        return 1;
+    }
+    // The first text opens the audio stream, as the speech component's first one does.
+    ParluneDa_Play(h, "Warm up.", 100, 0, 0, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> gap(900, 1300);
+    std::vector<double> latency;
+    int missed = 0;
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
+        const Clock::time_point called = Clock::now();
+        if (ParluneDa_Play(h, "sound", 100, 0, 0, 0) != PARLUNE_DA_OK) {
+            ++missed;
+            continue;
+        }
+        const double heard = monitor.firstSoundAfter(called, std::chrono::seconds(3));
+        if (heard < 0.0) {
+            ++missed;
+            continue;
+        }
+        latency.push_back(heard);
+    }
+    ParluneDa_Release(h);
+    std::printf("play count=%d missed=%d lat_p50_ms=%.1f lat_p99_ms=%.1f lat_max_ms=%.1f\n", count,
+                missed, percentile(latency, 0.5), percentile(latency, 0.99),
+                percentile(latency, 1.0));
+    for (double l : latency) std::printf("play_ms %.2f\n", l);
+    return missed == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
     if (command == "sound" && argc == 4) {
         return sound(argv[2], std::atoi(argv[3]));
+    }
+    if (command == "play" && argc == 4) {
+        return play(argv[2], std::atoi(argv[3]));
     }
     if (command == "press") {
         if (argc != 4) return usage();

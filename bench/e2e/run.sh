@@ -12,14 +12,20 @@
 #                age_us    - wall clock at the receiver's read in onExecute
 #                            minus the sample's tm (transport + polling);
 #              burst: 10000 strings back to back in one cycle (2 per run):
-#                per_s, write_us, delivered_pct (the rest was overwritten in
-#                the receiver's buffer before it read them at 1000 Hz).
+#                per_s, write_us, delivered_pct (below 100 only where the
+#                receiver's buffer overwrites: the framework's defaults; ours
+#                hold the sender back instead).
 #   press/*    Alt+S (XTEST) in ParluneTestComp's window (10 Hz) -> the first
 #              file of the utterance in ParluneRTCComp's PARLUNE_AUDIO=wav:DIR
 #              (inotify), 30 presses at random gaps; limit: one period, 100 ms.
 #   sound/*    Alt+S -> the first audible sample at the private PulseAudio
 #              server (its null sink's monitor, recorded in 2.5 ms fragments
-#              with time stamps), 30 presses, speech through PulseAudio.
+#              with time stamps), 30 presses, speech through PulseAudio;
+#              then, against the same server, ParluneDa_Play -> first audible
+#              sample (play/*), 30 calls at the same gaps: the engine's share
+#              of sound/* (the rest is the window's 10 Hz period, the
+#              transport and the speech component's 1 kHz period); loadavg1
+#              is the one-minute load average at the start of the presses.
 #   startup/*  launcher started -> name in the naming service ("registered")
 #              -> state answered through its context ("ready"); SIGINT ->
 #              process ended ("exit"); unbound_pct: name removed on exit.
@@ -41,6 +47,8 @@
 #   REPEATS                startup runs per program and column (default 3)
 #   IDLE_REPEATS           idle runs per column (default 2)
 #   IDLE_SECONDS           measuring window per idle state (default 2)
+#   E2E_ONLY               optional: a comma list of the sections to run
+#                          (e2e, press, sound, startup, idle; default all)
 #
 # Starts its own Xvfb and omniNames (tests/support) on 127.0.0.1/unix
 # sockets; every process it starts is stopped by its process id.
@@ -179,14 +187,18 @@ sound_run() {
     "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
     local w
     w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
+    record "$column" sound/loadavg1 "$(cut -d' ' -f1 /proc/loadavg)"
     if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type sound &&
-      "$probe" sound cap.monitor 30 >"$work/$column-sound"; then
-      local p
-      p=$(grep '^sound ' "$work/$column-sound")
-      record "$column" sound/lat_p50_ms "$(field "$p" lat_p50_ms)"
-      record "$column" sound/lat_p99_ms "$(field "$p" lat_p99_ms)"
-      record "$column" sound/lat_max_ms "$(field "$p" lat_max_ms)"
-      record "$column" sound/missed "$(field "$p" missed)"
+      "$probe" sound cap.monitor 30 >"$work/$column-sound" &&
+      PARLUNE_AUDIO=pulse "$probe" play cap.monitor 30 >"$work/$column-play"; then
+      local p kind
+      for kind in sound play; do
+        p=$(grep "^$kind " "$work/$column-$kind")
+        record "$column" $kind/lat_p50_ms "$(field "$p" lat_p50_ms)"
+        record "$column" $kind/lat_p99_ms "$(field "$p" lat_p99_ms)"
+        record "$column" $kind/lat_max_ms "$(field "$p" lat_max_ms)"
+        record "$column" $kind/missed "$(field "$p" missed)"
+      done
     else
       echo "run.sh: sound presses in the $column window failed" >&2
       status=1
@@ -269,13 +281,23 @@ columns=ours
 [ -n "$theirs" ] && columns="ours openrtm"
 build_of() { [ "$1" = ours ] && echo "$ours" || echo "$theirs"; }
 
+only=${E2E_ONLY:-}
+want() { [ -z "$only" ] || [[ ",$only," == *",$1,"* ]]; }
+
 status=0
 # Repeats interleave the columns, so drift on a shared machine hits them alike.
+want e2e || e2e_repeats=0
 for _ in $(seq "$e2e_repeats"); do
   for column in $columns; do e2e_run "$column" "$(build_of "$column")" || status=1; done
 done
-for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
-for column in $columns; do sound_run "$column" "$(build_of "$column")" || status=1; done
+if want press; then
+  for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
+fi
+if want sound; then
+  for column in $columns; do sound_run "$column" "$(build_of "$column")" || status=1; done
+fi
+want startup || startup_repeats=0
+want idle || idle_repeats=0
 for _ in $(seq "$startup_repeats"); do
   for column in $columns; do
     b=$(build_of "$column")
