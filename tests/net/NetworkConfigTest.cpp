@@ -229,14 +229,19 @@ TEST(OrbStart, PublishedAddressesAndTheUnreachableWarning) {
          a4[] = "addr,giop:tcp:192.0.2.77:4321";
     char* argv[] = {a0, a1, a2, a3, a4, nullptr};
     CORBA::ORB_var orb = CORBA::ORB_init(argc, argv);
-    CORBA::Object_var obj = orb->resolve_initial_references("RootPOA");
-    PortableServer::POA_var poa = PortableServer::POA::_narrow(obj.in());
-    poa->the_POAManager()->activate();
-    const std::vector<std::string> addresses = OrbStart::publishedAddresses(orb.in(), poa.in());
+    std::vector<std::string> addresses;
+    {
+        // Every reference is released before the ORB is destroyed.
+        CORBA::Object_var obj = orb->resolve_initial_references("RootPOA");
+        PortableServer::POA_var poa = PortableServer::POA::_narrow(obj.in());
+        PortableServer::POAManager_var manager = poa->the_POAManager();
+        manager->activate();
+        addresses = OrbStart::publishedAddresses(orb.in(), poa.in());
+    }
+    orb->destroy();
     ASSERT_EQ(2u, addresses.size());
     EXPECT_EQ(0u, addresses[0].find("127.0.0.1:"));
     EXPECT_EQ("192.0.2.77:4321", addresses[1]);
-    orb->destroy();
 
     std::vector<std::string> errors;
     const auto remote = NameServerAddress::parseList("127.0.0.1, 10.0.0.9:2809", errors);
