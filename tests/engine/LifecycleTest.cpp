@@ -2,6 +2,7 @@
 // behind.
 #include "EngineFixture.h"
 #include "ProcessProbe.h"
+#include "support/Sanitizers.h"
 
 namespace parlune::test {
 namespace {
@@ -25,7 +26,9 @@ TEST_F(Lifecycle, FiveHundredCyclesLeaveNothingBehind) {
     const size_t fds = ProcessProbe::openFdCount();
     const long rssKb = ProcessProbe::residentKb();
 
-    for (int i = 0; i < 500 && !HasFailure(); ++i) {
+    // 500 cycles; a sanitizer build, many times slower per cycle, runs 100.
+    const int cycles = testsupport::rounds(500, 100);
+    for (int i = 0; i < cycles && !HasFailure(); ++i) {
         cycle();
     }
     EXPECT_EQ(ProcessProbe::threadCount(), threads);
