@@ -5,8 +5,6 @@
 #include <rtm/Orb.h>
 
 #include <omniORB4/omniORB.h>
-#include <unistd.h>
-#include <omniORB4/Naming.hh>
 
 #include <chrono>
 #include <cstring>
@@ -15,7 +13,6 @@
 #include "ConfigurationServant.h"
 #include "ExecutionContextServant.h"
 #include "NVUtil.h"
-#include "NameSearch.h"
 #include "PortServant.h"
 
 namespace RTC {
@@ -25,13 +22,10 @@ CorbaLayer::CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA
     : m_manager(manager),
       m_orb(CORBA::ORB::_duplicate(orb)),
       m_poa(PortableServer::POA::_duplicate(poa)),
-      rtclog("manager") {
-    coil::Properties& config = manager.getConfig();
-    m_namingEnabled = coil::toBool(config.getProperty("naming.enable"), "YES", "NO", true);
-    std::vector<std::string> errors;  // malformed entries stopped the ORB from starting
-    m_nameservers = NameServerAddress::parseList(config.getProperty("corba.nameservers"), errors);
-    m_namingReachable.assign(m_nameservers.size(), true);
-    m_nameFormat = config.getProperty("naming.formats", "%h.host_cxt/%n.rtc");
+      rtclog("manager"),
+      m_names(orb, manager.getConfig()) {
+    m_namingEnabled =
+        coil::toBool(manager.getConfig().getProperty("naming.enable"), "YES", "NO", true);
     if (m_namingEnabled) m_namingThread = std::thread(&CorbaLayer::namingLoop, this);
 }
 
@@ -47,32 +41,7 @@ CORBA::Object_ptr CorbaLayer::activate(PortableServer::ServantBase* servant,
     return ref;
 }
 
-void CorbaLayer::renumber(RTObject_impl* comp) {
-    const std::string policy =
-        coil::normalize(m_manager.getConfig().getProperty("manager.components.naming_policy"));
-    if (!m_namingEnabled || (policy != "ns_unique" && policy != "node_unique")) return;
-    // Only numbered names the manager chose (type followed by digits) move.
-    const std::string type = comp->getTypeName();
-    const std::string name = comp->getInstanceName();
-    if (name.size() <= type.size() || name.compare(0, type.size(), type) != 0 ||
-        name.find_first_not_of("0123456789", type.size()) != std::string::npos ||
-        name.size() - type.size() > 6)
-        return;
-    for (long n = std::stol(name.substr(type.size())); n < 1000; ++n) {
-        const std::string candidate = type + std::to_string(n);
-        RTObject_impl* local = m_manager.getComponent(candidate.c_str());
-        if ((local != nullptr && local != comp) || nameInUse(candidate, policy)) continue;
-        if (candidate != name) {
-            RTC_INFO(("%s is taken in the naming service (%s); this instance is %s", name.c_str(),
-                      policy.c_str(), candidate.c_str()));
-            comp->setInstanceName(candidate.c_str());
-        }
-        return;
-    }
-}
-
 void CorbaLayer::componentCreated(RTObject_impl* comp) {
-    renumber(comp);
     auto entry = std::make_shared<ComponentEntry>();
     entry->comp = comp;
     entry->layer = this;
@@ -94,7 +63,7 @@ void CorbaLayer::componentCreated(RTObject_impl* comp) {
     }
     if (m_namingEnabled) {
         std::lock_guard<std::mutex> guard(m_namingMutex);
-        bindName(*entry);
+        m_names.bind(*entry);
     }
 }
 
@@ -109,7 +78,7 @@ void CorbaLayer::componentDeleting(RTObject_impl* comp) {
     }
     if (m_namingEnabled) {
         std::lock_guard<std::mutex> guard(m_namingMutex);
-        unbindName(*entry);
+        m_names.unbind(*entry);
     }
     // Peers are told while our port objects can still answer their
     // forwarded notify_disconnect.
@@ -259,126 +228,6 @@ bool CorbaLayer::activateRemote(const std::string& name) {
     return false;
 }
 
-std::vector<std::string> CorbaLayer::namePath(const ComponentEntry& entry) const {
-    std::string path = m_nameFormat;
-    std::string type, category;
-    if (entry.comp != nullptr) {
-        type = entry.comp->getTypeName();
-        category = entry.comp->getCategory();
-    }
-    path = coil::replaceString(path, "%h", corbakit::localHostName());
-    path = coil::replaceString(path, "%n", entry.instanceName);
-    path = coil::replaceString(path, "%t", type);
-    path = coil::replaceString(path, "%c", category);
-    path = coil::replaceString(path, "%p", std::to_string(getpid()));
-    // The first format only; the framework allows a comma list.
-    path = coil::split(path, ",", true).empty() ? path : coil::split(path, ",", true)[0];
-    return coil::split(path, "/", true);
-}
-
-CosNaming::NamingContextExt_ptr CorbaLayer::namingContext(std::size_t server) {
-    const std::string url = m_nameservers[server].url();
-    try {
-        CORBA::Object_var obj = m_orb->string_to_object(url.c_str());
-        omniORB::setClientCallTimeout(obj.in(), 3000);
-        CosNaming::NamingContextExt_var nc = CosNaming::NamingContextExt::_narrow(obj.in());
-        if (!CORBA::is_nil(nc.in())) omniORB::setClientCallTimeout(nc.in(), 3000);
-        return nc._retn();
-    } catch (...) {
-        return CosNaming::NamingContextExt::_nil();
-    }
-}
-
-void CorbaLayer::bindName(ComponentEntry& entry) {
-    const std::vector<std::string> path = namePath(entry);
-    if (path.empty()) return;
-    for (std::size_t server = 0; server < m_nameservers.size(); ++server)
-        bindName(entry, server, path);
-}
-
-void CorbaLayer::bindName(ComponentEntry& entry, std::size_t server,
-                          const std::vector<std::string>& path) {
-    const std::string where = m_nameservers[server].hostPort();
-    // A connection to a naming service that has since restarted fails once
-    // per cached connection before a new one is opened: try a few times.
-    for (int attempt = 0;; ++attempt) {
-        try {
-            tryBindName(entry, server, path);
-            if (!m_namingReachable[server])
-                RTC_INFO(("naming service %s reachable again", where.c_str()));
-            m_namingReachable[server] = true;
-            return;
-        } catch (const CORBA::COMM_FAILURE& e) {
-            if (attempt < 3) continue;
-            namingFailed(entry, server, e._name());
-        } catch (const CORBA::TRANSIENT& e) {
-            if (attempt < 3) continue;
-            namingFailed(entry, server, e._name());
-        } catch (const CORBA::Exception& e) {
-            namingFailed(entry, server, e._name());
-        } catch (...) {
-            namingFailed(entry, server, "unknown error");
-        }
-        return;
-    }
-}
-
-void CorbaLayer::tryBindName(ComponentEntry& entry, std::size_t server,
-                             const std::vector<std::string>& path) {
-    CosNaming::NamingContextExt_var root = namingContext(server);
-    if (CORBA::is_nil(root.in())) throw CORBA::TRANSIENT();
-    CosNaming::Name name = corbakit::toCosName(path);
-    // Contexts on the way ("host.host_cxt") are made when missing.
-    CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_duplicate(root.in());
-    for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
-        CosNaming::Name one;
-        one.length(1);
-        one[0] = name[i];
-        CORBA::Object_var next;
-        try {
-            next = ctx->resolve(one);
-        } catch (const CosNaming::NamingContext::NotFound&) {
-            try {
-                next = ctx->bind_new_context(one);
-            } catch (const CosNaming::NamingContext::AlreadyBound&) {
-                next = ctx->resolve(one);  // another process made it meanwhile
-            }
-        }
-        ctx = CosNaming::NamingContext::_narrow(next.in());
-        if (CORBA::is_nil(ctx.in())) throw CORBA::BAD_PARAM();
-    }
-    CosNaming::Name last;
-    last.length(1);
-    last[0] = name[name.length() - 1];
-    ctx->rebind(last, entry.compRef.in());
-    entry.registered = true;
-}
-
-void CorbaLayer::namingFailed(ComponentEntry& entry, std::size_t server, const char* why) {
-    const std::string where = m_nameservers[server].hostPort();
-    if (m_namingReachable[server]) {
-        RTC_WARN(
-            ("naming service %s not reachable (%s); %s is not registered there and is retried "
-             "every 10 s",
-             where.c_str(), why, entry.instanceName.c_str()));
-    } else {
-        RTC_DEBUG(("naming service %s still not reachable (%s)", where.c_str(), why));
-    }
-    m_namingReachable[server] = false;
-}
-
-void CorbaLayer::unbindName(ComponentEntry& entry) {
-    if (!entry.registered) return;
-    for (std::size_t server = 0; server < m_nameservers.size(); ++server) {
-        try {
-            CosNaming::NamingContextExt_var root = namingContext(server);
-            if (!CORBA::is_nil(root.in())) root->unbind(corbakit::toCosName(namePath(entry)));
-        } catch (...) {
-        }
-    }
-    entry.registered = false;
-}
-
 void CorbaLayer::namingLoop() {
     // Keeps registrations alive across restarts of the naming service.
     std::unique_lock<std::mutex> lock(m_namingMutex);
@@ -392,32 +241,13 @@ void CorbaLayer::namingLoop() {
         }
         for (const auto& e : entries) {
             std::shared_lock<std::shared_mutex> alive(e->lock);
-            if (e->comp != nullptr) bindName(*e);
+            if (e->comp != nullptr) m_names.bind(*e);
         }
     }
 }
 
 bool CorbaLayer::nameInUse(const std::string& instance_name, const std::string& policy) {
-    std::string context;  // the whole tree
-    if (policy == "node_unique") {
-        // This host's context: the first part of the naming format.
-        std::vector<std::string> parts = coil::split(m_nameFormat, "/", true);
-        if (parts.size() < 2) return false;
-        context = coil::replaceString(parts[0], "%h", corbakit::localHostName());
-    } else if (policy != "ns_unique") {
-        return false;
-    }
-    for (std::size_t server = 0; server < m_nameservers.size(); ++server) {
-        try {
-            CosNaming::NamingContextExt_var root = namingContext(server);
-            if (!CORBA::is_nil(root.in()) &&
-                NameSearch::liveComponentNamed(root.in(), instance_name, context))
-                return true;
-        } catch (const CORBA::Exception&) {
-            // A name server that does not answer holds no name for now.
-        }
-    }
-    return false;
+    return m_namingEnabled && m_names.nameInUse(instance_name, policy);
 }
 
 void CorbaLayer::shutdown() {

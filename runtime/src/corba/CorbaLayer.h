@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "NameServerAddress.h"
+#include "NameRegistrar.h"
 #include "OpenRTM.hh"
 
 namespace RTC {
@@ -73,19 +73,8 @@ class CorbaLayer : public Manager::Observer {
     CORBA::Object_ptr activate(PortableServer::ServantBase* servant, ComponentEntry& entry);
 
   private:
-    // Gives a new component the next free number under the configured
-    // manager.components.naming_policy (ns_unique, node_unique).
-    void renumber(RTObject_impl* comp);
     RTC::PortService_ptr resolvePort(const std::string& name);
     RTC::RTObject_ptr resolveComponent(const std::string& rtcname);
-    void bindName(ComponentEntry& entry);
-    void bindName(ComponentEntry& entry, std::size_t server, const std::vector<std::string>& path);
-    void tryBindName(ComponentEntry& entry, std::size_t server,
-                     const std::vector<std::string>& path);
-    void unbindName(ComponentEntry& entry);
-    void namingFailed(ComponentEntry& entry, std::size_t server, const char* why);
-    std::vector<std::string> namePath(const ComponentEntry& entry) const;
-    CosNaming::NamingContextExt_ptr namingContext(std::size_t server);
     void namingLoop();
 
     Manager& m_manager;
@@ -96,10 +85,9 @@ class CorbaLayer : public Manager::Observer {
     std::map<RTObject_impl*, std::shared_ptr<ComponentEntry>> m_entries;
 
     bool m_namingEnabled;
-    // Components are registered with every name server that answers.
-    std::vector<NameServerAddress> m_nameservers;
-    std::vector<bool> m_namingReachable;
-    std::string m_nameFormat;
+    // bind() and unbind() run under m_namingMutex: the retry thread never
+    // binds again a component that is being unbound.
+    NameRegistrar m_names;
     std::mutex m_namingMutex;
     std::condition_variable m_namingCond;
     bool m_stopNaming = false;

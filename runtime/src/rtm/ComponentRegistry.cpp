@@ -55,37 +55,69 @@ bool ComponentRegistry::nameTaken(const std::string& name) const {
     return false;
 }
 
-std::string ComponentRegistry::reserveName(const std::string& type, const std::string& requested) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_closed) {
-        RTC_ERROR(("createComponent: the manager is shutting down"));
-        return "";
-    }
-    long max_instance = 0;
-    for (const auto& f : m_factories) {
-        if (f.implementationId == type)
-            coil::stringTo(max_instance, f.factory->profile().getProperty("max_instance").c_str());
-    }
-    long count = std::count_if(m_components.begin(), m_components.end(),
-                               [&](RTObject_impl* c) { return type == c->getTypeName(); });
-    count += std::count_if(
-        m_reserved.begin(), m_reserved.end(),
-        [&](const std::pair<std::string, std::string>& r) { return r.second == type; });
-    if (max_instance > 0 && count >= max_instance) {
-        RTC_ERROR(("createComponent: %s has reached max_instance %ld", type.c_str(), max_instance));
-        return "";
-    }
-    std::string name = requested;
-    if (name.empty()) {
-        for (int n = 0;; ++n) {
-            name = type + std::to_string(n);
-            if (!nameTaken(name)) break;
+int ComponentRegistry::freeNumber(const std::string& type, int from) const {
+    int n = from;
+    while (nameTaken(type + std::to_string(n))) ++n;
+    return n;
+}
+
+std::string ComponentRegistry::reserveName(const std::string& type, const std::string& requested,
+                                           const NameInUse& in_use) {
+    int number = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_closed) {
+            RTC_ERROR(("createComponent: the manager is shutting down"));
+            return "";
         }
-    } else if (nameTaken(name)) {
-        RTC_ERROR(("createComponent: instance name %s is taken", name.c_str()));
-        return "";
+        long max_instance = 0;
+        for (const auto& f : m_factories) {
+            if (f.implementationId == type)
+                coil::stringTo(max_instance,
+                               f.factory->profile().getProperty("max_instance").c_str());
+        }
+        long count = std::count_if(m_components.begin(), m_components.end(),
+                                   [&](RTObject_impl* c) { return type == c->getTypeName(); });
+        count += std::count_if(
+            m_reserved.begin(), m_reserved.end(),
+            [&](const std::pair<std::string, std::string>& r) { return r.second == type; });
+        if (max_instance > 0 && count >= max_instance) {
+            RTC_ERROR(
+                ("createComponent: %s has reached max_instance %ld", type.c_str(), max_instance));
+            return "";
+        }
+        if (!requested.empty()) {
+            if (nameTaken(requested)) {
+                RTC_ERROR(("createComponent: instance name %s is taken", requested.c_str()));
+                return "";
+            }
+            m_reserved.emplace_back(requested, type);
+            return requested;
+        }
+        number = freeNumber(type, 0);
+        m_reserved.emplace_back(type + std::to_string(number), type);
     }
-    m_reserved.emplace_back(name, type);
+    return in_use ? renumber(type, number, in_use) : type + std::to_string(number);
+}
+
+std::string ComponentRegistry::renumber(const std::string& type, int number,
+                                        const NameInUse& in_use) {
+    // The reservation moves up past the numbers taken elsewhere; the naming
+    // services are asked without the lock, so a slow one stalls no other call.
+    const std::string first = type + std::to_string(number);
+    std::string name = first;
+    while (number < 1000 && in_use(name)) {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        number = freeNumber(type, number + 1);
+        const std::string next = type + std::to_string(number);
+        for (auto& r : m_reserved) {
+            if (r.first == name) r.first = next;
+        }
+        name = next;
+    }
+    if (name != first)
+        RTC_INFO(("%s is taken in the naming service; this instance is %s", first.c_str(),
+                  name.c_str()));
     return name;
 }
 

@@ -7,6 +7,7 @@
 #include <rtm/SystemLogger.h>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,10 +32,16 @@ class ComponentRegistry {
     // Null for an unknown type. Factories stay for the process's lifetime.
     FactoryBase* factory(const std::string& type) const;
 
+    // Whether a live component elsewhere (in the naming services) already
+    // has this instance name; asked without the registry's lock held.
+    using NameInUse = std::function<bool(const std::string& instance_name)>;
+
     // Reserves the instance name of a new component of type: requested, or
-    // the type followed by the first free number. Empty (logged) when the
-    // type has reached max_instance or the requested name is taken.
-    std::string reserveName(const std::string& type, const std::string& requested);
+    // the type followed by the first number free here and, when in_use is
+    // given, elsewhere. Empty (logged) when the type has reached max_instance
+    // or the requested name is taken.
+    std::string reserveName(const std::string& type, const std::string& requested,
+                            const NameInUse& in_use = NameInUse());
     // Gives up a reservation whose component could not be made.
     void releaseName(const std::string& name);
     // Turns the reservation of reserved_name into a live entry for comp (the
@@ -59,6 +66,9 @@ class ComponentRegistry {
     };
 
     bool nameTaken(const std::string& name) const;
+    // The first number from `from` that makes type+number free here.
+    int freeNumber(const std::string& type, int from) const;
+    std::string renumber(const std::string& type, int number, const NameInUse& in_use);
     void dropReservation(const std::string& name);
 
     mutable std::mutex m_mutex;

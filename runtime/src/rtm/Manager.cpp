@@ -194,8 +194,14 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         RTC_ERROR(("createComponent: no factory for '%s'", type.c_str()));
         return nullptr;
     }
+    // Under a numbering policy the network layer says which names are taken elsewhere.
+    const std::string policy =
+        coil::normalize(getConfig().getProperty("manager.components.naming_policy"));
+    ComponentRegistry::NameInUse in_use;
+    if (m_observer && (policy == "ns_unique" || policy == "node_unique"))
+        in_use = [this, policy](const std::string& n) { return m_observer->nameInUse(n, policy); };
     const std::string instance_name =
-        m_registry->reserveName(type, arg_prop.getProperty("instance_name"));
+        m_registry->reserveName(type, arg_prop.getProperty("instance_name"), in_use);
     if (instance_name.empty()) return nullptr;
     const coil::Properties& profile = factory->profile();
 
