@@ -3,6 +3,7 @@
 #include <rtm/PeriodicExecutionContext.h>
 
 #include "../corba/CorbaLayer.h"
+#include "ComponentProperties.h"
 #include "ComponentReaper.h"
 #include "ComponentRegistry.h"
 #include "LogSink.h"
@@ -18,7 +19,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 
 namespace RTC {
@@ -27,25 +27,6 @@ namespace {
 
 Manager* g_manager = nullptr;
 std::mutex g_instanceMutex;
-
-// "Type?key=value&..." or "RTC:vendor:category:Type:language:version?...".
-std::string parseComponentArgs(const std::string& comp_args, coil::Properties& arg_prop) {
-    const std::string args = coil::eraseBothEndsBlank(comp_args);
-    const auto q = args.find('?');
-    std::string type = args.substr(0, q);
-    if (q != std::string::npos) {
-        for (const std::string& kv : coil::split(args.substr(q + 1), "&", true)) {
-            const auto eq = kv.find('=');
-            arg_prop.setProperty(kv.substr(0, eq),
-                                 eq == std::string::npos ? "" : kv.substr(eq + 1));
-        }
-    }
-    if (type.compare(0, 4, "RTC:") == 0) {
-        std::vector<std::string> id = coil::split(type, ":");
-        if (id.size() >= 4) type = id[3];
-    }
-    return type;
-}
 
 }  // namespace
 
@@ -186,8 +167,8 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         RTC_ERROR(("createComponent: empty component name"));
         return nullptr;
     }
-    coil::Properties arg_prop;
-    const std::string type = parseComponentArgs(comp_args, arg_prop);
+    ComponentProperties request(comp_args);
+    const std::string& type = request.type();
 
     FactoryBase* factory = m_registry->factory(type);
     if (factory == nullptr) {
@@ -201,29 +182,10 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     if (m_observer && (policy == "ns_unique" || policy == "node_unique"))
         in_use = [this, policy](const std::string& n) { return m_observer->nameInUse(n, policy); };
     const std::string instance_name =
-        m_registry->reserveName(type, arg_prop.getProperty("instance_name"), in_use);
+        m_registry->reserveName(type, request.requestedName(), in_use);
     if (instance_name.empty()) return nullptr;
     const coil::Properties& profile = factory->profile();
-
-    // Properties: profile, then arguments, then the component's own file.
-    coil::Properties comp_prop(profile);
-    comp_prop << arg_prop;
-    comp_prop.setProperty("instance_name", instance_name);
-    coil::Properties file_prop;
-    const std::string category = profile.getProperty("category");
-    for (const std::string& key : {category + "." + instance_name + ".config_file",
-                                   category + "." + type + ".config_file"}) {
-        const std::string& file = getConfig().getProperty(key);
-        if (file.empty()) continue;
-        std::ifstream in(file);
-        if (!in) {
-            RTC_ERROR(("cannot read component configuration file %s", file.c_str()));
-            continue;
-        }
-        file_prop.load(in);
-        break;
-    }
-    comp_prop << file_prop;
+    const coil::Properties comp_prop = request.assemble(profile, instance_name, getConfig());
 
     RTObject_impl* comp = nullptr;
     try {
@@ -248,10 +210,7 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         return nullptr;
     }
 
-    std::string profile_rate = arg_prop.getProperty("exec_cxt.periodic.rate");
-    if (profile_rate.empty()) profile_rate = profile.getProperty("exec_cxt.periodic.rate");
-    const double rate =
-        executionRate(profile_rate, file_prop.getProperty("exec_cxt.periodic.rate"));
+    const double rate = executionRate(request.profileRate(profile), request.fileRate());
     comp->attachExecutionContext(
         std::unique_ptr<PeriodicExecutionContext>(new PeriodicExecutionContext(comp, rate)));
     comp->getOwnedExecutionContext()->start();
