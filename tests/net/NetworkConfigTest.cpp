@@ -1,6 +1,7 @@
 // The framework's network keys as the ORB sees them: listeners, name
 // servers, quoted ORB options, TLS and the default limits.
 #include <coil/Properties.h>
+#include <corbakit/EndpointList.h>
 #include <gtest/gtest.h>
 
 #include <omniORB4/CORBA.h>
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <fstream>
 
-#include "EndpointList.h"
 #include "IorAddresses.h"
 #include "NameServerAddress.h"
 #include "OrbOptions.h"
@@ -16,6 +16,7 @@
 #include "QuotedWords.h"
 #include "support/TempDir.h"
 
+using corbakit::EndpointList;
 using namespace RTC::corba;
 
 namespace {

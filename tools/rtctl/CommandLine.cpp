@@ -1,8 +1,9 @@
 #include "CommandLine.h"
 
+#include <corbakit/EndpointList.h>
+
 #include <cstdlib>
 
-#include "EndpointList.h"
 #include "ObjectNames.h"
 #include "ToolError.h"
 
@@ -213,7 +214,7 @@ void CommandLine::checkNetwork() {
         endpoint = env != nullptr && *env != '\0' ? env : "127.0.0.1";
     }
     std::string why;
-    if (!RTC::corba::EndpointList::toEndpoint(endpoint, m_endpoint, why))
+    if (!corbakit::EndpointList::toEndpoint(endpoint, m_endpoint, why))
         bad("endpoint '" + endpoint + "': " + why);
     if (!tls() && m_keyPassword.empty()) return;
     if (m_ca.empty() || m_key.empty()) bad("TLS needs both --ca and --key");

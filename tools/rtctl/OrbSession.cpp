@@ -1,5 +1,6 @@
 #include "OrbSession.h"
 
+#include <corbakit/TlsTransport.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -7,7 +8,6 @@
 #include <sstream>
 
 #include "CommandLine.h"
-#include "TlsTransport.h"
 #include "ToolError.h"
 
 namespace rtctl {
@@ -48,11 +48,11 @@ OrbSession::OrbSession(const CommandLine& line) {
 std::vector<std::string> OrbSession::tlsOptions(const CommandLine& line) {
     if (!line.tls()) return {};
     std::string why;
-    if (!RTC::corba::TlsTransport::checkFiles(line.caFile(), line.keyFile(), why) ||
+    if (!corbakit::TlsTransport::checkFiles(line.caFile(), line.keyFile(), why) ||
         (!line.certFile().empty() && access(line.certFile().c_str(), R_OK) != 0)) {
         throw ToolError(why.empty() ? "cannot read " + line.certFile() : why, ToolError::kUsage);
     }
-    if (!RTC::corba::TlsTransport::load(why)) throw ToolError(why, ToolError::kFailure);
+    if (!corbakit::TlsTransport::load(why)) throw ToolError(why, ToolError::kFailure);
     std::string key = line.keyFile();
     if (!line.certFile().empty() && line.certFile() != key) {
         // The transport reads the key and its certificate from one file.
@@ -67,7 +67,7 @@ std::vector<std::string> OrbSession::tlsOptions(const CommandLine& line) {
         if (!out) throw ToolError("cannot write " + m_joinedKey, ToolError::kFailure);
         key = m_joinedKey;
     }
-    return RTC::corba::TlsTransport::orbArgs(line.caFile(), key, line.keyPassword());
+    return corbakit::TlsTransport::orbArgs(line.caFile(), key, line.keyPassword());
 }
 
 OrbSession::~OrbSession() {

@@ -2,19 +2,13 @@
 
 #include <cctype>
 
-#include "EndpointList.h"
+#include <corbakit/EndpointList.h>
+#include <corbakit/ListItems.h>
 
 namespace RTC {
 namespace corba {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 bool startsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -26,10 +20,10 @@ std::string NameServerAddress::url() const {
     return std::string(tls ? "corbaloc:ssliop:" : "corbaloc:iiop:") + hostPort() + "/NameService";
 }
 
-bool NameServerAddress::loopback() const { return isLoopbackHost(host); }
+bool NameServerAddress::loopback() const { return corbakit::isLoopbackHost(host); }
 
 bool NameServerAddress::parse(const std::string& raw, NameServerAddress& out, std::string& why) {
-    std::string item = trimmed(raw);
+    std::string item = corbakit::trimmed(raw);
     NameServerAddress address;
     if (startsWith(item, "corbaloc:ssliop:")) {
         address.tls = true;
@@ -79,13 +73,7 @@ bool NameServerAddress::parse(const std::string& raw, NameServerAddress& out, st
 std::vector<NameServerAddress> NameServerAddress::parseList(const std::string& list,
                                                             std::vector<std::string>& errors) {
     std::vector<NameServerAddress> servers;
-    std::string::size_type start = 0;
-    while (start <= list.size()) {
-        auto comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        const std::string item = trimmed(list.substr(start, comma - start));
-        start = comma + 1;
-        if (item.empty()) continue;
+    for (const std::string& item : corbakit::listItems(list)) {
         NameServerAddress address;
         std::string why;
         if (!parse(item, address, why)) {

@@ -1,6 +1,7 @@
 #include "OrbOptions.h"
 
 #include <coil/stringutil.h>
+#include <corbakit/TlsTransport.h>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include "QuotedWords.h"
-#include "TlsTransport.h"
 
 namespace RTC {
 namespace corba {
@@ -127,7 +127,7 @@ void OrbOptions::addEndpoints(const coil::Properties& config,
         std::string endpoint, why;
         const std::string address = coil::eraseBothEndsBlank(item);
         if (address.find(':') == std::string::npos ||
-            !EndpointList::toEndpoint(address, endpoint, why) ||
+            !corbakit::EndpointList::toEndpoint(address, endpoint, why) ||
             endpoint.compare(0, 9, "giop:tcp:") != 0 || endpoint.back() == ':') {
             m_errors.push_back("corba.alternate_iiop_addresses: '" + address +
                                "' is not HOST:PORT");
@@ -168,13 +168,14 @@ void OrbOptions::addTls(const coil::Properties& config, const std::vector<std::s
 
     m_tls = true;
     std::string why;
-    if (!TlsTransport::checkFiles(m_caFile, m_keyFile, why)) {
+    if (!corbakit::TlsTransport::checkFiles(m_caFile, m_keyFile, why)) {
         m_errors.push_back(why);
         return;
     }
     // Options given in corba.args win.
     if (hasWord(user_args, "-ORBsslCAFile")) return;
-    const std::vector<std::string> args = TlsTransport::orbArgs(m_caFile, m_keyFile, m_keyPassword);
+    const std::vector<std::string> args =
+        corbakit::TlsTransport::orbArgs(m_caFile, m_keyFile, m_keyPassword);
     m_args.insert(m_args.end(), args.begin(), args.end());
 }
 

@@ -17,11 +17,11 @@
 #pragma once
 
 #include <coil/Properties.h>
+#include <corbakit/EndpointList.h>
 
 #include <string>
 #include <vector>
 
-#include "EndpointList.h"
 #include "NameServerAddress.h"
 
 namespace RTC {
@@ -40,7 +40,7 @@ class OrbOptions {
     const std::string& keyFile() const { return m_keyFile; }
     const std::string& keyPassword() const { return m_keyPassword; }
     const std::vector<NameServerAddress>& nameServers() const { return m_nameServers; }
-    const EndpointList& endpoints() const { return m_endpoints; }
+    const corbakit::EndpointList& endpoints() const { return m_endpoints; }
 
     // The limits on by default (ORB option name, value).
     static std::vector<std::pair<std::string, std::string>> defaultLimits();
@@ -58,7 +58,7 @@ class OrbOptions {
 
     std::vector<std::string> m_args;
     std::vector<std::string> m_errors;
-    EndpointList m_endpoints;
+    corbakit::EndpointList m_endpoints;
     std::vector<NameServerAddress> m_nameServers;
     bool m_tls = false;
     std::string m_caFile;

@@ -1,6 +1,7 @@
 #include "OrbStart.h"
 
 #include <coil/stringutil.h>
+#include <corbakit/TlsTransport.h>
 #include <rtm/Orb.h>
 
 #include <errno.h>
@@ -12,7 +13,6 @@
 
 #include "CorbaLayer.h"
 #include "IorAddresses.h"
-#include "TlsTransport.h"
 
 namespace RTC {
 namespace corba {
@@ -36,7 +36,7 @@ bool OrbStart::start(const OrbOptions& options, CORBA::ORB_ptr& orb, PortableSer
     }
     // Past 1024 descriptors the ORB's listener would spin on accept.
     raiseOpenFileLimit(OrbOptions::kOpenFiles);
-    if (options.tls() && !TlsTransport::load(why)) return false;
+    if (options.tls() && !corbakit::TlsTransport::load(why)) return false;
     std::vector<std::string> args = {"manager"};
     args.insert(args.end(), options.args().begin(), options.args().end());
     std::vector<char*> argv;
@@ -79,7 +79,7 @@ std::string OrbStart::unreachableWarning(const std::vector<std::string>& address
     if (remote.empty() || addresses.empty()) return "";
     std::string published;
     for (const std::string& address : addresses) {
-        if (!isLoopbackHost(address.substr(0, address.rfind(':')))) return "";
+        if (!corbakit::isLoopbackHost(address.substr(0, address.rfind(':')))) return "";
         published += (published.empty() ? "" : ", ") + address;
     }
     return "this process's references carry only loopback addresses (" + published +

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace RTC {
-namespace corba {
+namespace corbakit {
 
 class EndpointList {
   public:
@@ -40,5 +39,4 @@ class EndpointList {
 // True for "localhost", 127.0.0.0/8 and ::1.
 bool isLoopbackHost(const std::string& host);
 
-}  // namespace corba
-}  // namespace RTC
+}  // namespace corbakit

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace RTC {
-namespace corba {
+namespace corbakit {
 
 class TlsTransport {
   public:
@@ -23,5 +22,4 @@ class TlsTransport {
                                             const std::string& password);
 };
 
-}  // namespace corba
-}  // namespace RTC
+}  // namespace corbakit

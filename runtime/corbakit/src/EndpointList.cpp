@@ -1,19 +1,13 @@
-#include "EndpointList.h"
+#include "corbakit/EndpointList.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace RTC {
-namespace corba {
+#include "corbakit/ListItems.h"
+
+namespace corbakit {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -93,13 +87,7 @@ bool EndpointList::toEndpoint(const std::string& raw, std::string& endpoint, std
 }
 
 void EndpointList::add(const std::string& list) {
-    std::string::size_type start = 0;
-    while (start <= list.size()) {
-        auto comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        const std::string item = trimmed(list.substr(start, comma - start));
-        start = comma + 1;
-        if (item.empty()) continue;
+    for (const std::string& item : listItems(list)) {
         std::string endpoint, why;
         if (!toEndpoint(item, endpoint, why)) {
             m_errors.push_back("'" + item + "': " + why);
@@ -141,5 +129,4 @@ bool EndpointList::loopbackOnly() const {
     return true;
 }
 
-}  // namespace corba
-}  // namespace RTC
+}  // namespace corbakit

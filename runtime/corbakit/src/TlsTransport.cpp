@@ -1,12 +1,11 @@
-#include "TlsTransport.h"
+#include "corbakit/TlsTransport.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <mutex>
 
-namespace RTC {
-namespace corba {
+namespace corbakit {
 
 namespace {
 const char* const kLibraries[] = {"libomnisslTP4.so.2", "libomnisslTP4.so"};
@@ -56,5 +55,4 @@ std::vector<std::string> TlsTransport::orbArgs(const std::string& ca_file,
             "-ORBsslKeyPassword", password.empty() ? "-" : password};
 }
 
-}  // namespace corba
-}  // namespace RTC
+}  // namespace corbakit
