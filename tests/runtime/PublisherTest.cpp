@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/GatedRecorder.h"
 #include "support/Wait.h"
 
 namespace {
@@ -41,61 +42,16 @@ DataPortStatus::Enum put(CdrBuffer& b, const std::string& s) {
     return b.write(reinterpret_cast<const unsigned char*>(s.data()), s.size());
 }
 
-// A receiver the test holds: every send is recorded; while the gate is
-// closed a send waits (at most 10 s, so that nothing hangs); each send
-// answers `answer`.
-class Receiver {
+// A receiver the test holds for a publisher's send function.
+class Receiver : public testsupport::GatedRecorder<DataPortStatus::Enum> {
   public:
+    Receiver() : GatedRecorder(DataPortStatus::PORT_OK) {}
     Publisher::Send send() {
         return [this](const unsigned char* data, std::size_t size) {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++m_entered;
-            m_threads.push_back(std::this_thread::get_id());
-            m_changed.notify_all();
-            m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_open; });
-            m_got.emplace_back(reinterpret_cast<const char*>(data), size);
-            m_changed.notify_all();
-            return m_answer;
+            enter();
+            return take(std::string(reinterpret_cast<const char*>(data), size));
         };
     }
-    void close() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_open = false;
-    }
-    void open() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    void answer(DataPortStatus::Enum a) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_answer = a;
-    }
-    bool waitEntered(int n) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_entered >= n; });
-    }
-    bool waitGot(std::size_t n) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_got.size() >= n; });
-    }
-    std::vector<std::string> got() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_got;
-    }
-    std::vector<std::thread::id> threads() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_threads;
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = true;
-    int m_entered = 0;
-    DataPortStatus::Enum m_answer = DataPortStatus::PORT_OK;
-    std::vector<std::string> m_got;
-    std::vector<std::thread::id> m_threads;
 };
 
 PublisherSettings settingsOf(std::initializer_list<std::pair<const char*, const char*>> props) {
