@@ -68,7 +68,9 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
 
 RTC::ReturnCode_t Parlune::onReset(RTC::UniqueId) { return RTC::RTC_OK; }
 
-static RTC::RTObject_impl* ParluneCreate(RTC::Manager* manager) { return new Parlune(manager); }
+static RTC::RTObject_impl* ParluneCreate(RTC::Manager* manager) {
+    return RTC::Create<Parlune>(manager);
+}
 
 static void ParluneDelete(RTC::RTObject_impl* rtc) { delete rtc; }
 

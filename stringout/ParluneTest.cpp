@@ -88,7 +88,7 @@ void ParluneTest::releaseController() {
 }
 
 static RTC::RTObject_impl* ParluneTestCreate(RTC::Manager* manager) {
-    return new ParluneTest(manager);
+    return RTC::Create<ParluneTest>(manager);
 }
 
 static void ParluneTestDelete(RTC::RTObject_impl* rtc) { delete rtc; }

@@ -4,6 +4,9 @@
 #include <rtm/LocalConnection.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -192,6 +195,62 @@ TEST_F(Lifecycle, PortsAreRegisteredUnderTheInstanceName) {
     RTC::TimedString v;
     RTC::InPort<RTC::TimedString> dup("in", v);
     EXPECT_FALSE(comp->addInPort("in", dup));
+}
+
+// A component whose destructor takes a while; a callback that comes while
+// it runs is counted (the component's members may be gone by then).
+std::atomic<bool> g_destroying{false};
+std::atomic<int> g_lateCallbacks{0};
+Calls g_callsAtDestruction;
+
+class SlowToDestroy : public RecordingComponent {
+  public:
+    using RecordingComponent::RecordingComponent;
+    ~SlowToDestroy() override {
+        g_callsAtDestruction = transitions();
+        g_destroying = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        g_destroying = false;
+    }
+    RTC::ReturnCode_t onExecute(RTC::UniqueId id) override {
+        if (g_destroying) ++g_lateCallbacks;
+        return RecordingComponent::onExecute(id);
+    }
+};
+
+// Deleted through its base pointer instead of through the manager: its
+// context is stopped and it is finalized before its own destructor runs, and
+// the manager forgets it, so it can neither be called while half destroyed
+// nor found (and deleted a second time) afterwards.
+TEST(DeletedBehindTheManager, StopsBeforeItsDestructorAndLeavesTheManager) {
+    coil::Properties profile;
+    profile.setProperty("implementation_id", "SlowToDestroy");
+    profile.setProperty("type_name", "SlowToDestroy");
+    profile.setProperty("category", "Test");
+    RTC::Manager* m = testManager();
+    ASSERT_TRUE(
+        m->registerFactory(profile, RTC::Create<SlowToDestroy>, RTC::Delete<SlowToDestroy>));
+    for (int round = 0; round < 2; ++round) {
+        g_lateCallbacks = 0;
+        auto* comp = dynamic_cast<SlowToDestroy*>(m->createComponent("SlowToDestroy"));
+        ASSERT_NE(nullptr, comp);
+        EXPECT_STREQ("SlowToDestroy0", comp->getInstanceName());
+        ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+        ASSERT_TRUE(comp->waitFor("onExecute", 3));
+        if (round == 0) {
+            RTC::RTObject_impl* base = comp;
+            delete base;
+        } else {
+            // The manager's own way still works the same.
+            m->deleteComponent(comp);
+        }
+        EXPECT_EQ(0, g_lateCallbacks.load()) << "round " << round;
+        EXPECT_EQ((Calls{"onInitialize", "onStartup", "onActivated", "onDeactivated", "onShutdown",
+                         "onFinalize"}),
+                  g_callsAtDestruction)
+            << "round " << round;
+        EXPECT_EQ(nullptr, m->getComponent("SlowToDestroy0"));
+    }
 }
 
 // The context runs on absolute deadlines and never runs missed cycles in a

@@ -4,6 +4,8 @@
 #include <coil/Properties.h>
 #include <rtm/RTObject.h>
 
+#include <type_traits>
+
 namespace RTC {
 
 class Manager;
@@ -12,11 +14,25 @@ class RTObject_impl;
 typedef RTObject_impl* (*RtcNewFunc)(Manager* manager);
 typedef void (*RtcDeleteFunc)(RTObject_impl* rtc);
 
+// What Create<T> makes: T with a destructor that runs before T's own. There
+// a component still driven by its context (deleted behind the manager's
+// back) leaves the manager, so no callback can run while T is destroyed.
+template <class T>
+class Hosted final : public T {
+  public:
+    using T::T;
+    ~Hosted() override { this->leaveManager(); }
+};
+
 // Ready-made factory functions for a component class T constructed from the
 // manager: registerFactory(profile, RTC::Create<T>, RTC::Delete<T>).
 template <class T>
 RTObject_impl* Create(Manager* manager) {
-    return new T(manager);
+    if constexpr (std::is_final<T>::value) {
+        return new T(manager);
+    } else {
+        return new Hosted<T>(manager);
+    }
 }
 
 // The manager calls it after it has stopped the component's context and

@@ -102,6 +102,12 @@ class Manager {
     ~Manager();
     void configureLogger();
     void destroyComponent(RTObject_impl* comp);
+    // Takes comp out of the network layer, stops its context and finalizes
+    // it; the context is handed back.
+    std::unique_ptr<PeriodicExecutionContext> releaseComponent(RTObject_impl* comp);
+    // For a component deleted behind the manager's back (see RTObject_impl).
+    friend class RTObject_impl;
+    void forgetComponent(RTObject_impl* comp);
 
     std::unique_ptr<ManagerConfig> m_config;
     std::unique_ptr<ModuleLoader> m_modules;

@@ -104,8 +104,15 @@ class RTObject_impl {
     // context before it finalizes and deletes the component: a context never
     // runs while a derived class is being destroyed.
     friend class Manager;
+    template <class T>
+    friend class Hosted;
     void attachExecutionContext(std::unique_ptr<PeriodicExecutionContext> ec);
     std::unique_ptr<PeriodicExecutionContext> detachExecutionContext();
+    // First step of destroying a component: one whose context is still
+    // attached was deleted behind the manager's back and is taken out of the
+    // manager (and the network) here, its context stopped, while the derived
+    // parts still exist. Nothing to do for one the manager deletes.
+    void leaveManager();
 
     template <typename Callback>
     ReturnCode_t guarded(const char* name, Callback callback);

@@ -229,10 +229,7 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
 void Manager::destroyComponent(RTObject_impl* comp) {
     FactoryBase* factory = m_registry->factory(comp->getTypeName());
     const std::string name = comp->getInstanceName();
-    if (m_observer) m_observer->componentDeleting(comp);
-    if (PeriodicExecutionContext* ec = comp->getOwnedExecutionContext()) ec->stop();
-    comp->finalize();
-    std::unique_ptr<PeriodicExecutionContext> ec = comp->detachExecutionContext();
+    std::unique_ptr<PeriodicExecutionContext> ec = releaseComponent(comp);
     if (factory != nullptr) {
         try {
             factory->destroy(comp);
@@ -241,6 +238,19 @@ void Manager::destroyComponent(RTObject_impl* comp) {
         }
     }
     RTC_INFO(("component %s deleted", name.c_str()));
+}
+
+std::unique_ptr<PeriodicExecutionContext> Manager::releaseComponent(RTObject_impl* comp) {
+    if (m_observer) m_observer->componentDeleting(comp);
+    if (PeriodicExecutionContext* ec = comp->getOwnedExecutionContext()) ec->stop();
+    comp->finalize();
+    return comp->detachExecutionContext();
+}
+
+void Manager::forgetComponent(RTObject_impl* comp) {
+    bool none_left = false;
+    m_registry->remove(comp, none_left);
+    releaseComponent(comp);
 }
 
 void Manager::deleteComponent(RTObject_impl* comp) {

@@ -11,14 +11,24 @@ RTObject_impl::RTObject_impl(Manager* manager)
     : m_pManager(manager), m_configsets(m_properties.getNode("conf")), rtclog("") {}
 
 RTObject_impl::~RTObject_impl() {
+    // Too late for a class derived from this one (its parts are gone), but
+    // the context must not outlive the component in any case.
+    leaveManager();
+}
+
+void RTObject_impl::leaveManager() {
     // The manager stops and detaches the context before the delete function
-    // runs. A context still here means the component was deleted behind the
+    // runs: a context still here means the component was deleted behind the
     // manager's back (not through Manager::deleteComponent or exit()).
-    if (m_ec) {
-        RTC_ERROR(
-            ("deleted while its execution context was attached; delete components "
-             "through the manager"));
+    if (!m_ec) return;
+    RTC_ERROR(
+        ("deleted while its execution context was attached; delete components through the "
+         "manager"));
+    if (m_pManager != nullptr) {
+        m_pManager->forgetComponent(this);
+    } else {
         m_ec->stop();
+        m_ec.reset();
     }
 }
 
