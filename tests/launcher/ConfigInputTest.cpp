@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,15 @@ struct Outcome {
 
 // Runs the launcher in dir until its component is created, then stops it
 // with SIGTERM. Naming is off and the log goes to dir/launcher.log.
-Outcome runLauncher(const Launcher& l, const TempDir& dir, std::vector<std::string> args) {
+Outcome runLauncher(const Launcher& l, const TempDir& dir, std::vector<std::string> args,
+                    std::vector<std::string> env = {}) {
     std::vector<std::string> argv = {l.path, "-o", "naming.enable:NO", "-o",
                                      "logger.file_name:launcher.log"};
     argv.insert(argv.end(), args.begin(), args.end());
-    Process p(argv, dir.path(), l.env);
+    env.insert(env.end(), l.env.begin(), l.env.end());
+    // Only this run's log counts.
+    std::remove(dir.file("launcher.log").c_str());
+    Process p(argv, dir.path(), env);
     Outcome o;
     o.started = p.started();
     const std::string created = "component " + l.component + " created";
@@ -183,6 +188,23 @@ TEST(LauncherConfig, AFileThatIsNoConfigurationIsNamedOnceAndTheDefaultsUsed) {
             EXPECT_EQ(prefixed(l.prog, {"cannot read configuration file 'conf.d': is a "
                                         "directory; using defaults"}),
                       o.errLines);
+        }
+        {
+            // The file named by the environment, and ./rtc.conf, are checked alike.
+            TempDir dir;
+            ASSERT_EQ(0, mkdir(dir.file("rtc.conf").c_str(), 0755));
+            const Outcome by_default = runLauncher(l, dir, {});
+            expectRanNormally(by_default);
+            EXPECT_EQ(prefixed(l.prog, {"cannot read configuration file 'rtc.conf': is a "
+                                        "directory; using defaults"}),
+                      by_default.errLines);
+            TempDir other;
+            const Outcome by_env =
+                runLauncher(l, other, {}, {"RTC_MANAGER_CONFIG=" + dir.file("rtc.conf")});
+            expectRanNormally(by_env);
+            ASSERT_EQ(1u, by_env.errLines.size());
+            EXPECT_NE(std::string::npos, by_env.errLines[0].find("is a directory; using defaults"))
+                << by_env.errLines[0];
         }
         {
             // -f wins over ./rtc.conf even when it names nothing.
