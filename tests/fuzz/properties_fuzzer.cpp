@@ -1,13 +1,15 @@
 // libFuzzer target: configuration text as rtc.conf holds it, read the way the
 // manager reads it, then the resulting tree walked, copied and written out.
 // Also takes the first line as a key for the API: whatever bytes a key holds,
-// a value set under it is found again.
+// a value set under it is found again, unless the key is nested too deep to
+// be stored at all.
 #include <coil/Properties.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "coil/ConfigReader.h"
 
@@ -39,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!key.empty()) {
         coil::Properties api;
         api.setProperty(key, "v");
-        if (api.getProperty(key) != "v") std::abort();
+        std::vector<std::string> parts;
+        coil::Properties::split(key, '.', parts);
+        const bool storable = parts.size() <= coil::Properties::kMaxDepth;
+        if (api.getProperty(key) != (storable ? "v" : "")) std::abort();
+        if (!storable && api.size() != 0) std::abort();
         (void)coil::ConfigReader::checkEntry(key, key);
         (void)coil::ConfigReader::printable(key, 40);
     }

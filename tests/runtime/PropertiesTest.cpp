@@ -119,6 +119,31 @@ TEST(Properties, RemoveNodeDetachesAndDestructorCleansUp) {
     EXPECT_EQ(nullptr, p.removeNode(nullptr));
 }
 
+TEST(Properties, KeysTooDeepToWalkAreNotStored) {
+    // As a peer's connector profile may name one: a million parts.
+    std::string huge = "a";
+    for (int i = 0; i < 1000000; ++i) huge += ".a";
+    std::string deepest = "k";
+    for (std::size_t i = 1; i < coil::Properties::kMaxDepth; ++i) deepest += ".k";
+
+    coil::Properties p;
+    p.setProperty("kept", "1");
+    EXPECT_EQ("", p.setProperty(huge, "v"));
+    EXPECT_EQ("", p.setDefault(huge, "d"));
+    p[huge] = "lost";
+    EXPECT_EQ("", p.getProperty(huge));
+    EXPECT_EQ(nullptr, p.findNode(huge));
+    EXPECT_EQ(std::vector<std::string>{"kept"}, p.propertyNames());
+    // Nothing went into the root either.
+    EXPECT_STREQ("", p.getValue());
+
+    p.setProperty(deepest, "deep");
+    EXPECT_EQ("deep", p.getProperty(deepest));
+    coil::Properties copy(p);
+    EXPECT_EQ("deep", copy.getProperty(deepest));
+    EXPECT_EQ(2, copy.size());
+}
+
 TEST(StringTo, IntegersTakeTheLeadingNumber) {
     int v = -1;
     EXPECT_TRUE(coil::stringTo(v, "150"));

@@ -12,6 +12,10 @@ namespace coil {
 
 class Properties {
   public:
+    // Most dot-separated parts a key may have; a deeper key is not stored
+    // (setProperty and setDefault leave the tree as it is).
+    static constexpr std::size_t kMaxDepth = 256;
+
     explicit Properties(const char* key = "", const char* value = "");
     explicit Properties(std::map<std::string, std::string>& defaults);
     // Key/value table; reading stops after num entries or at the first empty key.
@@ -45,7 +49,8 @@ class Properties {
     std::vector<std::string> propertyNames() const;
     int size() const;
     Properties* findNode(const std::string& key) const;
-    // Like findNode, but creates the node when it is missing.
+    // Like findNode, but creates the node when it is missing; *this for a
+    // key nested deeper than kMaxDepth.
     Properties& getNode(const std::string& key);
     bool createNode(const std::string& key);
     Properties* removeNode(const char* leaf_name);
@@ -75,6 +80,11 @@ class Properties {
     Properties* root;
     std::vector<Properties*> leaf;
     const std::string m_empty;
+    // What operator[] hands out for a key too deep to store.
+    std::string m_discard;
+
+    // The node of key, created when missing; null for a key too deep.
+    Properties* nodeFor(const std::string& key);
 
     friend std::ostream& operator<<(std::ostream& lhs, const Properties& rhs);
 };

@@ -8,6 +8,19 @@
 
 namespace coil {
 
+namespace {
+
+// Parts of a dotted key, counted without splitting it.
+std::size_t keyParts(const std::string& key) {
+    std::size_t parts = 1;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (key[i] == '.' && (i == 0 || key[i - 1] != '\\')) ++parts;
+    }
+    return parts;
+}
+
+}  // namespace
+
 Properties::Properties(const char* key, const char* value)
     : name(key ? key : ""), value(value ? value : ""), root(nullptr) {}
 
@@ -66,17 +79,27 @@ const std::string& Properties::getDefault(const std::string& key) const {
 }
 
 std::string Properties::setProperty(const std::string& key, const std::string& val) {
-    Properties& node = getNode(key);
-    std::string old = node.value;
-    node.value = val;
+    Properties* node = nodeFor(key);
+    if (node == nullptr) return "";
+    std::string old = node->value;
+    node->value = val;
     return old;
 }
 
 std::string Properties::setDefault(const std::string& key, const std::string& val) {
-    Properties& node = getNode(key);
-    std::string old = node.default_value;
-    node.default_value = val;
+    Properties* node = nodeFor(key);
+    if (node == nullptr) return "";
+    std::string old = node->default_value;
+    node->default_value = val;
     return old;
+}
+
+Properties* Properties::nodeFor(const std::string& key) {
+    if (key.empty()) return this;
+    Properties* found = findNode(key);
+    if (found != nullptr) return found;
+    createNode(key);
+    return findNode(key);
 }
 
 void Properties::setDefaults(const char* const defaults[], long num) {
@@ -111,23 +134,22 @@ int Properties::size() const { return static_cast<int>(propertyNames().size()); 
 
 Properties* Properties::findNode(const std::string& key) const {
     if (key.empty()) return nullptr;
+    if (keyParts(key) > kMaxDepth) return nullptr;
     std::vector<std::string> keys;
     split(key, '.', keys);
     return _getNode(keys, 0, this);
 }
 
 Properties& Properties::getNode(const std::string& key) {
-    if (key.empty()) return *this;
-    Properties* found = findNode(key);
-    if (found != nullptr) return *found;
-    createNode(key);
-    found = findNode(key);
-    return found != nullptr ? *found : *this;
+    Properties* node = nodeFor(key);
+    return node != nullptr ? *node : *this;
 }
 
 bool Properties::createNode(const std::string& key) {
     if (key.empty()) return false;
     if (findNode(key) != nullptr) return false;
+    // Deeper trees would make every walk over them recurse as deep.
+    if (keyParts(key) > kMaxDepth) return false;
     std::vector<std::string> keys;
     split(key, '.', keys);
     Properties* curr = this;
@@ -189,9 +211,13 @@ Properties& Properties::operator<<(const Properties& prop) {
 }
 
 std::string& Properties::operator[](const std::string& key) {
-    Properties& node = getNode(key);
-    if (node.value.empty()) node.value = node.default_value;
-    return node.value;
+    Properties* node = nodeFor(key);
+    if (node == nullptr) {
+        m_discard.clear();
+        return m_discard;
+    }
+    if (node->value.empty()) node->value = node->default_value;
+    return node->value;
 }
 
 const std::string& Properties::operator[](const std::string& key) const { return getProperty(key); }
