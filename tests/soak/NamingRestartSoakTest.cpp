@@ -6,6 +6,7 @@
 #include "../e2e/E2e.h"
 #include "../stringout/GuiDriver.h"
 #include "support/ProcessUsage.h"
+#include "support/Soak.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -30,21 +30,11 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-using testsupport::ProcessUsage;
-using testsupport::usageOf;
-
-constexpr int kThreadMargin = 2;
-constexpr int kDescriptorMargin = 4;
-
-int envCount(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    const int n = text != nullptr ? std::atoi(text) : 0;
-    return n > 0 ? n : fallback;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using testsupport::envCount;
+using testsupport::kSoakDescriptorMargin;
+using testsupport::kSoakThreadMargin;
+using testsupport::secondsSince;
+using testsupport::UsageWatch;
 
 int occurrences(const std::string& text, const std::string& what) {
     int n = 0;
@@ -67,20 +57,6 @@ int freePort() {
     ::close(s);
     return port;
 }
-
-// The highest usage seen of one process, and its first.
-struct Watch {
-    ProcessUsage first;
-    ProcessUsage peak;
-    ProcessUsage last;
-    void sample(pid_t pid) {
-        last = usageOf(pid);
-        if (!first.ok()) first = peak = last;
-        peak.threads = std::max(peak.threads, last.threads);
-        peak.descriptors = std::max(peak.descriptors, last.descriptors);
-        peak.residentKiB = std::max(peak.residentKiB, last.residentKiB);
-    }
-};
 
 class NamingRestartSoak : public ::testing::Test {
   protected:
@@ -161,8 +137,8 @@ TEST_F(NamingRestartSoak, IdlePairKeepsWorkingAndStaysFlatAcrossRestarts) {
     ASSERT_FALSE(window_id.empty()) << "no input window appeared";
     ASSERT_TRUE(say(window_id, "ready"));
 
-    Watch speech_use;
-    Watch window_use;
+    UsageWatch speech_use;
+    UsageWatch window_use;
     speech_use.sample(speech->pid());
     window_use.sample(window->pid());
     int round = 0;
@@ -200,16 +176,11 @@ TEST_F(NamingRestartSoak, IdlePairKeepsWorkingAndStaysFlatAcrossRestarts) {
     }
 
     EXPECT_EQ(said, spokenTexts(wav.path()));
-    for (const Watch* w : {&speech_use, &window_use}) {
+    for (const UsageWatch* w : {&speech_use, &window_use}) {
         const char* who = w == &speech_use ? "speech" : "window";
-        EXPECT_LE(w->peak.threads, w->first.threads + kThreadMargin) << who;
-        EXPECT_LE(w->peak.descriptors, w->first.descriptors + kDescriptorMargin) << who;
-        std::printf(
-            "%s: threads %d -> %d (peak %d), descriptors %d -> %d (peak %d), RSS %ld -> "
-            "%ld KiB (peak %ld)\n",
-            who, w->first.threads, w->last.threads, w->peak.threads, w->first.descriptors,
-            w->last.descriptors, w->peak.descriptors, w->first.residentKiB, w->last.residentKiB,
-            w->peak.residentKiB);
+        EXPECT_LE(w->peak.threads, w->first.threads + kSoakThreadMargin) << who;
+        EXPECT_LE(w->peak.descriptors, w->first.descriptors + kSoakDescriptorMargin) << who;
+        std::printf("%s: %s\n", who, w->summary().c_str());
     }
     std::printf("%d naming service restarts in %.0f s\n", round, secondsSince(start));
 

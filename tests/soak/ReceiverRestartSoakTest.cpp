@@ -5,6 +5,7 @@
 // while none is up is refused by the sender and spoken by nobody.
 #include "../e2e/E2e.h"
 #include "support/ProcessUsage.h"
+#include "support/Soak.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,8 +23,11 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-using testsupport::ProcessUsage;
-using testsupport::usageOf;
+using testsupport::envCount;
+using testsupport::kSoakDescriptorMargin;
+using testsupport::kSoakThreadMargin;
+using testsupport::secondsSince;
+using testsupport::UsageWatch;
 
 // Texts per rtctl call.
 constexpr int kBatch = 50;
@@ -34,19 +37,6 @@ constexpr int kBatch = 50;
 constexpr int kUnspokenBeforeBatch = 64 - kBatch;
 // The receiver's cycle; rtctl waits one cycle between the texts of a batch.
 const char* const kRate = "exec_cxt.periodic.rate:200";
-constexpr int kThreadMargin = 2;
-constexpr int kDescriptorMargin = 4;
-
-int envCount(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    const int n = text != nullptr ? std::atoi(text) : 0;
-    return n > 0 ? n : fallback;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 size_t wavsIn(const std::string& dir) { return testsupport::namesIn(dir, ".wav").size(); }
 
 // Waits until dir holds count finished utterances; false when none is added
@@ -108,8 +98,7 @@ TEST(ReceiverRestartSoak, EveryTextSentWhileAReceiverIsUpIsSpokenOnceAndInOrder)
         ASSERT_TRUE(rtctl(dir, {"conf", "Parlune0", "set", "speed", "300"}).ok);
 
         std::vector<std::string> sent;
-        ProcessUsage first;
-        ProcessUsage peak;
+        UsageWatch use;
         const int last = std::min(total, next + per_receiver - 1);
         while (next <= last) {
             ASSERT_TRUE(waitUtterances(wav.path(), sent.size() > kUnspokenBeforeBatch
@@ -125,15 +114,12 @@ TEST(ReceiverRestartSoak, EveryTextSentWhileAReceiverIsUpIsSpokenOnceAndInOrder)
             const ToolResult r = rtctl(dir, args, 60000);
             ASSERT_TRUE(r.ok) << "receiver " << lifetime << ", texts up to " << sent.back() << ": "
                               << r.err;
-            const ProcessUsage now = usageOf(receiver->pid());
-            if (!first.ok()) first = peak = now;
-            peak.threads = std::max(peak.threads, now.threads);
-            peak.descriptors = std::max(peak.descriptors, now.descriptors);
+            use.sample(receiver->pid());
         }
         ASSERT_TRUE(waitUtterances(wav.path(), sent.size()))
             << "receiver " << lifetime << " stopped speaking at " << wavsIn(wav.path()) << " of "
             << sent.size();
-        const ProcessUsage end = usageOf(receiver->pid());
+        use.sample(receiver->pid());
         const std::vector<pid_t> helpers = testsupport::childrenOf(receiver->pid());
 
         receiver->signal(SIGINT);
@@ -147,15 +133,13 @@ TEST(ReceiverRestartSoak, EveryTextSentWhileAReceiverIsUpIsSpokenOnceAndInOrder)
         EXPECT_EQ(sent.size(), wavsIn(wav.path())) << "receiver " << lifetime;
         EXPECT_EQ("", silentUtterance(wav.path())) << "receiver " << lifetime;
         // The receiver's connections came and went one per batch.
-        EXPECT_LE(peak.threads, first.threads + kThreadMargin) << "receiver " << lifetime;
-        EXPECT_LE(peak.descriptors, first.descriptors + kDescriptorMargin)
+        EXPECT_LE(use.peak.threads, use.first.threads + kSoakThreadMargin)
             << "receiver " << lifetime;
-        std::printf(
-            "receiver %d: texts %s..%s spoken in %.0f s; threads %d -> %d (peak %d), descriptors "
-            "%d -> %d (peak %d), RSS %ld -> %ld KiB\n",
-            lifetime, sent.front().c_str(), sent.back().c_str(), secondsSince(lifetime_start),
-            first.threads, end.threads, peak.threads, first.descriptors, end.descriptors,
-            peak.descriptors, first.residentKiB, end.residentKiB);
+        EXPECT_LE(use.peak.descriptors, use.first.descriptors + kSoakDescriptorMargin)
+            << "receiver " << lifetime;
+        std::printf("receiver %d: texts %s..%s spoken in %.0f s; %s\n", lifetime,
+                    sent.front().c_str(), sent.back().c_str(), secondsSince(lifetime_start),
+                    use.summary().c_str());
         std::fflush(stdout);
         if (HasFailure()) return;
 

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -68,6 +70,26 @@ std::string commandOf(pid_t pid) {
     std::string name;
     std::getline(comm, name);
     return name;
+}
+
+void UsageWatch::sample(pid_t pid) {
+    last = usageOf(pid);
+    if (!first.ok()) {
+        first = peak = last;
+        return;
+    }
+    peak.threads = std::max(peak.threads, last.threads);
+    peak.descriptors = std::max(peak.descriptors, last.descriptors);
+    peak.residentKiB = std::max(peak.residentKiB, last.residentKiB);
+}
+
+std::string UsageWatch::summary() const {
+    std::ostringstream text;
+    text << "threads " << first.threads << " -> " << last.threads << " (peak " << peak.threads
+         << "), descriptors " << first.descriptors << " -> " << last.descriptors << " (peak "
+         << peak.descriptors << "), RSS " << first.residentKiB << " -> " << last.residentKiB
+         << " KiB";
+    return text.str();
 }
 
 }  // namespace testsupport
