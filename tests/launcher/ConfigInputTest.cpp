@@ -243,4 +243,24 @@ TEST(LauncherConfig, BadWordsOnTheCommandLineAreNamedCutShortAndSkipped) {
     }
 }
 
+TEST(LauncherConfig, AnUnknownLogLevelOrAnUnopenableLogFileIsNamedAndTheRestLogs) {
+    for (const Launcher& l : launchers()) {
+        SCOPED_TRACE(l.prog);
+        TempDir dir;
+        const Outcome o = runLauncher(l, dir,
+                                      {"-o", "logger.log_level:LOUD", "-o",
+                                       "logger.file_name:launcher.log, no-such-dir/x.log"});
+        expectRanNormally(o);
+        ASSERT_EQ(2u, o.errLines.size()) << testing::PrintToString(o.errLines);
+        const std::string level = "logger.log_level: unknown level 'LOUD'; INFO used";
+        EXPECT_EQ(l.prog + ": " + level, o.errLines[0]);
+        // The reason is the system's own text (in the C locale here).
+        const std::string file = "logger.file_name: cannot open 'no-such-dir/x.log': ";
+        EXPECT_EQ(0u, o.errLines[1].find(l.prog + ": " + file)) << o.errLines[1];
+        EXPECT_NE(std::string::npos, o.errLines[1].find("; not logged there"));
+        // The file that could be opened has both, at the level used instead.
+        expectLogged(o, {level, file});
+    }
+}
+
 }  // namespace

@@ -7,6 +7,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace RTC {
 
 LogSink& LogSink::instance() {
@@ -17,8 +20,10 @@ LogSink& LogSink::instance() {
 
 LogSink::LogSink() : m_level(0) {}
 
-std::vector<std::string> LogSink::configure(bool enable, const std::string& file_names, int level) {
-    std::vector<std::string> failed;
+std::vector<std::pair<std::string, std::string>> LogSink::configure(bool enable,
+                                                                    const std::string& file_names,
+                                                                    int level) {
+    std::vector<std::pair<std::string, std::string>> failed;
     close();
     std::lock_guard<std::mutex> guard(m_mutex);
     if (!enable || level <= Logger::RTL_SILENT) return failed;
@@ -34,7 +39,7 @@ std::vector<std::string> LogSink::configure(bool enable, const std::string& file
             m_files.push_back(f);
             m_owned.push_back(true);
         } else {
-            failed.push_back(name);
+            failed.emplace_back(name, std::strerror(errno));
         }
     }
     if (!m_files.empty()) m_level = level;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace RTC {
@@ -14,8 +15,10 @@ class LogSink {
     static LogSink& instance();
 
     // file_names: comma separated; "stdout", "stderr" or paths ("%p" = pid).
-    // Returns the names that could not be opened.
-    std::vector<std::string> configure(bool enable, const std::string& file_names, int level);
+    // Returns the names that could not be opened, each with the reason.
+    std::vector<std::pair<std::string, std::string>> configure(bool enable,
+                                                               const std::string& file_names,
+                                                               int level);
     bool enabled(int level) const {
         return level != 0 && level <= m_level.load(std::memory_order_relaxed);
     }

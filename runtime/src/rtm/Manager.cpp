@@ -2,6 +2,7 @@
 #include <rtm/Manager.h>
 #include <rtm/PeriodicExecutionContext.h>
 
+#include "../coil/ConfigReader.h"
 #include "../corba/CorbaLayer.h"
 #include "ComponentProperties.h"
 #include "ComponentReaper.h"
@@ -16,10 +17,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <iostream>
 
 namespace RTC {
 
@@ -74,14 +72,17 @@ void Manager::configureLogger() {
     const bool enable = coil::toBool(config.getProperty("logger.enable"), "YES", "NO", true);
     int level = Logger::strToLogLevel(config.getProperty("logger.log_level"));
     if (level < 0) {
-        std::cerr << "manager: unknown logger.log_level '" << config.getProperty("logger.log_level")
-                  << "'; using INFO" << std::endl;
+        m_config->addWarning("logger.log_level: unknown level '" +
+                             coil::ConfigReader::printable(config.getProperty("logger.log_level"),
+                                                           ManagerConfig::kMaxEcho) +
+                             "'; INFO used");
         level = Logger::RTL_INFO;
     }
-    for (const std::string& f :
+    for (const auto& failed :
          LogSink::instance().configure(enable, config.getProperty("logger.file_name"), level)) {
-        std::cerr << "manager: cannot open log file '" << f << "': " << std::strerror(errno)
-                  << std::endl;
+        m_config->addWarning("logger.file_name: cannot open '" +
+                             coil::ConfigReader::printable(failed.first, ManagerConfig::kMaxEcho) +
+                             "': " + failed.second + "; not logged there");
     }
 }
 

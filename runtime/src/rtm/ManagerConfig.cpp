@@ -202,6 +202,11 @@ void ManagerConfig::finishWarnings() {
     *m_messages << m_prog << ": " << m_warnings.back() << std::endl;
 }
 
+void ManagerConfig::addWarning(const std::string& message) {
+    m_warnings.push_back(message);
+    *m_messages << m_prog << ": " << message << std::endl;
+}
+
 void ManagerConfig::logWarnings() const {
     Logger rtclog("manager");
     for (const std::string& line : m_warnings) RTC_WARN_STR(line);

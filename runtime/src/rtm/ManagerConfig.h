@@ -58,6 +58,9 @@ class ManagerConfig {
     // Writes those lines to the framework's logger as warnings; called once
     // the logger is configured.
     void logWarnings() const;
+    // A problem found after the command line was read (the logger's own
+    // settings): written and logged like the others, never counted away.
+    void addWarning(const std::string& message);
 
   private:
     void loadFile(const std::string& path);
