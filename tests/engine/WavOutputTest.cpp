@@ -1,5 +1,6 @@
 // What the WAV output writes: complete, numbered, non-silent files holding
 // exactly the text bytes given, with durations that follow the speed.
+#include <filesystem>
 #include <fstream>
 
 #include "EngineFixture.h"
@@ -107,6 +108,29 @@ TEST_F(WavOutput, NullOutputWritesNothing) {
     pause(500);
     EXPECT_EQ(ParluneDa_Play(h, "Again.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_TRUE(m_wavDir.names().empty());
+}
+
+TEST_F(WavOutput, AFailedWriteIsReportedOnceAndLaterTextsAreWritten) {
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    // The directory taken away: every text fails until it is back.
+    std::filesystem::remove_all(m_wavDir.path());
+    ASSERT_EQ(ParluneDa_Play(h, "Lost.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_AUDIO);
+    ASSERT_TRUE(std::filesystem::create_directory(m_wavDir.path()));
+
+    // Texts are spoken in order: once the first mark is written, whatever
+    // failed before it has failed, and the second Play takes that report.
+    const int first = ParluneDa_Play(h, "First mark.", 100, 0, 0, 0);
+    EXPECT_TRUE(first == PARLUNE_DA_OK || first == PARLUNE_DA_E_AUDIO) << first;
+    ASSERT_NE(waitForUtterance("First mark."), "");
+    const int second = ParluneDa_Play(h, "Second mark.", 100, 0, 0, 0);
+    EXPECT_TRUE(second == PARLUNE_DA_OK || second == PARLUNE_DA_E_AUDIO) << second;
+    ASSERT_NE(waitForUtterance("Second mark."), "");
+    // Nothing has failed since: no failure is reported twice.
+    EXPECT_EQ(ParluneDa_Play(h, "Third mark.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_NE(waitForUtterance("Third mark."), "");
+    EXPECT_TRUE(utterancesOf("Lost.").empty());
 }
 
 }  // namespace
