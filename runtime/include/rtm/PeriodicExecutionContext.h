@@ -56,10 +56,16 @@ class PeriodicExecutionContext {
 
   private:
     enum class Request { Activate, Deactivate, Reset, RateChanged };
+    // One request and its answer. The caller waits on the request's own
+    // lock, never on the context's: a component may end itself (and its
+    // context be deleted) right after carrying out the caller's request.
     struct Pending {
         Request request;
         ReturnCode_t result = RTC_OK;
         bool done = false;
+        std::mutex mutex;
+        std::condition_variable cond;
+        void finish(ReturnCode_t r);
     };
 
     ReturnCode_t submit(Request request);

@@ -85,22 +85,33 @@ ReturnCode_t PeriodicExecutionContext::deactivate_component() {
 ReturnCode_t PeriodicExecutionContext::reset_component() { return submit(Request::Reset); }
 
 ReturnCode_t PeriodicExecutionContext::submit(Request request) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_running.load() || m_stopRequested) return PRECONDITION_NOT_MET;
-    // Validate now so the caller gets an answer even from the context thread.
-    const LifeCycleState s = m_state.load();
-    if ((request == Request::Activate && s != INACTIVE_STATE) ||
-        (request == Request::Deactivate && s != ACTIVE_STATE) ||
-        (request == Request::Reset && s != ERROR_STATE)) {
-        return PRECONDITION_NOT_MET;
-    }
     auto pending = std::make_shared<Pending>();
     pending->request = request;
-    m_requests.push_back(pending);
-    if (std::this_thread::get_id() == m_threadId) return RTC_OK;
-    m_cond.notify_all();
-    m_cond.wait(lock, [&] { return pending->done || !m_running.load(); });
-    return pending->done ? pending->result : PRECONDITION_NOT_MET;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_running.load() || m_stopRequested) return PRECONDITION_NOT_MET;
+        // Validate now so the caller gets an answer even from the context thread.
+        const LifeCycleState s = m_state.load();
+        if ((request == Request::Activate && s != INACTIVE_STATE) ||
+            (request == Request::Deactivate && s != ACTIVE_STATE) ||
+            (request == Request::Reset && s != ERROR_STATE)) {
+            return PRECONDITION_NOT_MET;
+        }
+        m_requests.push_back(pending);
+        if (std::this_thread::get_id() == m_threadId) return RTC_OK;
+        m_cond.notify_all();
+    }
+    // From here on only the request is touched: the context may be gone.
+    std::unique_lock<std::mutex> wait(pending->mutex);
+    pending->cond.wait(wait, [&] { return pending->done; });
+    return pending->result;
+}
+
+void PeriodicExecutionContext::Pending::finish(ReturnCode_t r) {
+    std::lock_guard<std::mutex> guard(mutex);
+    result = r;
+    done = true;
+    cond.notify_all();
 }
 
 void PeriodicExecutionContext::processRequests(std::unique_lock<std::mutex>& lock) {
@@ -108,10 +119,8 @@ void PeriodicExecutionContext::processRequests(std::unique_lock<std::mutex>& loc
         std::shared_ptr<Pending> pending = m_requests.front();
         m_requests.pop_front();
         lock.unlock();
-        pending->result = carryOut(pending->request);
+        pending->finish(carryOut(pending->request));
         lock.lock();
-        pending->done = true;
-        m_cond.notify_all();
     }
 }
 
@@ -234,7 +243,9 @@ void PeriodicExecutionContext::run() {
     m_owner->on_shutdown(m_id);
     lock.lock();
     m_running = false;
-    // Wake anyone still waiting for a request that will never run.
+    // Answer anyone still waiting for a request that will never run.
+    for (const std::shared_ptr<Pending>& pending : m_requests)
+        pending->finish(PRECONDITION_NOT_MET);
     m_requests.clear();
     m_cond.notify_all();
 }
