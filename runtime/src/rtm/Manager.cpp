@@ -223,7 +223,8 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         m_registry->releaseName(instance_name);
         return nullptr;
     }
-    RTC_INFO(("component %s created (%g Hz)", comp->getInstanceName(), rate));
+    // From here a peer may already have deleted it (exit() over the network).
+    RTC_INFO(("component %s created (%g Hz)", instance_name.c_str(), rate));
     return comp;
 }
 
