@@ -227,7 +227,7 @@ TEST(Wire, ExitEndsTheComponentAndItsProcess) {
     EXPECT_EQ(RTC::RTC_OK, rtc->exit());
     // Its last component gone, the process shuts down in order.
     ASSERT_TRUE(speech->wait());
-    EXPECT_TRUE(speech->exitedWith(0));
+    EXPECT_TRUE(speech->exitedWith(0)) << speech->err();
     EXPECT_FALSE(rtctl(dir, {"state", "Parlune0"}).ok);
 }
 

@@ -148,7 +148,7 @@ TEST_F(Lifecycle, ExitFromOnErrorResetsBeforeFinalizing) {
     comp->setResult("onExecute", "error");
     ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
     ASSERT_TRUE(comp->waitFor("onError", 1));
-    lastDeletedCalls().clear();
+    DeletedCalls::clear();
     comp->exitOn("onError");
     ASSERT_TRUE(testsupport::waitUntil([&] { return !lastDeletedCalls().empty(); },
                                        std::chrono::seconds(10)));

@@ -56,7 +56,7 @@ void registerType(const std::string& type) {
     testManager()->registerFactory(
         profile, [](RTC::Manager* m) -> RTC::RTObject_impl* { return new T(m); },
         [](RTC::RTObject_impl* c) {
-            if (auto* r = dynamic_cast<RecordingComponent*>(c)) lastDeletedCalls() = r->calls();
+            if (auto* r = dynamic_cast<RecordingComponent*>(c)) DeletedCalls::set(r->calls());
             delete c;
         });
 }
@@ -104,7 +104,7 @@ TEST(ManagerThreads, ExitFromItsOwnCallbackDeletesTheComponentInOrder) {
     RTC::RTObject_impl* stays = m->createComponent("Stays");
     ASSERT_NE(nullptr, stays);
     for (int run = 0; run < 20; ++run) {
-        lastDeletedCalls().clear();
+        DeletedCalls::clear();
         RTC::RTObject_impl* c = m->createComponent("SelfExit");
         ASSERT_NE(nullptr, c);
         const std::string name = c->getInstanceName();

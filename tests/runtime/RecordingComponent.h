@@ -133,10 +133,31 @@ class RecordingComponent : public RTC::DataFlowComponentBase {
 };
 
 // Calls recorded by the last component the manager deleted.
-inline std::vector<std::string>& lastDeletedCalls() {
-    static std::vector<std::string> calls;
-    return calls;
-}
+// Written on the thread that deletes it (the manager's reaper for a component
+// that ended itself), read by the test.
+class DeletedCalls {
+  public:
+    static void set(std::vector<std::string> calls) {
+        std::lock_guard<std::mutex> g(mutex());
+        store() = std::move(calls);
+    }
+    static std::vector<std::string> get() {
+        std::lock_guard<std::mutex> g(mutex());
+        return store();
+    }
+    static void clear() { set({}); }
+
+  private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& store() {
+        static std::vector<std::string> calls;
+        return calls;
+    }
+};
+inline std::vector<std::string> lastDeletedCalls() { return DeletedCalls::get(); }
 
 // The process's manager, made once with logging off.
 inline RTC::Manager* testManager() {
@@ -161,7 +182,7 @@ inline void registerRecording(const std::string& type,
     testManager()->registerFactory(
         profile, [](RTC::Manager* m) -> RTC::RTObject_impl* { return new RecordingComponent(m); },
         [](RTC::RTObject_impl* c) {
-            if (auto* r = dynamic_cast<RecordingComponent*>(c)) lastDeletedCalls() = r->calls();
+            if (auto* r = dynamic_cast<RecordingComponent*>(c)) DeletedCalls::set(r->calls());
             delete c;
         });
 }
