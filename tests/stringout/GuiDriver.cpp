@@ -32,29 +32,39 @@ std::string xdotool(const std::vector<std::string>& args) {
 
 namespace {
 
-std::string searchWindow() {
+// The id of the first viewable window titled "StringInputForm" into *id
+// ("" when there is none); false, with a test failure, when xdotool fails.
+bool searchWindow(std::string* id) {
+    id->clear();
     const testsupport::RunResult r =
         runInUtf8({"xdotool", "search", "--onlyvisible", "--name", "^StringInputForm$"});
+    // No match is status 1 with nothing on either stream; any other failure
+    // (no display, no xdotool) says nothing about the window.
+    const bool noMatch = r.status == 1 && r.out.empty() && r.err.empty();
+    if (r.status != 0 && !noMatch) {
+        ADD_FAILURE() << "xdotool search failed (status " << r.status << ", signal " << r.signal
+                      << "): " << r.err;
+        return false;
+    }
     std::istringstream lines(r.out);
-    std::string id;
-    std::getline(lines, id);
-    return id;
+    std::getline(lines, *id);
+    return true;
 }
 
 }  // namespace
 
 std::string waitForWindow() {
     std::string id;
-    testsupport::waitUntil(
-        [&] {
-            id = searchWindow();
-            return !id.empty();
-        },
-        std::chrono::seconds(20), std::chrono::milliseconds(20));
+    // A failed search ends the wait: it has already failed the test.
+    testsupport::waitUntil([&] { return !searchWindow(&id) || !id.empty(); },
+                           std::chrono::seconds(20), std::chrono::milliseconds(20));
     return id;
 }
 
-bool windowVisible() { return !searchWindow().empty(); }
+bool windowVisible() {
+    std::string id;
+    return searchWindow(&id) && !id.empty();
+}
 
 void focus(const std::string& window) { xdotool({"windowfocus", "--sync", window}); }
 

@@ -19,7 +19,8 @@ testsupport::RunResult runInUtf8(const std::vector<std::string>& argv);
 std::string xdotool(const std::vector<std::string>& args);
 
 // Waits (up to 20 s) for a viewable window titled "StringInputForm";
-// returns its X window id, or "" when none appeared.
+// returns its X window id, or "" when none appeared. Both fail the current
+// test when xdotool itself fails, instead of reading that as "no window".
 std::string waitForWindow();
 
 // True while a viewable window titled "StringInputForm" exists.
