@@ -144,16 +144,32 @@ TEST_F(Component, WindowClosedByTheWindowSystemLeavesTheComponentActiveAndSilent
 }
 
 TEST_F(Component, ReactivationBringsUpAFreshWindow) {
+    // The first window takes a text and keeps it in its field after Submit.
     ASSERT_FALSE(activateAndFocusWindow().empty());
     guitest::keys({"Tab"});
     guitest::type("first");
+    guitest::keys({"alt+s"});
+    ASSERT_TRUE(waitForSample());
+    ASSERT_TRUE(m_in.read());
+    ASSERT_STREQ(static_cast<const char*>(m_value.data), "first");
     EXPECT_EQ(ec().deactivate_component(), RTC::RTC_OK);
     EXPECT_FALSE(guitest::windowVisible());
+
+    // The next one starts empty, with the focus on Submit, and sends
+    // nothing of the first until the operator presses it.
     ASSERT_FALSE(activateAndFocusWindow().empty());
-    guitest::keys({"space"});  // the new window's field is empty
+    runCycles(3);
+    EXPECT_FALSE(m_in.isNew()) << "something of the first window was sent again";
+    guitest::keys({"space"});
     ASSERT_TRUE(waitForSample());
     ASSERT_TRUE(m_in.read());
     EXPECT_STREQ(static_cast<const char*>(m_value.data), "");
+    guitest::keys({"Tab"});
+    guitest::type("second");
+    guitest::keys({"alt+s"});
+    ASSERT_TRUE(waitForSample());
+    ASSERT_TRUE(m_in.read());
+    EXPECT_STREQ(static_cast<const char*>(m_value.data), "second");
 }
 
 }  // namespace
