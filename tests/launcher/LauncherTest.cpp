@@ -67,17 +67,34 @@ TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
 
 TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
     TempDir dir;
-    // Options the manager does not know, and many of them: same calls, same output.
-    Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.enable:NO", "--bogus", "a",
-               "b", "c", "-o", "x.y:z"},
+    // Every argument is seen, in its place: the first and the last name the
+    // log file (the later wins), the middle ones turn naming off for an
+    // unreachable naming service, and words the manager does not know are
+    // warned about one by one, in order.
+    Process p({SPEECH_LAUNCHER, "-o", "logger.file_name:early.log", "--bogus", "a", "-o",
+               "corba.nameservers:127.0.0.1:1", "-o", "naming.enable:NO", "b", "c", "-o",
+               "logger.file_name:late.log"},
               dir.path(), kNullAudio);
-    // The manager handles signals before the module prints its notice.
-    ASSERT_TRUE(p.waitForOutput(kNotice));
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return testsupport::readFile(dir.file("late.log")).find("component Parlune0 created") !=
+                   std::string::npos;
+        },
+        std::chrono::seconds(10)))
+        << p.err();
     p.signal(SIGINT);
     ASSERT_TRUE(p.wait());
-    EXPECT_TRUE(p.exitedWith(0));
+    EXPECT_TRUE(p.exitedWith(0)) << p.status();
     EXPECT_EQ(kNotice, p.out());
-    EXPECT_NE(std::string::npos, p.err().find("unknown argument '--bogus'"));
+    EXPECT_EQ(
+        "ParluneRTCComp: unknown argument '--bogus' ignored (see -h)\n"
+        "ParluneRTCComp: unknown argument 'a' ignored (see -h)\n"
+        "ParluneRTCComp: unknown argument 'b' ignored (see -h)\n"
+        "ParluneRTCComp: unknown argument 'c' ignored (see -h)\n",
+        p.err());
+    EXPECT_EQ(std::vector<std::string>{"late.log"}, dir.names());
+    const std::string log = testsupport::readFile(dir.file("late.log"));
+    EXPECT_EQ(std::string::npos, log.find("naming service")) << log;
 }
 
 TEST(SpeechLauncher, NameMismatchPrintsOneLineAndAborts) {
