@@ -107,17 +107,19 @@ TEST(ConnectorRing, FullRingOverwritesRefusesOrWaitsAsConfigured) {
     put(b, "b");
     EXPECT_EQ(DataPortStatus::BUFFER_TIMEOUT, put(b, "c"));
     // A reader that frees a slot lets a blocked writer in.
-    block.writeTimeout = std::chrono::seconds(10);
+    // (Woken by the read, not let in at the end of its own long timeout.)
+    block.writeTimeout = std::chrono::seconds(30);
     CdrBuffer w(block);
     put(w, "a");
     put(w, "b");
-    std::thread reader([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        CdrBuffer::Sample r;
-        w.read(r);
-    });
-    EXPECT_EQ(DataPortStatus::PORT_OK, put(w, "c"));
-    reader.join();
+    DataPortStatus::Enum late = DataPortStatus::PORT_ERROR;
+    std::thread writer([&] { late = put(w, "c"); });
+    EXPECT_TRUE(eventually([&] { return w.blocked() == 1; })) << "the writer did not wait";
+    CdrBuffer::Sample r;
+    EXPECT_EQ(DataPortStatus::PORT_OK, w.read(r));
+    EXPECT_TRUE(eventually([&] { return w.blocked() == 0; }, 10000)) << "the read woke nobody";
+    writer.join();
+    EXPECT_EQ(DataPortStatus::PORT_OK, late);
     ASSERT_EQ(DataPortStatus::PORT_OK, w.read(s));
     EXPECT_EQ("b", str(s));
     ASSERT_EQ(DataPortStatus::PORT_OK, w.read(s));
@@ -147,14 +149,15 @@ TEST(ConnectorRing, EmptyRingReadsBackGivesNothingOrWaits) {
     block.readTimeout = std::chrono::milliseconds(20);
     CdrBuffer b(block);
     EXPECT_EQ(DataPortStatus::BUFFER_TIMEOUT, b.read(s));
-    block.readTimeout = std::chrono::seconds(10);
+    block.readTimeout = std::chrono::seconds(30);
     CdrBuffer w(block);
-    std::thread writer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        put(w, "late");
-    });
-    EXPECT_EQ(DataPortStatus::PORT_OK, w.read(s));
-    writer.join();
+    DataPortStatus::Enum got = DataPortStatus::PORT_ERROR;
+    std::thread reader([&] { got = w.read(s); });
+    EXPECT_TRUE(eventually([&] { return w.blocked() == 1; })) << "the reader did not wait";
+    EXPECT_EQ(DataPortStatus::PORT_OK, put(w, "late"));
+    EXPECT_TRUE(eventually([&] { return w.blocked() == 0; }, 10000)) << "the write woke nobody";
+    reader.join();
+    EXPECT_EQ(DataPortStatus::PORT_OK, got);
     EXPECT_EQ("late", str(s));
 }
 

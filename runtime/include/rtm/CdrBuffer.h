@@ -60,6 +60,8 @@ class CdrBuffer {
 
     // Wakes every blocked write() and read(); they give BUFFER_TIMEOUT.
     void release();
+    // write() and read() calls waiting for room or a sample right now.
+    std::size_t blocked() const;
 
   private:
     const BufferSettings m_settings;
@@ -72,6 +74,7 @@ class CdrBuffer {
     std::uint64_t m_first = 0;  // number of the oldest sample
     bool m_everRead = false;
     bool m_released = false;
+    std::size_t m_blocked = 0;  // calls inside a Block wait
 };
 
 }  // namespace RTC

@@ -18,14 +18,15 @@ DataPortStatus::Enum CdrBuffer::write(const unsigned char* data, std::size_t siz
                 break;
             case BufferSettings::Full::DoNothing:
                 return DataPortStatus::BUFFER_FULL;
-            case BufferSettings::Full::Block:
-                if (!m_notFull.wait_for(
-                        lock, m_settings.writeTimeout,
-                        [this] { return m_released || m_count < m_slots.size(); }) ||
-                    m_released) {
-                    return DataPortStatus::BUFFER_TIMEOUT;
-                }
+            case BufferSettings::Full::Block: {
+                ++m_blocked;
+                const bool room = m_notFull.wait_for(lock, m_settings.writeTimeout, [this] {
+                    return m_released || m_count < m_slots.size();
+                });
+                --m_blocked;
+                if (!room || m_released) return DataPortStatus::BUFFER_TIMEOUT;
                 break;
+            }
         }
     }
     // The slot keeps its capacity from earlier rounds: no allocation once warm.
@@ -45,13 +46,14 @@ DataPortStatus::Enum CdrBuffer::read(Sample& out) {
                 return DataPortStatus::PORT_OK;
             case BufferSettings::Empty::DoNothing:
                 return DataPortStatus::BUFFER_EMPTY;
-            case BufferSettings::Empty::Block:
-                if (!m_notEmpty.wait_for(lock, m_settings.readTimeout,
-                                         [this] { return m_released || m_count > 0; }) ||
-                    m_released) {
-                    return DataPortStatus::BUFFER_TIMEOUT;
-                }
+            case BufferSettings::Empty::Block: {
+                ++m_blocked;
+                const bool sample = m_notEmpty.wait_for(
+                    lock, m_settings.readTimeout, [this] { return m_released || m_count > 0; });
+                --m_blocked;
+                if (!sample || m_released) return DataPortStatus::BUFFER_TIMEOUT;
                 break;
+            }
         }
     }
     out = m_slots[m_head];
@@ -91,6 +93,11 @@ void CdrBuffer::dropBefore(std::uint64_t number) {
     m_first += n;
     m_everRead = true;
     m_notFull.notify_all();
+}
+
+std::size_t CdrBuffer::blocked() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_blocked;
 }
 
 void CdrBuffer::release() {
