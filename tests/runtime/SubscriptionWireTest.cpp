@@ -394,8 +394,13 @@ TEST(Subscription, TeardownWaitsForTheSendUnderWayThenSendsNoMore) {
     ASSERT_TRUE(disconnecting.waitDone());
     EXPECT_EQ(RTC::RTC_OK, result);
     EXPECT_TRUE(a.write("after"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ((std::vector<std::string>{"on its way"}), r.receiver->got());
+    // Once disconnect() has returned, the old connection's thread has ended.
+    // A new flush connection to the same receiver delivers a marker before
+    // write() returns: the receiver still takes puts, and nothing of the old
+    // connection came in before the marker.
+    ASSERT_EQ(RTC::RTC_OK, subscribe(a.out.in(), r, {{"dataport.subscription_type", "flush"}}));
+    EXPECT_TRUE(a.write("marker"));
+    EXPECT_EQ((std::vector<std::string>{"on its way", "marker"}), r.receiver->got());
 
     // Deleting the component while its receiver holds a put: deletion ends
     // once that put is over (the receiver gives up holding after 1 s).
