@@ -7,6 +7,7 @@
 
 #include "EngineFixture.h"
 #include "Recorder.h"
+#include "support/Wait.h"
 
 namespace parlune::test {
 namespace {
@@ -60,7 +61,12 @@ TEST_F(PulsePlayback, ReleaseSilencesTheUtteranceBeingPlayed) {
     ASSERT_EQ(ParluneDa_Play(h, longText.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
     ASSERT_TRUE(waitForSound(recorder, 4));
     release(h);
-    pause(2000);
+    // Two more seconds of the server's output recorded after Release.
+    const size_t atRelease = recorder.loudWindows().size();
+    EXPECT_TRUE(
+        testsupport::waitUntil([&] { return recorder.loudWindows().size() >= atRelease + 40; },
+                               std::chrono::seconds(30), std::chrono::milliseconds(50)))
+        << "the recording stopped";
     recorder.stop();
 
     std::vector<bool> loud = recorder.loudWindows();
