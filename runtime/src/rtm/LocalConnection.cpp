@@ -1,3 +1,4 @@
+#include <rtm/ConnectorBase.h>
 #include <rtm/LocalConnection.h>
 #include <rtm/PublisherSettings.h>
 #include <rtm/SystemLogger.h>

@@ -1,3 +1,4 @@
+#include <rtm/ConnectorBase.h>
 #include <rtm/PortBase.h>
 #include <rtm/RTObject.h>
 
