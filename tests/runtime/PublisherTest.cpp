@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <rtm/CdrBuffer.h>
+#include <rtm/ConnectorBase.h>
 #include <rtm/InPort.h>
 #include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <omniORB4/CORBA.h>
+#include <rtm/ConnectorBase.h>
 #include <rtm/Orb.h>
+#include <rtm/Publisher.h>
 #include <unistd.h>
 
 #include <atomic>
