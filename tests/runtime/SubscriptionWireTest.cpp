@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 #include <omniORB4/CORBA.h>
-#include <rtm/ConnectorBase.h>
 #include <rtm/Orb.h>
-#include <rtm/Publisher.h>
 #include <unistd.h>
+#include "rtm/ConnectorBase.h"
+#include "rtm/Publisher.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -6,10 +6,10 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
+#include "rtm/LocalConnection.h"
 
 #include "../stringout/GuiDriver.h"
 #include "ParluneTest.h"

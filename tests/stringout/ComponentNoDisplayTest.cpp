@@ -3,10 +3,10 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
+#include "rtm/LocalConnection.h"
 
 #include "ParluneTest.h"
 #include "support/Wait.h"

@@ -4,10 +4,10 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
+#include "rtm/LocalConnection.h"
 
 #include "GuiDriver.h"
 #include "ParluneTest.h"

@@ -2,8 +2,8 @@
 
 #include <rtm/InPortBase.h>
 #include <rtm/OutPortBase.h>
-#include <rtm/PublisherSettings.h>
 #include <rtm/SystemLogger.h>
+#include "rtm/PublisherSettings.h"
 
 #include "InPortProvider.h"
 #include "NVUtil.h"

@@ -1,7 +1,7 @@
 #include "OutPortConsumer.h"
 
 #include <corbakit/CdrConnection.h>
-#include <rtm/PublisherSettings.h>
+#include "rtm/PublisherSettings.h"
 
 #include "NVUtil.h"
 

@@ -1,8 +1,8 @@
-#include <rtm/ConnectorBase.h>
 #include <rtm/InPortBase.h>
-#include <rtm/InPortBuffer.h>
-#include <rtm/InPortSettings.h>
 #include <rtm/SystemLogger.h>
+#include "ConnectorBase.h"
+#include "InPortBuffer.h"
+#include "InPortSettings.h"
 
 #include <chrono>
 #include <utility>

@@ -1,6 +1,6 @@
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/PeriodicExecutionContext.h>
+#include "LocalConnection.h"
 
 #include "../coil/ConfigReader.h"
 #include "ComponentProperties.h"

@@ -1,7 +1,7 @@
-#include <rtm/ConnectorBase.h>
 #include <rtm/OutPortBase.h>
-#include <rtm/Publisher.h>
-#include <rtm/PublisherSettings.h>
+#include "ConnectorBase.h"
+#include "Publisher.h"
+#include "PublisherSettings.h"
 
 #include <mutex>
 

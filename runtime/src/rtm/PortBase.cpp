@@ -1,6 +1,6 @@
-#include <rtm/ConnectorBase.h>
 #include <rtm/PortBase.h>
 #include <rtm/RTObject.h>
+#include "ConnectorBase.h"
 
 #include <algorithm>
 
