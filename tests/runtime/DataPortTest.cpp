@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <rtm/InPort.h>
 #include <rtm/OutPort.h>
+
 #include "rtm/ConnectorBase.h"
 #include "rtm/InPortSettings.h"
 #include "rtm/LocalConnection.h"

@@ -1,6 +1,7 @@
 #include "RecordingComponent.h"
 
 #include <gtest/gtest.h>
+
 #include "rtm/ConnectorBase.h"
 
 namespace {

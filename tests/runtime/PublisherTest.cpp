@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <rtm/InPort.h>
 #include <rtm/OutPort.h>
+
 #include "rtm/CdrBuffer.h"
 #include "rtm/ConnectorBase.h"
 #include "rtm/LocalConnection.h"

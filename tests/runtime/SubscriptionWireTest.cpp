@@ -8,6 +8,7 @@
 #include <omniORB4/CORBA.h>
 #include <rtm/Orb.h>
 #include <unistd.h>
+
 #include "rtm/ConnectorBase.h"
 #include "rtm/Publisher.h"
 

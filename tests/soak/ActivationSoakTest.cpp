@@ -9,10 +9,10 @@
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
-#include "rtm/LocalConnection.h"
 
 #include "../stringout/GuiDriver.h"
 #include "ParluneTest.h"
+#include "rtm/LocalConnection.h"
 #include "support/ProcessUsage.h"
 #include "support/Soak.h"
 #include "support/Wait.h"

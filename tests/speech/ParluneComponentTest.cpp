@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <rtm/OutPort.h>
 #include <rtm/PeriodicExecutionContext.h>
+
 #include "rtm/LocalConnection.h"
 
 #include <chrono>

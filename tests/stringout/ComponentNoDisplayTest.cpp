@@ -6,9 +6,9 @@
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
-#include "rtm/LocalConnection.h"
 
 #include "ParluneTest.h"
+#include "rtm/LocalConnection.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>

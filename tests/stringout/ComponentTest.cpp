@@ -7,10 +7,10 @@
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
-#include "rtm/LocalConnection.h"
 
 #include "GuiDriver.h"
 #include "ParluneTest.h"
+#include "rtm/LocalConnection.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 #include <rtm/InPortBase.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/SystemLogger.h>
-#include "rtm/PublisherSettings.h"
 
 #include "InPortProvider.h"
 #include "NVUtil.h"
 #include "OutPortConsumer.h"
+#include "rtm/PublisherSettings.h"
 
 namespace RTC {
 namespace corba {

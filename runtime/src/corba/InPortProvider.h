@@ -3,6 +3,7 @@
 #pragma once
 
 #include <rtm/InPortBase.h>
+
 #include "rtm/ConnectorBase.h"
 
 #include <memory>

@@ -1,5 +1,6 @@
 #include <rtm/InPortBase.h>
 #include <rtm/SystemLogger.h>
+
 #include "ConnectorBase.h"
 #include "InPortBuffer.h"
 #include "InPortSettings.h"

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <rtm/DataPortStatus.h>
+
 #include "CdrBuffer.h"
 
 #include <condition_variable>

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <coil/Properties.h>
+
 #include "CdrBuffer.h"
 
 #include <cstddef>

@@ -1,11 +1,11 @@
 #include <rtm/Manager.h>
 #include <rtm/PeriodicExecutionContext.h>
-#include "LocalConnection.h"
 
 #include "../coil/ConfigReader.h"
 #include "ComponentProperties.h"
 #include "ComponentReaper.h"
 #include "ComponentRegistry.h"
+#include "LocalConnection.h"
 #include "LogSink.h"
 #include "ManagerConfig.h"
 #include "ModuleLoader.h"

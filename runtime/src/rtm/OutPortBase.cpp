@@ -1,4 +1,5 @@
 #include <rtm/OutPortBase.h>
+
 #include "ConnectorBase.h"
 #include "Publisher.h"
 #include "PublisherSettings.h"

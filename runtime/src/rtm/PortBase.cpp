@@ -1,5 +1,6 @@
 #include <rtm/PortBase.h>
 #include <rtm/RTObject.h>
+
 #include "ConnectorBase.h"
 
 #include <algorithm>

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <rtm/DataPortStatus.h>
+
 #include "CdrBuffer.h"
 #include "PublisherSettings.h"
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <coil/Properties.h>
+
 #include "CdrBuffer.h"
 
 #include <string>
