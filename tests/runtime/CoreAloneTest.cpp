@@ -10,21 +10,23 @@
 namespace {
 
 TEST(CoreAlone, ComponentsConnectAndDeliverInsideTheProcess) {
-    registerRecording("Local");
     RTC::Manager* m = testManager();
-    auto* a = dynamic_cast<RecordingComponent*>(m->createComponent("Local"));
-    auto* b = dynamic_cast<RecordingComponent*>(m->createComponent("Local"));
-    ASSERT_NE(nullptr, a);
-    ASSERT_NE(nullptr, b);
+    registerRecording("Local");
+    RecordingComponent* comps[2] = {nullptr, nullptr};
+    for (RecordingComponent*& c : comps) {
+        c = dynamic_cast<RecordingComponent*>(m->createComponent("Local"));
+        ASSERT_NE(nullptr, c);
+    }
+    RecordingComponent& sender = *comps[0];
+    RecordingComponent& receiver = *comps[1];
     ASSERT_EQ(RTC::RTC_OK, m->connectPorts("Local0.out", "Local1.in"));
-    ASSERT_EQ(RTC::RTC_OK, b->ec().activate_component());
-    EXPECT_TRUE(b->waitFor("onExecute", 1));
-    a->m_out.data = "stays in the process";
-    EXPECT_TRUE(a->m_outOut.write());
-    ASSERT_TRUE(b->m_inIn.read());
-    EXPECT_STREQ("stays in the process", static_cast<const char*>(b->m_in.data));
-    m->deleteComponent(b);
-    m->deleteComponent(a);
+    ASSERT_EQ(RTC::RTC_OK, receiver.ec().activate_component());
+    EXPECT_TRUE(receiver.waitFor("onExecute", 1));
+    sender.m_out.data = "stays in the process";
+    EXPECT_TRUE(sender.m_outOut.write());
+    ASSERT_TRUE(receiver.m_inIn.read());
+    EXPECT_STREQ("stays in the process", static_cast<const char*>(receiver.m_in.data));
+    for (RecordingComponent* c : comps) m->deleteComponent(c);
     EXPECT_EQ(nullptr, m->getComponent("Local0"));
 }
 
