@@ -7,7 +7,7 @@
 #   LIBDIR/cmake/parlune-openrtm-compat/
 #                             find_package(OpenRTM) answered by the embedded
 #                             runtime; used only when OpenRTM_DIR points here
-#   include/parlune-rtm/      the runtime's headers (rtm/..., coil/...) and IDL
+#   include/parlune-rtm/      the runtime's public headers (rtm/..., coil/...) and IDL
 #   share/parlune/            sample rtc.conf, ParluneTest.conf, the example
 #   share/man/man1/           manual pages
 #
@@ -73,7 +73,11 @@ endforeach()
 install(TARGETS ${PARLUNE_RTM_LIBRARIES} EXPORT ParluneRTMTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${PARLUNE_RTM_INCLUDE_DIR} ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl)
-install(DIRECTORY runtime/include/ runtime/corbakit/include/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR})
+# Only what a component includes: runtime/include/ (its internals live beside
+# their sources) and the one CorbaKit header the port templates use.
+install(DIRECTORY runtime/include/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR})
+install(FILES runtime/corbakit/include/corbakit/CdrCodec.h
+  DESTINATION ${PARLUNE_RTM_INCLUDE_DIR}/corbakit)
 install(DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime/generated/rtm/idl/
   DESTINATION ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl FILES_MATCHING PATTERN "*.hh")
 install(DIRECTORY runtime/idl/ DESTINATION ${PARLUNE_RTM_INCLUDE_DIR}/rtm/idl)

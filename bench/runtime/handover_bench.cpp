@@ -21,7 +21,7 @@
 #ifdef PARLUNE_WITH_OPENRTM
 #include <rtm/CORBA_RTCUtil.h>
 #else
-#include <rtm/LocalConnection.h>
+#include "rtm/LocalConnection.h"
 #endif
 
 #include <algorithm>

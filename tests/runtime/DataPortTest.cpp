@@ -1,11 +1,12 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <gtest/gtest.h>
-#include <rtm/ConnectorBase.h>
 #include <rtm/InPort.h>
-#include <rtm/InPortSettings.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
+
+#include "rtm/ConnectorBase.h"
+#include "rtm/InPortSettings.h"
+#include "rtm/LocalConnection.h"
 
 #include <chrono>
 #include <future>

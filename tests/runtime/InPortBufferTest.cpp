@@ -2,8 +2,9 @@
 // policies, order across connections, and the settings read from a
 // connection's properties (bad values reported, defaults kept).
 #include <gtest/gtest.h>
-#include <rtm/InPortBuffer.h>
-#include <rtm/InPortSettings.h>
+
+#include "rtm/InPortBuffer.h"
+#include "rtm/InPortSettings.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,8 @@
 #include "RecordingComponent.h"
 
 #include <gtest/gtest.h>
-#include <rtm/LocalConnection.h>
+
+#include "rtm/LocalConnection.h"
 
 #include <algorithm>
 #include <atomic>

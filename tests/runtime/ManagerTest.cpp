@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rtm/ConnectorBase.h"
+
 namespace {
 
 TEST(Manager, UnknownOrEmptyTypeGivesNull) {

@@ -3,12 +3,14 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <gtest/gtest.h>
-#include <rtm/CdrBuffer.h>
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
-#include <rtm/Publisher.h>
-#include <rtm/PublisherSettings.h>
+
+#include "rtm/CdrBuffer.h"
+#include "rtm/ConnectorBase.h"
+#include "rtm/LocalConnection.h"
+#include "rtm/Publisher.h"
+#include "rtm/PublisherSettings.h"
 
 #include <algorithm>
 #include <chrono>

@@ -9,6 +9,9 @@
 #include <rtm/Orb.h>
 #include <unistd.h>
 
+#include "rtm/ConnectorBase.h"
+#include "rtm/Publisher.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <memory>

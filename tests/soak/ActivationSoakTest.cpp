@@ -6,13 +6,13 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
 
 #include "../stringout/GuiDriver.h"
 #include "ParluneTest.h"
+#include "rtm/LocalConnection.h"
 #include "support/ProcessUsage.h"
 #include "support/Soak.h"
 #include "support/Wait.h"

@@ -4,9 +4,10 @@
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/OutPort.h>
 #include <rtm/PeriodicExecutionContext.h>
+
+#include "rtm/LocalConnection.h"
 
 #include <chrono>
 #include <cstdint>

@@ -4,13 +4,13 @@
 #include <rtm/idl/BasicDataTypeSkel.h>
 
 #include <rtm/InPort.h>
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/OutPortBase.h>
 #include <rtm/PeriodicExecutionContext.h>
 
 #include "GuiDriver.h"
 #include "ParluneTest.h"
+#include "rtm/LocalConnection.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>

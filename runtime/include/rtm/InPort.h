@@ -7,8 +7,8 @@
 #include <rtm/CdrCodec.h>
 #include <rtm/InPortBase.h>
 
-#include <chrono>
 #include <string>
+#include <vector>
 
 namespace RTC {
 
@@ -22,8 +22,7 @@ class InPort : public InPortBase {
     // milliseconds. Connections bring their own settings.
     InPort(const char* name, DataType& value, int bufsize = 64, bool read_block = false,
            bool write_block = false, int read_timeout = 0, int write_timeout = 0)
-        : InPortBase(name,
-                     unconnected(bufsize, read_block, write_block, read_timeout, write_timeout)),
+        : InPortBase(name, bufsize, read_block, write_block, read_timeout, write_timeout),
           m_value(value),
           m_typeName(toRepositoryId<DataType>()) {
         m_properties.setProperty("port.port_type", "DataInPort");
@@ -47,9 +46,9 @@ class InPort : public InPortBase {
     // connection's read.empty_policy is block.
     bool read(std::string name = "") {
         (void)name;
-        InPortBuffer::Sample sample;
+        std::vector<unsigned char> sample;
         bool little = true;
-        if (m_buffer.read(sample, little) != DataPortStatus::PORT_OK) return false;
+        if (!takeSample(sample, little)) return false;
         return decodeCdr(sample.data(), sample.size(), little, m_value);
     }
     void update() { read(); }
@@ -63,8 +62,7 @@ class InPort : public InPortBase {
         CdrStream cdr;
         encodeCdr(value, true, cdr);
         const auto* data = static_cast<const unsigned char*>(cdr.bufPtr());
-        return m_buffer.write(std::string(), InPortBuffer::Sample(data, data + cdr.bufSize()),
-                              true);
+        return storeUnconnected(std::vector<unsigned char>(data, data + cdr.bufSize()), true);
     }
 
   protected:
@@ -74,17 +72,6 @@ class InPort : public InPortBase {
     }
 
   private:
-    static BufferSettings unconnected(int bufsize, bool read_block, bool write_block,
-                                      int read_timeout, int write_timeout) {
-        BufferSettings s;
-        s.length = bufsize > 0 ? static_cast<std::size_t>(bufsize) : 64;
-        s.full = write_block ? BufferSettings::Full::Block : BufferSettings::Full::Overwrite;
-        s.writeTimeout = std::chrono::milliseconds(write_timeout > 0 ? write_timeout : 0);
-        s.empty = read_block ? BufferSettings::Empty::Block : BufferSettings::Empty::Readback;
-        s.readTimeout = std::chrono::milliseconds(read_timeout > 0 ? read_timeout : 0);
-        return s;
-    }
-
     DataType& m_value;
     std::string m_typeName;
 };

@@ -20,6 +20,7 @@ class ComponentReaper;
 class ComponentRegistry;
 class ManagerConfig;
 class ModuleLoader;
+class NetworkLayer;
 
 typedef void (*ModuleInitProc)(Manager* manager);
 
@@ -76,27 +77,6 @@ class Manager {
     // its profile, the manager's configuration, its own configuration file.
     double executionRate(const std::string& profile_rate, const std::string& file_rate) const;
 
-    // Hooks for the network layer: called after a component was created and
-    // before it is deleted.
-    struct Observer {
-        virtual ~Observer() {}
-        virtual void componentCreated(RTObject_impl* comp) = 0;
-        virtual void componentDeleting(RTObject_impl* comp) = 0;
-        virtual bool connectRemote(const std::string& out_port, const std::string& in_port,
-                                   const coil::Properties& prop) = 0;
-        virtual bool activateRemote(const std::string& name) = 0;
-        virtual void shutdown() = 0;
-        // True when a live component elsewhere already has this instance
-        // name under the numbering policy ("ns_unique": anywhere in the
-        // name servers, "node_unique": under this host's context).
-        virtual bool nameInUse(const std::string& instance_name, const std::string& policy) {
-            (void)instance_name;
-            (void)policy;
-            return false;
-        }
-    };
-    void setObserver(std::unique_ptr<Observer> observer);
-
   private:
     Manager();
     ~Manager();
@@ -115,7 +95,7 @@ class Manager {
     std::unique_ptr<ComponentReaper> m_reaper;
     Logger rtclog;
     ModuleInitProc m_initProc;
-    std::unique_ptr<Observer> m_observer;
+    std::unique_ptr<NetworkLayer> m_network;
     std::mutex m_shutdownMutex;
     bool m_shutdownDone;
     std::thread m_runner;

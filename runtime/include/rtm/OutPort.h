@@ -8,13 +8,8 @@
 #include <rtm/CdrCodec.h>
 #include <rtm/InPort.h>
 #include <rtm/OutPortBase.h>
-#include <rtm/Publisher.h>
-#include <rtm/PublisherSettings.h>
 
-#include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace RTC {
 
@@ -25,8 +20,8 @@ class OutPort : public OutPortBase {
         : OutPortBase(name), m_value(value), m_typeName(toRepositoryId<DataType>()) {
         m_properties.setProperty("port.port_type", "DataOutPort");
         m_properties.setProperty("dataport.data_type", m_typeName);
-        m_properties.setProperty("dataport.subscription_type", kOutPortSubscriptionTypes);
-        m_properties.setProperty("dataport.io_mode", kOutPortSubscriptionTypes);
+        m_properties.setProperty("dataport.subscription_type", subscriptionTypes());
+        m_properties.setProperty("dataport.io_mode", subscriptionTypes());
         m_properties.setProperty("dataport.dataflow_type", "push");
         m_properties.setProperty("dataport.interface_type", "corba_cdr");
         m_properties.setProperty("dataport.marshaling_types", "cdr");
@@ -39,34 +34,9 @@ class OutPort : public OutPortBase {
 
     // True when every connection took the sample (also with no connection).
     bool write(DataType& value) {
-        bool all_ok = true;
-        bool any_lost = false;
-        bool encoded[2] = {false, false};
-        // No port lock is held while sending: a peer may call back into this
-        // port (a disconnect) before its put returns.
-        std::lock_guard<std::mutex> writing(m_sendMutex);
-        {
-            std::lock_guard<std::mutex> guard(m_connectorsMutex);
-            m_sending.assign(m_connectors.begin(), m_connectors.end());
-        }
-        for (const auto& connector : m_sending) {
-            Publisher* publisher = connector->publisher();
-            // Encode once per byte order, only when a connection needs it.
-            const int order = connector->littleEndian() ? 1 : 0;
-            if (!encoded[order]) {
-                encodeCdr(value, order == 1, m_cdr[order]);
-                encoded[order] = true;
-            }
-            const auto* data = static_cast<const unsigned char*>(m_cdr[order].bufPtr());
-            const std::size_t size = m_cdr[order].bufSize();
-            const DataPortStatus::Enum status =
-                publisher != nullptr ? publisher->write(data, size) : connector->putCdr(data, size);
-            if (status != DataPortStatus::PORT_OK) all_ok = false;
-            if (status == DataPortStatus::CONNECTION_LOST) any_lost = true;
-        }
-        m_sending.clear();
-        if (any_lost) dropLostConnectors();
-        return all_ok;
+        return publish(&value, [](const void* sample, bool little_endian, CdrStream& stream) {
+            encodeCdr(*static_cast<const DataType*>(sample), little_endian, stream);
+        });
     }
     bool write() { return write(m_value); }
     bool operator<<(DataType& value) { return write(value); }
@@ -74,8 +44,6 @@ class OutPort : public OutPortBase {
   private:
     DataType& m_value;
     std::string m_typeName;
-    CdrStream m_cdr[2];
-    std::vector<std::shared_ptr<ConnectorBase>> m_sending;
 };
 
 }  // namespace RTC

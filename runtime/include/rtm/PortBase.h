@@ -4,7 +4,6 @@
 #pragma once
 
 #include <coil/Properties.h>
-#include <rtm/ConnectorBase.h>
 
 #include <memory>
 #include <mutex>
@@ -13,7 +12,9 @@
 
 namespace RTC {
 
+class ConnectorBase;
 class RTObject_impl;
+struct ConnectorInfo;
 
 class PortBase {
   public:

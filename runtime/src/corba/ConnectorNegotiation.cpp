@@ -2,12 +2,12 @@
 
 #include <rtm/InPortBase.h>
 #include <rtm/OutPortBase.h>
-#include <rtm/PublisherSettings.h>
 #include <rtm/SystemLogger.h>
 
 #include "InPortProvider.h"
 #include "NVUtil.h"
 #include "OutPortConsumer.h"
+#include "rtm/PublisherSettings.h"
 
 namespace RTC {
 namespace corba {

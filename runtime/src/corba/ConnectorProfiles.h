@@ -1,7 +1,7 @@
 // Connector profiles as they appear on the wire.
 #pragma once
 
-#include <rtm/ConnectorBase.h>
+#include "rtm/ConnectorBase.h"
 
 #include <memory>
 

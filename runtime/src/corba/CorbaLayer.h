@@ -21,6 +21,7 @@
 
 #include "NameRegistrar.h"
 #include "OpenRTM.hh"
+#include "rtm/NetworkLayer.h"
 
 namespace RTC {
 namespace corba {
@@ -45,7 +46,7 @@ struct ComponentEntry {
     bool registered = false;
 };
 
-class CorbaLayer : public Manager::Observer {
+class CorbaLayer : public NetworkLayer {
   public:
     CorbaLayer(Manager& manager, CORBA::ORB_ptr orb, PortableServer::POA_ptr poa);
     ~CorbaLayer() override;
@@ -95,10 +96,11 @@ class CorbaLayer : public Manager::Observer {
     std::thread m_namingThread;
 };
 
-// Starts the ORB from the manager's configuration (OrbOptions) and attaches
-// the network layer to the manager; ends the process with a message on
-// standard error when the ORB cannot start. Defined in OrbStart.cpp.
-void attachCorbaLayer(Manager& manager, const coil::Properties& config);
+// Starts the ORB from the manager's configuration (OrbOptions) and the layer
+// on it; ends the process with a message on standard error when the ORB
+// cannot start. Defined in OrbStart.cpp, which provides it to the manager
+// (NetworkLayer::provide) as the library loads.
+std::unique_ptr<NetworkLayer> startCorbaLayer(Manager& manager);
 
 }  // namespace corba
 }  // namespace RTC

@@ -2,8 +2,9 @@
 // the connection and publishes its reference in the connector profile.
 #pragma once
 
-#include <rtm/ConnectorBase.h>
 #include <rtm/InPortBase.h>
+
+#include "rtm/ConnectorBase.h"
 
 #include <memory>
 

@@ -88,7 +88,8 @@ std::string OrbStart::unreachableWarning(const std::vector<std::string>& address
            "or to all";
 }
 
-void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
+std::unique_ptr<NetworkLayer> startCorbaLayer(Manager& manager) {
+    const coil::Properties& config = manager.getConfig();
     Logger rtclog("manager");
     const OrbOptions options(config);
     CORBA::ORB_ptr orb = CORBA::ORB::_nil();
@@ -130,9 +131,17 @@ void attachCorbaLayer(Manager& manager, const coil::Properties& config) {
         RTC_WARN(("%s", warning.c_str()));
         std::fprintf(stderr, "%s: WARNING: %s\n", program_invocation_short_name, warning.c_str());
     }
-    manager.setObserver(
-        std::unique_ptr<Manager::Observer>(new CorbaLayer(manager, orb, poa_owner.in())));
+    return std::unique_ptr<NetworkLayer>(new CorbaLayer(manager, orb, poa_owner.in()));
 }
+
+namespace {
+
+// Every process that links the runtime has its components on the network.
+struct ProvideLayer {
+    ProvideLayer() { NetworkLayer::provide(&startCorbaLayer); }
+} g_provideLayer;
+
+}  // namespace
 
 }  // namespace corba
 }  // namespace RTC

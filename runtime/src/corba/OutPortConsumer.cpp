@@ -1,9 +1,9 @@
 #include "OutPortConsumer.h"
 
 #include <corbakit/CdrConnection.h>
-#include <rtm/PublisherSettings.h>
 
 #include "NVUtil.h"
+#include "rtm/PublisherSettings.h"
 
 namespace RTC {
 namespace corba {

@@ -3,7 +3,7 @@
 #include <coil/stringutil.h>
 #include <corbakit/NameValues.h>
 
-#include <rtm/LocalConnection.h>
+#include "rtm/LocalConnection.h"
 
 #include <omniORB4/omniORB.h>
 

@@ -3,7 +3,7 @@
 // InPortCdr::put; the receiving end owns the InPortCdr servant.
 #pragma once
 
-#include <rtm/ConnectorBase.h>
+#include "rtm/ConnectorBase.h"
 
 #include <atomic>
 

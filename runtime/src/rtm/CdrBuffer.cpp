@@ -1,4 +1,4 @@
-#include <rtm/CdrBuffer.h>
+#include "CdrBuffer.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-#include <rtm/ConnectorBase.h>
-#include <rtm/Publisher.h>
+#include "ConnectorBase.h"
+#include "Publisher.h"
 
 namespace RTC {
 

@@ -1,4 +1,4 @@
-#include <rtm/InPortBuffer.h>
+#include "InPortBuffer.h"
 
 #include <algorithm>
 

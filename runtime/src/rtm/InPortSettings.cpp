@@ -1,5 +1,5 @@
+#include "InPortSettings.h"
 #include <coil/stringutil.h>
-#include <rtm/InPortSettings.h>
 
 #include <cerrno>
 #include <cmath>

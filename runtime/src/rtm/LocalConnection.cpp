@@ -1,6 +1,7 @@
-#include <rtm/LocalConnection.h>
-#include <rtm/PublisherSettings.h>
+#include "LocalConnection.h"
 #include <rtm/SystemLogger.h>
+#include "ConnectorBase.h"
+#include "PublisherSettings.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,15 +1,15 @@
-#include <rtm/LocalConnection.h>
 #include <rtm/Manager.h>
 #include <rtm/PeriodicExecutionContext.h>
 
 #include "../coil/ConfigReader.h"
-#include "../corba/CorbaLayer.h"
 #include "ComponentProperties.h"
 #include "ComponentReaper.h"
 #include "ComponentRegistry.h"
+#include "LocalConnection.h"
 #include "LogSink.h"
 #include "ManagerConfig.h"
 #include "ModuleLoader.h"
+#include "NetworkLayer.h"
 #include "PreStartActions.h"
 #include "ShutdownSignal.h"
 
@@ -47,7 +47,8 @@ Manager* Manager::init(int argc, char** argv) {
     g_manager->configureLogger();
     g_manager->m_config->logWarnings();
     ShutdownSignal::install();
-    corba::attachCorbaLayer(*g_manager, g_manager->getConfig());
+    if (NetworkLayer::Start start = NetworkLayer::provided())
+        g_manager->m_network = start(*g_manager);
     Logger& rtclog = g_manager->rtclog;
     RTC_INFO(("manager started (%s, pid %d)",
               g_manager->getConfig().getProperty("openrtm.name").c_str(),
@@ -117,20 +118,18 @@ void Manager::shutdown() {
     // Deletions still under way (exit() from a callback or from a peer) are
     // finished while the network layer can still unbind and tell peers.
     m_reaper->stop();
-    if (m_observer) m_observer->shutdown();
+    if (m_network) m_network->shutdown();
     RTC_INFO(("shutdown complete"));
     m_shutdownDone = true;
     LogSink::instance().close();
 }
-
-void Manager::setObserver(std::unique_ptr<Observer> observer) { m_observer = std::move(observer); }
 
 bool Manager::activateManager() {
     if (m_initProc != nullptr) m_initProc(this);
     const coil::Properties& config = getConfig();
     m_modules->preload(config.getProperty("manager.modules.load_path"),
                        config.getProperty("manager.modules.preload"));
-    PreStartActions actions(*this, m_observer.get());
+    PreStartActions actions(*this, m_network.get());
     actions.precreate(config.getProperty("manager.components.precreate"));
     actions.preconnect(config.getProperty("manager.components.preconnect"));
     actions.preactivate(config.getProperty("manager.components.preactivation"));
@@ -180,8 +179,8 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     const std::string policy =
         coil::normalize(getConfig().getProperty("manager.components.naming_policy"));
     ComponentRegistry::NameInUse in_use;
-    if (m_observer && (policy == "ns_unique" || policy == "node_unique"))
-        in_use = [this, policy](const std::string& n) { return m_observer->nameInUse(n, policy); };
+    if (m_network && (policy == "ns_unique" || policy == "node_unique"))
+        in_use = [this, policy](const std::string& n) { return m_network->nameInUse(n, policy); };
     const std::string instance_name =
         m_registry->reserveName(type, request.requestedName(), in_use);
     if (instance_name.empty()) return nullptr;
@@ -215,7 +214,7 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
     comp->attachExecutionContext(
         std::unique_ptr<PeriodicExecutionContext>(new PeriodicExecutionContext(comp, rate)));
     comp->getOwnedExecutionContext()->start();
-    if (m_observer) m_observer->componentCreated(comp);
+    if (m_network) m_network->componentCreated(comp);
     // Only now may others find (and delete) it; the reservation kept its name.
     if (!m_registry->add(comp, instance_name)) {
         RTC_ERROR(("createComponent: %s was made during shutdown; deleted", instance_name.c_str()));
@@ -243,7 +242,7 @@ void Manager::destroyComponent(RTObject_impl* comp) {
 }
 
 std::unique_ptr<PeriodicExecutionContext> Manager::releaseComponent(RTObject_impl* comp) {
-    if (m_observer) m_observer->componentDeleting(comp);
+    if (m_network) m_network->componentDeleting(comp);
     if (PeriodicExecutionContext* ec = comp->getOwnedExecutionContext()) ec->stop();
     comp->finalize();
     return comp->detachExecutionContext();
@@ -307,7 +306,7 @@ ReturnCode_t Manager::connectPorts(const std::string& out_port, const std::strin
         return comp ? comp->findPort(full.substr(dot + 1)) : nullptr;
     };
     if (out_port.find("://") != std::string::npos || in_port.find("://") != std::string::npos) {
-        if (m_observer && m_observer->connectRemote(out_port, in_port, prop)) return RTC_OK;
+        if (m_network && m_network->connectRemote(out_port, in_port, prop)) return RTC_OK;
         RTC_ERROR(("cannot connect %s -> %s: remote ports are not reachable", out_port.c_str(),
                    in_port.c_str()));
         return RTC_ERROR;
@@ -320,7 +319,7 @@ ReturnCode_t Manager::connectPorts(const std::string& out_port, const std::strin
         in = dynamic_cast<InPortBase*>(find(out_port));
     }
     if (out == nullptr || in == nullptr) {
-        if (m_observer && m_observer->connectRemote(out_port, in_port, prop)) return RTC_OK;
+        if (m_network && m_network->connectRemote(out_port, in_port, prop)) return RTC_OK;
         RTC_ERROR(
             ("cannot connect %s -> %s: no such pair of ports", out_port.c_str(), in_port.c_str()));
         return BAD_PARAMETER;

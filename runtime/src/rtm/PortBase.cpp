@@ -1,6 +1,8 @@
 #include <rtm/PortBase.h>
 #include <rtm/RTObject.h>
 
+#include "ConnectorBase.h"
+
 #include <algorithm>
 
 namespace RTC {

@@ -16,7 +16,7 @@ std::string portKey(const std::string& key) {
 
 }  // namespace
 
-PreStartActions::PreStartActions(Manager& manager, Manager::Observer* remote)
+PreStartActions::PreStartActions(Manager& manager, NetworkLayer* remote)
     : m_manager(manager), m_remote(remote), rtclog("manager") {}
 
 void PreStartActions::precreate(const std::string& list) {

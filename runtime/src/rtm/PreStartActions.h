@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "NetworkLayer.h"
+
 namespace RTC {
 
 class PreStartActions {
   public:
     // remote: the network layer, for ports and components in other
     // processes (may be null).
-    PreStartActions(Manager& manager, Manager::Observer* remote);
+    PreStartActions(Manager& manager, NetworkLayer* remote);
 
     // Each takes the comma separated list of its configuration key; an entry
     // that fails is logged and the next one runs.
@@ -36,7 +38,7 @@ class PreStartActions {
 
   private:
     Manager& m_manager;
-    Manager::Observer* m_remote;
+    NetworkLayer* m_remote;
     Logger rtclog;
 };
 

@@ -1,4 +1,4 @@
-#include <rtm/Publisher.h>
+#include "Publisher.h"
 
 #include <pthread.h>
 

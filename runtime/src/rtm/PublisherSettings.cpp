@@ -1,5 +1,5 @@
+#include "PublisherSettings.h"
 #include <coil/stringutil.h>
-#include <rtm/PublisherSettings.h>
 
 #include <cerrno>
 #include <cmath>

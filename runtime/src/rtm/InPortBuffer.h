@@ -5,8 +5,9 @@
 // ends takes nothing with it: what it delivered stays until read.
 #pragma once
 
-#include <rtm/CdrBuffer.h>
 #include <rtm/DataPortStatus.h>
+
+#include "CdrBuffer.h"
 
 #include <condition_variable>
 #include <cstddef>

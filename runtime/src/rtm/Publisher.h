@@ -13,9 +13,10 @@
 // CONNECTION_LOST.
 #pragma once
 
-#include <rtm/CdrBuffer.h>
 #include <rtm/DataPortStatus.h>
-#include <rtm/PublisherSettings.h>
+
+#include "CdrBuffer.h"
+#include "PublisherSettings.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -16,7 +16,8 @@
 #pragma once
 
 #include <coil/Properties.h>
-#include <rtm/CdrBuffer.h>
+
+#include "CdrBuffer.h"
 
 #include <string>
 

@@ -17,7 +17,8 @@
 #pragma once
 
 #include <coil/Properties.h>
-#include <rtm/CdrBuffer.h>
+
+#include "CdrBuffer.h"
 
 #include <cstddef>
 #include <string>

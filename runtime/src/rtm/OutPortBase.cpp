@@ -1,0 +1,48 @@
+#include <rtm/OutPortBase.h>
+
+#include "ConnectorBase.h"
+#include "Publisher.h"
+#include "PublisherSettings.h"
+
+#include <mutex>
+
+namespace RTC {
+
+OutPortBase::OutPortBase(const char* name) : PortBase(name) {}
+
+OutPortBase::~OutPortBase() {}
+
+const char* OutPortBase::subscriptionTypes() { return kOutPortSubscriptionTypes; }
+
+bool OutPortBase::publish(const void* value, Encoder encode) {
+    bool all_ok = true;
+    bool any_lost = false;
+    bool encoded[2] = {false, false};
+    // No port lock is held while sending: a peer may call back into this
+    // port (a disconnect) before its put returns.
+    std::lock_guard<std::mutex> writing(m_sendMutex);
+    {
+        std::lock_guard<std::mutex> guard(m_connectorsMutex);
+        m_sending.assign(m_connectors.begin(), m_connectors.end());
+    }
+    for (const auto& connector : m_sending) {
+        Publisher* publisher = connector->publisher();
+        // Encode once per byte order, only when a connection needs it.
+        const int order = connector->littleEndian() ? 1 : 0;
+        if (!encoded[order]) {
+            encode(value, order == 1, m_cdr[order]);
+            encoded[order] = true;
+        }
+        const auto* data = static_cast<const unsigned char*>(m_cdr[order].bufPtr());
+        const std::size_t size = m_cdr[order].bufSize();
+        const DataPortStatus::Enum status =
+            publisher != nullptr ? publisher->write(data, size) : connector->putCdr(data, size);
+        if (status != DataPortStatus::PORT_OK) all_ok = false;
+        if (status == DataPortStatus::CONNECTION_LOST) any_lost = true;
+    }
+    m_sending.clear();
+    if (any_lost) dropLostConnectors();
+    return all_ok;
+}
+
+}  // namespace RTC
