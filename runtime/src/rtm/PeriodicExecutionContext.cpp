@@ -4,7 +4,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace RTC {
@@ -29,7 +28,7 @@ const char* stateName(LifeCycleState s) {
 PeriodicExecutionContext::PeriodicExecutionContext(RTObject_impl* owner, double rate, UniqueId id)
     : m_owner(owner),
       m_id(id),
-      m_rate(rate > 0.0 && std::isfinite(rate) ? rate : kDefaultRate),
+      m_rate(rateInRange(rate) ? rate : kDefaultRate),
       m_state(CREATED_STATE),
       m_running(false),
       m_cycles(0),
@@ -45,7 +44,7 @@ std::chrono::steady_clock::duration PeriodicExecutionContext::period() const {
 double PeriodicExecutionContext::get_rate() const { return m_rate.load(); }
 
 ReturnCode_t PeriodicExecutionContext::set_rate(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate)) return BAD_PARAMETER;
+    if (!rateInRange(rate)) return BAD_PARAMETER;
     m_rate = rate;
     if (m_running.load()) submit(Request::RateChanged);
     return RTC_OK;
