@@ -41,7 +41,8 @@ class PeriodicExecutionContext {
     UniqueId id() const { return m_id; }
     RTObject_impl* owner() const { return m_owner; }
 
-    // Starts the thread, which calls onStartup first.
+    // Starts the thread, which calls onStartup first; returns once
+    // onStartup has returned.
     ReturnCode_t start();
     // Deactivates an active component, calls onShutdown and ends the thread.
     ReturnCode_t stop();
@@ -95,6 +96,8 @@ class PeriodicExecutionContext {
     std::condition_variable m_cond;
     std::deque<std::shared_ptr<Pending>> m_requests;
     bool m_stopRequested;
+    // Set by the context thread once onStartup has returned.
+    bool m_startedUp = false;
     // Set on the context thread when the next deadline must be recomputed.
     bool m_activated = false;
     bool m_rateChanged = false;

@@ -51,13 +51,20 @@ ReturnCode_t PeriodicExecutionContext::set_rate(double rate) {
 }
 
 ReturnCode_t PeriodicExecutionContext::start() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_running.load()) return PRECONDITION_NOT_MET;
-    m_stopRequested = false;
-    m_state = INACTIVE_STATE;
-    m_running = true;
-    m_thread = std::thread(&PeriodicExecutionContext::run, this);
-    m_threadId = m_thread.get_id();
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_running.load()) return PRECONDITION_NOT_MET;
+        m_stopRequested = false;
+        m_startedUp = false;
+        m_state = INACTIVE_STATE;
+        m_running = true;
+        m_thread = std::thread(&PeriodicExecutionContext::run, this);
+        m_threadId = m_thread.get_id();
+    }
+    // onStartup has run when start() returns. The context's lock is not held
+    // meanwhile: onStartup may call back into its own context.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cond.wait(lock, [this] { return m_startedUp; });
     return RTC_OK;
 }
 
@@ -176,6 +183,8 @@ void PeriodicExecutionContext::run() {
     m_owner->on_startup(m_id);
     auto next = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_startedUp = true;
+    m_cond.notify_all();
     while (true) {
         processRequests(lock);
         if (m_stopRequested) break;
