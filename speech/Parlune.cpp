@@ -48,6 +48,8 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
 
 RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
     ParluneDa_Release(m_handle);
+    // A text the released engine refused went with it, like those it had queued.
+    m_waiting = false;
     return RTC::RTC_OK;
 }
 

@@ -21,20 +21,45 @@ bool g_measured = false;         // guarded by the FLTK lock
 double g_scaleX = 1.0;           // guarded by the FLTK lock
 double g_scaleY = 1.0;
 
-// A failed request (for instance on a window another client destroyed) is
-// not fatal for a window that is closing anyway; FLTK's own handler would
-// only print it.
-int onXError(Display*, XErrorEvent*) { return 0; }
+// The connection the window code opened, and the handlers that were in place
+// before: X error handlers are process-wide, and a host process may talk to
+// the X server over connections of its own.
+std::atomic<Display*> g_display{nullptr};
+std::atomic<XErrorHandler> g_hostErrorHandler{nullptr};
+std::atomic<XIOErrorHandler> g_hostIOErrorHandler{nullptr};
 
-// The connection broke (server gone, client killed). Returning from both
+// A failed request on our connection (for instance on a window another
+// client destroyed) is not fatal for a window that is closing anyway; FLTK's
+// own handler would only print it. Others' errors go to their handler.
+int onXError(Display* d, XErrorEvent* e) {
+    if (d == g_display.load()) return 0;
+    const XErrorHandler host = g_hostErrorHandler.load();
+    return host != nullptr ? host(d, e) : 0;
+}
+
+// Our connection broke (server gone, client killed). Returning from both
 // handlers, instead of Xlib's default exit(1), keeps the process alive; the
-// window loop sees lost() and stops using the display.
-int onIOError(Display*) {
+// window loop sees lost() and stops using the display. Another connection's
+// break is its owner's business.
+int onIOError(Display* d) {
+    if (d != g_display.load()) {
+        const XIOErrorHandler host = g_hostIOErrorHandler.load();
+        return host != nullptr ? host(d) : 0;
+    }
     g_lost.store(true);
     return 0;
 }
 
 void onIOErrorExit(Display*, void*) { g_lost.store(true); }
+
+// Puts our handlers in front of whatever the process had; opening the display
+// for FLTK may install FLTK's own, so this runs once more after that.
+void installHandlers() {
+    const XErrorHandler previous = XSetErrorHandler(onXError);
+    if (previous != onXError) g_hostErrorHandler.store(previous);
+    const XIOErrorHandler previousIO = XSetIOErrorHandler(onIOError);
+    if (previousIO != onIOError) g_hostIOErrorHandler.store(previousIO);
+}
 
 void measureFontCell() {
     static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -74,10 +99,13 @@ bool FltkDisplay::open() {
         }
         return false;
     }
-    XSetErrorHandler(onXError);
-    XSetIOErrorHandler(onIOError);
+    g_display.store(d);
+    installHandlers();
     XSetIOErrorExitHandler(d, onIOErrorExit, nullptr);
     fl_open_display(d);
+    // Whatever FLTK installed there must not become the host's handler.
+    XSetErrorHandler(onXError);
+    XSetIOErrorHandler(onIOError);
     measureFontCell();
     return true;
 }

@@ -2,6 +2,8 @@
 #include "ParluneDa.h"
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "AudioSink.h"
@@ -16,6 +18,16 @@ constexpr int kNormalWordsPerMinute = 175;
 
 thread_local std::string t_createError;
 
+// Why Create failed with an exception (no memory, no thread to be had). The
+// message itself may not fit: then the reason stays empty.
+void noteCreateFailure(const char* why) {
+    try {
+        t_createError = std::string("the engine could not start: ") + why;
+    } catch (...) {
+        t_createError.clear();
+    }
+}
+
 int wordsPerMinute(int32_t speed) {
     if (speed < PARLUNE_DA_SPEED_MIN) {
         speed = PARLUNE_DA_SPEED_MIN;
@@ -25,11 +37,7 @@ int wordsPerMinute(int32_t speed) {
     return (kNormalWordsPerMinute * speed + PARLUNE_DA_SPEED_NORMAL / 2) / PARLUNE_DA_SPEED_NORMAL;
 }
 
-}  // namespace
-
-extern "C" {
-
-ParluneDaHandle ParluneDa_Create(void) {
+ParluneDaHandle createEngine() {
     t_createError.clear();
     std::optional<parlune::EngineConfig> config =
         parlune::EngineConfig::fromEnvironment(t_createError);
@@ -55,8 +63,7 @@ ParluneDaHandle ParluneDa_Create(void) {
     return parlune::HandleRegistry::instance().add(std::move(speaker));
 }
 
-int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t, int32_t,
-                   int32_t) {
+int playText(ParluneDaHandle handle, const char* text, int32_t speed) {
     std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().find(handle);
     if (!speaker) {
         return PARLUNE_DA_E_HANDLE;
@@ -71,18 +78,60 @@ int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int3
     return speaker->play(std::string(text, size), wordsPerMinute(speed));
 }
 
+}  // namespace
+
+extern "C" {
+
+// No C++ exception leaves these functions: their callers may be C. An
+// exception (std::bad_alloc, std::system_error from a thread that could not
+// be started) becomes the result the header promises for a failure.
+
+ParluneDaHandle ParluneDa_Create(void) {
+    try {
+        return createEngine();
+    } catch (const std::bad_alloc&) {
+        noteCreateFailure("out of memory");
+    } catch (const std::exception& e) {
+        noteCreateFailure(e.what());
+    } catch (...) {
+        noteCreateFailure("unexpected failure");
+    }
+    return nullptr;
+}
+
+int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t, int32_t,
+                   int32_t) {
+    try {
+        return playText(handle, text, speed);
+    } catch (...) {
+        // No room for the text: it was not queued, as with a full queue, and
+        // the caller may offer it again.
+        return PARLUNE_DA_E_QUEUE_FULL;
+    }
+}
+
 void ParluneDa_Release(ParluneDaHandle handle) {
-    std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().remove(handle);
-    if (speaker) {
-        speaker->stop();
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().remove(handle);
+        if (speaker) {
+            speaker->stop();
+        }
+    } catch (...) {
+        // Nothing to report through: the handle is forgotten either way.
     }
 }
 
 const char* ParluneDa_CreateError(void) { return t_createError.c_str(); }
 
 int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle) {
-    std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().find(handle);
-    return speaker ? static_cast<int64_t>(speaker->skippedTexts()) : -1;
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        return speaker ? static_cast<int64_t>(speaker->skippedTexts()) : -1;
+    } catch (...) {
+        return -1;
+    }
 }
 
 }  // extern "C"

@@ -107,6 +107,36 @@ TEST(InPortBuffer, AnEndedConnectionReleasesItsWriterAndLeavesItsSamples) {
     b.close("never");
 }
 
+// A put that loses the race with its connection's end, or names no
+// connection at all, lands in the port's own share: nothing is kept under an
+// id that no later close() would remove, and the sample is not lost.
+TEST(InPortBuffer, APutAfterItsConnectionEndedLeavesNoShareBehind) {
+    InPortBuffer b(settingsOf(4, BufferSettings::Full::DoNothing));
+    b.open("c", settingsOf(8, BufferSettings::Full::Block, 10000ms));
+    ASSERT_EQ(DataPortStatus::PORT_OK, put(b, "c", "before"));
+    b.close("c");
+    ASSERT_EQ(DataPortStatus::PORT_OK, put(b, "c", "late"));
+    ASSERT_EQ(DataPortStatus::PORT_OK, put(b, "unknown", "stray"));
+    EXPECT_EQ(0u, b.held("c"));
+    EXPECT_EQ(0u, b.held("unknown"));
+    EXPECT_EQ(2u, b.held(""));
+    // They write under the port's own settings, not the ended connection's.
+    EXPECT_EQ(std::size_t{4}, b.settings("c").length);
+    EXPECT_EQ(BufferSettings::Full::DoNothing, b.settings("c").full);
+    EXPECT_EQ(DataPortStatus::PORT_OK, put(b, "gone1", "x"));
+    EXPECT_EQ(DataPortStatus::PORT_OK, put(b, "gone2", "y"));
+    EXPECT_EQ(DataPortStatus::BUFFER_FULL, put(b, "gone3", "z"));
+    EXPECT_EQ((std::vector<std::string>{"before", "late", "stray", "x", "y"}), drain(b));
+
+    // The same id opened again is a fresh connection with its own share.
+    b.open("c", settingsOf(1, BufferSettings::Full::DoNothing));
+    EXPECT_EQ(DataPortStatus::PORT_OK, put(b, "c", "again"));
+    EXPECT_EQ(1u, b.held("c"));
+    EXPECT_EQ(DataPortStatus::BUFFER_FULL, put(b, "c", "again"));
+    b.close("c");
+    EXPECT_EQ(0u, b.held("c"));
+}
+
 TEST(InPortBuffer, EmptyReadsFollowTheConnectionsReadPolicy) {
     InPortBuffer b(settingsOf(64, BufferSettings::Full::Overwrite));
     InPortBuffer::Sample s;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -190,6 +192,28 @@ TEST_F(Lifecycle, RateChangeIsAnnouncedOnTheContextThread) {
     EXPECT_EQ(RTC::RTC_OK, comp->ec().set_rate(50.0));
     EXPECT_TRUE(comp->waitFor("onRateChanged", 1));
     EXPECT_DOUBLE_EQ(50.0, comp->ec().get_rate());
+}
+
+// A period that does not fit the context's clock arithmetic, or one so short
+// that the context could only spin, is refused; the old rate stays.
+TEST_F(Lifecycle, RatesTheContextCannotKeepAreRefusedAndChangeNothing) {
+    const double kMin = RTC::PeriodicExecutionContext::kMinRate;
+    const double kMax = RTC::PeriodicExecutionContext::kMaxRate;
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double bad :
+         {0.0, -5.0, 1e-12, 1e-10, std::nextafter(kMin, 0.0), std::nextafter(kMax, inf), 1e6, 1e300,
+          inf, -inf, std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(RTC::BAD_PARAMETER, comp->ec().set_rate(bad)) << bad;
+        EXPECT_DOUBLE_EQ(200.0, comp->ec().get_rate()) << bad;
+    }
+    EXPECT_EQ(0, comp->count("onRateChanged"));
+    EXPECT_EQ(RTC::RTC_OK, comp->ec().set_rate(kMax));
+    EXPECT_EQ(RTC::RTC_OK, comp->ec().set_rate(kMin));
+    EXPECT_TRUE(comp->waitFor("onRateChanged", 2));
+    EXPECT_DOUBLE_EQ(kMin, comp->ec().get_rate());
+    // Still answering at the slowest rate: activation runs its first cycle at once.
+    ASSERT_EQ(RTC::RTC_OK, comp->ec().activate_component());
+    EXPECT_TRUE(comp->waitFor("onExecute", 1));
 }
 
 TEST_F(Lifecycle, PortsAreRegisteredUnderTheInstanceName) {

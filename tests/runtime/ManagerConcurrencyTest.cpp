@@ -1,6 +1,6 @@
 // The manager used from several threads at once: a slow onInitialize, a
 // component ending itself from its own callback, a peer's remote-style
-// deletion request.
+// deletion request, onStartup finished before the component is handed out.
 #include <future>
 
 #include "RecordingComponent.h"
@@ -45,6 +45,57 @@ class SelfExit : public RecordingComponent {
 
   private:
     std::atomic<bool> m_done{false};
+};
+
+// Every component's onInitialize and onStartup, in the order they ran.
+class StartupLog {
+  public:
+    static void add(const std::string& entry) {
+        std::lock_guard<std::mutex> g(mutex());
+        entries().push_back(entry);
+    }
+    static std::vector<std::string> take() {
+        std::lock_guard<std::mutex> g(mutex());
+        std::vector<std::string> out;
+        out.swap(entries());
+        return out;
+    }
+
+  private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& entries() {
+        static std::vector<std::string> e;
+        return e;
+    }
+};
+
+class LoggedStartup : public RecordingComponent {
+  public:
+    using RecordingComponent::RecordingComponent;
+    RTC::ReturnCode_t onInitialize() override {
+        StartupLog::add(std::string(getInstanceName()) + " init");
+        return RecordingComponent::onInitialize();
+    }
+    RTC::ReturnCode_t onStartup(RTC::UniqueId id) override {
+        StartupLog::add(std::string(getInstanceName()) + " startup");
+        return RecordingComponent::onStartup(id);
+    }
+};
+
+// onStartup uses its own context: activates the component, changes the rate.
+class StartsItself : public RecordingComponent {
+  public:
+    using RecordingComponent::RecordingComponent;
+    RTC::ReturnCode_t onStartup(RTC::UniqueId id) override {
+        activateResult = ec().activate_component();
+        rateResult = ec().set_rate(50.0);
+        return RecordingComponent::onStartup(id);
+    }
+    std::atomic<RTC::ReturnCode_t> activateResult{RTC::RTC_ERROR};
+    std::atomic<RTC::ReturnCode_t> rateResult{RTC::RTC_ERROR};
 };
 
 template <typename T>
@@ -144,6 +195,47 @@ TEST(ManagerThreads, RequestedDeletionsRunOnTheManagersThread) {
     m->requestDelete("");
     EXPECT_EQ(keep, m->getComponent(keep->getInstanceName()));
     m->deleteComponent(keep);
+}
+
+// The framework runs onStartup inside the context's start(), so a component
+// handed out by createComponent has finished it, and two components created
+// one after the other start up in that order.
+TEST(ManagerThreads, OnStartupHasRunWhenCreateComponentReturns) {
+    registerType<LoggedStartup>("LoggedStartup");
+    RTC::Manager* m = testManager();
+    StartupLog::take();
+    for (int round = 0; round < 5; ++round) {
+        RTC::RTObject_impl* first = m->createComponent("LoggedStartup");
+        RTC::RTObject_impl* second = m->createComponent("LoggedStartup");
+        ASSERT_NE(nullptr, first);
+        ASSERT_NE(nullptr, second);
+        const std::string a = first->getInstanceName(), b = second->getInstanceName();
+        EXPECT_EQ(
+            (std::vector<std::string>{a + " init", a + " startup", b + " init", b + " startup"}),
+            StartupLog::take())
+            << "round " << round;
+        m->deleteComponent(first);
+        m->deleteComponent(second);
+    }
+}
+
+// An onStartup that calls into its own context must not wait for itself.
+TEST(ManagerThreads, OnStartupMayUseItsOwnContext) {
+    registerType<StartsItself>("StartsItself");
+    RTC::Manager* m = testManager();
+    std::future<RTC::RTObject_impl*> created =
+        std::async(std::launch::async, [m] { return m->createComponent("StartsItself"); });
+    ASSERT_EQ(std::future_status::ready, created.wait_for(seconds(10)))
+        << "createComponent waits for an onStartup that waits for the context";
+    auto* c = dynamic_cast<StartsItself*>(created.get());
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(RTC::RTC_OK, c->activateResult.load());
+    EXPECT_EQ(RTC::RTC_OK, c->rateResult.load());
+    EXPECT_TRUE(c->waitFor("onExecute", 1, 10000));
+    EXPECT_EQ(RTC::ACTIVE_STATE, c->ec().get_component_state());
+    EXPECT_DOUBLE_EQ(50.0, c->ec().get_rate());
+    EXPECT_FALSE(c->overlapped);
+    m->deleteComponent(c);
 }
 
 }  // namespace

@@ -56,6 +56,31 @@ TEST(Manager, DefaultRateIs1000Hz) {
     testManager()->deleteComponent(c);
 }
 
+// A rate the context cannot keep is not used; the next source (here the
+// built-in default) is.
+TEST(Manager, RatesOutsideTheContextsRangeFallBackToTheDefault) {
+    registerRecording("OddRate");
+    RTC::Manager* m = testManager();
+    for (const char* rate : {"1e-12", "1e6", "1e300", "inf", "nan", "-3", "0"}) {
+        RTC::RTObject_impl* c =
+            m->createComponent((std::string("OddRate?exec_cxt.periodic.rate=") + rate).c_str());
+        ASSERT_NE(nullptr, c) << rate;
+        EXPECT_DOUBLE_EQ(1000.0, c->getOwnedExecutionContext()->get_rate()) << rate;
+        m->deleteComponent(c);
+    }
+    // The ends of the range are usable.
+    for (const auto& rate : std::vector<std::pair<const char*, double>>{
+             {"1e-9", RTC::PeriodicExecutionContext::kMinRate},
+             {"0.5", 0.5},
+             {"20000", RTC::PeriodicExecutionContext::kMaxRate}}) {
+        RTC::RTObject_impl* c = m->createComponent(
+            (std::string("OddRate?exec_cxt.periodic.rate=") + rate.first).c_str());
+        ASSERT_NE(nullptr, c) << rate.first;
+        EXPECT_DOUBLE_EQ(rate.second, c->getOwnedExecutionContext()->get_rate()) << rate.first;
+        m->deleteComponent(c);
+    }
+}
+
 class FailingInit : public RecordingComponent {
   public:
     using RecordingComponent::RecordingComponent;

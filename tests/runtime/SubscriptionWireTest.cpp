@@ -113,6 +113,27 @@ struct Offered {
     bool withdrawn = false;
 };
 
+// A receiver whose replies break like a dropped connection's, with the
+// completion status the ORB then reports. COMPLETED_NO: the first `times`
+// puts are refused before the sample is taken. Any other status: the first
+// `times` puts take their sample, then fail.
+class BrokenReply : public CdrReceiver {
+  public:
+    BrokenReply(CORBA::CompletionStatus status, int times) : m_status(status), m_left(times) {}
+    OpenRTM::PortStatus put(const OpenRTM::CdrData& data) override {
+        if (m_status == CORBA::COMPLETED_NO && m_left.fetch_sub(1) > 0)
+            throw CORBA::COMM_FAILURE(0, CORBA::COMPLETED_NO);
+        const OpenRTM::PortStatus status = CdrReceiver::put(data);
+        if (m_status != CORBA::COMPLETED_NO && m_left.fetch_sub(1) > 0)
+            throw CORBA::COMM_FAILURE(0, m_status);
+        return status;
+    }
+
+  private:
+    const CORBA::CompletionStatus m_status;
+    std::atomic<int> m_left;
+};
+
 void add(RTC::ConnectorProfile& p, const std::string& name, const std::string& value) {
     const CORBA::ULong n = p.properties.length();
     p.properties.length(n + 1);
@@ -435,6 +456,39 @@ TEST(Subscription, GoneReceiverEndsTheConnection) {
             return connections(a.out.in()) == 0;
         })) << type;
         EXPECT_TRUE(a.write("nobody listens"));
+    }
+}
+
+// A put whose reply was lost may have reached the receiver: it is not sent
+// again (the text would arrive twice), the connection counts as lost. A put
+// refused before it reached the receiver is sent once more.
+TEST(Subscription, APutThatMayHaveArrivedIsNeverSentTwice) {
+    for (const char* type : {"flush", "new"}) {
+        for (CORBA::CompletionStatus status : {CORBA::COMPLETED_MAYBE, CORBA::COMPLETED_YES}) {
+            Peer a;
+            Offered r(new BrokenReply(status, 1));
+            ASSERT_EQ(RTC::RTC_OK,
+                      subscribe(a.out.in(), r, {{"dataport.subscription_type", type}}));
+            a.write("once");
+            ASSERT_TRUE(r.receiver->waitGot(1)) << type;
+            ASSERT_TRUE(eventually([&] {
+                a.write("after the loss");
+                return connections(a.out.in()) == 0;
+            })) << type
+                << ": the connection outlived a lost reply";
+            EXPECT_EQ((std::vector<std::string>{"once"}), r.receiver->got())
+                << type << ", completion " << status;
+        }
+
+        Peer a;
+        Offered r(new BrokenReply(CORBA::COMPLETED_NO, 1));
+        ASSERT_EQ(RTC::RTC_OK, subscribe(a.out.in(), r, {{"dataport.subscription_type", type}}));
+        EXPECT_TRUE(a.write("retried"));
+        ASSERT_TRUE(r.receiver->waitGot(1)) << type;
+        EXPECT_TRUE(a.write("next"));
+        ASSERT_TRUE(r.receiver->waitGot(2)) << type;
+        EXPECT_EQ((std::vector<std::string>{"retried", "next"}), r.receiver->got()) << type;
+        EXPECT_EQ(1u, connections(a.out.in())) << type;
     }
 }
 

@@ -177,6 +177,26 @@ TEST_F(Speech, AFullEngineQueueHoldsTheTextBackAndLosesNothing) {
     EXPECT_EQ(6u, fake_engine::plays().size());
 }
 
+// A text the full queue of the old engine refused belongs to the session
+// that ended: the next activation speaks only what arrives for it.
+TEST_F(Speech, ATextRefusedBeforeDeactivationIsNotSpokenAfterReactivation) {
+    fake_engine::failOn("refused", PARLUNE_DA_E_QUEUE_FULL);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("refused");
+    ASSERT_TRUE(fake_engine::waitForPlays(1));
+    ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
+    const std::size_t before = fake_engine::plays().size();
+
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("fresh");
+    ASSERT_TRUE(fake_engine::waitForPlays(before + 1));
+    runCycles(3);
+    const auto plays = fake_engine::plays();
+    ASSERT_EQ(before + 1, plays.size());
+    EXPECT_EQ("fresh", plays.back().text);
+    EXPECT_EQ(RTC::ACTIVE_STATE, ec->get_component_state());
+}
+
 TEST_F(Speech, EachActivationHasItsOwnEngineReleasedFirst) {
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());

@@ -22,6 +22,15 @@ class RTObject_impl;
 class PeriodicExecutionContext {
   public:
     static constexpr double kDefaultRate = 1000.0;
+    // The rates the context keeps, in Hz. The slowest is a period of 1e9 s
+    // (about 31 years), far inside what the clock's 64-bit nanosecond
+    // deadlines hold, so no deadline arithmetic overflows. The fastest is a
+    // period of 50 us, the kernel's default timer slack: a timed wait cannot
+    // be kept shorter than that, so a faster context would only spin.
+    static constexpr double kMinRate = 1e-9;
+    static constexpr double kMaxRate = 20000.0;
+    // True for a rate within [kMinRate, kMaxRate] (so neither NaN nor infinite).
+    static bool rateInRange(double rate) { return rate >= kMinRate && rate <= kMaxRate; }
 
     PeriodicExecutionContext(RTObject_impl* owner, double rate, UniqueId id = 0);
     // Stops the context (see stop()).
@@ -32,7 +41,8 @@ class PeriodicExecutionContext {
     UniqueId id() const { return m_id; }
     RTObject_impl* owner() const { return m_owner; }
 
-    // Starts the thread, which calls onStartup first.
+    // Starts the thread, which calls onStartup first; returns once
+    // onStartup has returned.
     ReturnCode_t start();
     // Deactivates an active component, calls onShutdown and ends the thread.
     ReturnCode_t stop();
@@ -47,7 +57,7 @@ class PeriodicExecutionContext {
     LifeCycleState get_component_state() const { return m_state.load(); }
 
     double get_rate() const;
-    // BAD_PARAMETER for a rate that is not positive and finite.
+    // BAD_PARAMETER, the old rate kept, for a rate outside [kMinRate, kMaxRate].
     ReturnCode_t set_rate(double rate);
     ExecutionKind get_kind() const { return PERIODIC; }
 
@@ -86,6 +96,8 @@ class PeriodicExecutionContext {
     std::condition_variable m_cond;
     std::deque<std::shared_ptr<Pending>> m_requests;
     bool m_stopRequested;
+    // Set by the context thread once onStartup has returned.
+    bool m_startedUp = false;
     // Set on the context thread when the next deadline must be recomputed.
     bool m_activated = false;
     bool m_rateChanged = false;

@@ -1,6 +1,7 @@
 #include "RemoteConnector.h"
 
 #include <omniORB4/omniORB.h>
+#include <rtm/SystemLogger.h>
 
 namespace RTC {
 namespace corba {
@@ -25,23 +26,33 @@ void RemoteConnector::setServant(PortableServer::POA_ptr poa, const PortableServ
 DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::size_t length) {
     if (CORBA::is_nil(m_target.in()) || m_lost.load()) return DataPortStatus::CONNECTION_LOST;
     // A receiver may have closed the connection while it was idle; the ORB
-    // does not always notice before the request goes out, so one failure of
-    // the connection is answered by a second try on a new one.
+    // does not always notice before the request goes out. A failure that
+    // provably came before the request left (COMPLETED_NO) is answered by a
+    // second try on a new connection. Any other failure may have delivered
+    // the sample already: it is reported, never sent again.
     for (int attempt = 1;; ++attempt) {
         try {
             return putOnce(data, length);
         } catch (const CORBA::TIMEOUT&) {
+            warn("the receiver did not answer in time; the sample may or may not have arrived");
             return DataPortStatus::SEND_TIMEOUT;
-        } catch (const CORBA::COMM_FAILURE&) {
-            if (attempt < 2) continue;
-        } catch (const CORBA::TRANSIENT&) {
-            if (attempt < 2) continue;
+        } catch (const CORBA::COMM_FAILURE& e) {
+            if (e.completed() == CORBA::COMPLETED_NO && attempt < 2) continue;
+        } catch (const CORBA::TRANSIENT& e) {
+            if (e.completed() == CORBA::COMPLETED_NO && attempt < 2) continue;
         } catch (...) {
         }
-        // Gone (refused, closed twice, no such object): the connection is over.
+        // Gone (refused, closed twice, no such object, a reply lost): the
+        // connection is over.
+        warn("the connection to the receiver failed; the connection is lost");
         m_lost = true;
         return DataPortStatus::CONNECTION_LOST;
     }
+}
+
+void RemoteConnector::warn(const char* what) const {
+    Logger rtclog(profile().name.c_str());
+    RTC_WARN(("put on connection %s: %s", id().c_str(), what));
 }
 
 DataPortStatus::Enum RemoteConnector::putOnce(const unsigned char* data, std::size_t length) {

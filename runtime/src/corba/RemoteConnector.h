@@ -37,6 +37,8 @@ class RemoteConnector : public ConnectorBase {
   private:
     // One put(); the ORB's exceptions pass through.
     DataPortStatus::Enum putOnce(const unsigned char* data, std::size_t length);
+    // A WARNING in the log about a failed put.
+    void warn(const char* what) const;
 
     RTC::ConnectorProfile m_profile;
     RTC::PortService_var m_self;

@@ -29,7 +29,12 @@ void InPortBuffer::close(const std::string& id) {
 }
 
 std::shared_ptr<InPortBuffer::Share> InPortBuffer::shareFor(const std::string& id) {
-    std::shared_ptr<Share>& share = m_shares[id];
+    auto it = m_shares.find(id);
+    if (it != m_shares.end()) return it->second;
+    // An id no open() announced, or one whose connection has ended (a put
+    // that lost the race with the disconnect): the port's own share takes
+    // it, so that no share is made that nothing would remove.
+    std::shared_ptr<Share>& share = m_shares[std::string()];
     if (!share) {
         share = std::make_shared<Share>();
         share->settings = m_unconnected;

@@ -25,7 +25,8 @@ class InPortBuffer {
     typedef std::vector<unsigned char> Sample;
 
     // `unconnected` serves samples written under an id that no open()
-    // announced (samples put straight into the port).
+    // announced (samples put straight into the port) or whose close() has
+    // come (a put racing the end of its connection).
     explicit InPortBuffer(const BufferSettings& unconnected);
     InPortBuffer(const InPortBuffer&) = delete;
     InPortBuffer& operator=(const InPortBuffer&) = delete;

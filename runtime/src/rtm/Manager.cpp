@@ -151,10 +151,16 @@ std::vector<coil::Properties> Manager::getFactoryProfiles() const {
 
 double Manager::executionRate(const std::string& profile_rate, const std::string& file_rate) const {
     double rate = PeriodicExecutionContext::kDefaultRate;
-    auto take = [&rate](const std::string& text) {
+    auto take = [this, &rate](const std::string& text) {
         double v = 0.0;
-        if (!text.empty() && coil::stringTo(v, text.c_str()) && v > 0.0 && std::isfinite(v))
-            rate = v;
+        if (text.empty()) return;
+        if (!coil::stringTo(v, text.c_str()) || !PeriodicExecutionContext::rateInRange(v)) {
+            RTC_WARN(("exec_cxt.periodic.rate '%s' is not a rate from %g to %g Hz; ignored",
+                      text.c_str(), PeriodicExecutionContext::kMinRate,
+                      PeriodicExecutionContext::kMaxRate));
+            return;
+        }
+        rate = v;
     };
     take(profile_rate);
     take(m_config->setByUser().getProperty("exec_cxt.periodic.rate"));

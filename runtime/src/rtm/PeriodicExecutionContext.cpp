@@ -4,7 +4,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace RTC {
@@ -29,7 +28,7 @@ const char* stateName(LifeCycleState s) {
 PeriodicExecutionContext::PeriodicExecutionContext(RTObject_impl* owner, double rate, UniqueId id)
     : m_owner(owner),
       m_id(id),
-      m_rate(rate > 0.0 && std::isfinite(rate) ? rate : kDefaultRate),
+      m_rate(rateInRange(rate) ? rate : kDefaultRate),
       m_state(CREATED_STATE),
       m_running(false),
       m_cycles(0),
@@ -45,20 +44,27 @@ std::chrono::steady_clock::duration PeriodicExecutionContext::period() const {
 double PeriodicExecutionContext::get_rate() const { return m_rate.load(); }
 
 ReturnCode_t PeriodicExecutionContext::set_rate(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate)) return BAD_PARAMETER;
+    if (!rateInRange(rate)) return BAD_PARAMETER;
     m_rate = rate;
     if (m_running.load()) submit(Request::RateChanged);
     return RTC_OK;
 }
 
 ReturnCode_t PeriodicExecutionContext::start() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_running.load()) return PRECONDITION_NOT_MET;
-    m_stopRequested = false;
-    m_state = INACTIVE_STATE;
-    m_running = true;
-    m_thread = std::thread(&PeriodicExecutionContext::run, this);
-    m_threadId = m_thread.get_id();
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_running.load()) return PRECONDITION_NOT_MET;
+        m_stopRequested = false;
+        m_startedUp = false;
+        m_state = INACTIVE_STATE;
+        m_running = true;
+        m_thread = std::thread(&PeriodicExecutionContext::run, this);
+        m_threadId = m_thread.get_id();
+    }
+    // onStartup has run when start() returns. The context's lock is not held
+    // meanwhile: onStartup may call back into its own context.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cond.wait(lock, [this] { return m_startedUp; });
     return RTC_OK;
 }
 
@@ -177,6 +183,8 @@ void PeriodicExecutionContext::run() {
     m_owner->on_startup(m_id);
     auto next = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_startedUp = true;
+    m_cond.notify_all();
     while (true) {
         processRequests(lock);
         if (m_stopRequested) break;
