@@ -17,7 +17,7 @@ class FliteBackend : public SynthBackend {
   public:
     // A word longer than this is cut into pieces of this length: flite's
     // time grows faster than linearly with the length of a word.
-    static constexpr size_t kMaxWordBytes = 40;
+    static constexpr size_t kMaxWordBytes = 24;
 
     FliteBackend();
 

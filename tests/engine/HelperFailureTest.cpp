@@ -117,6 +117,7 @@ class CrashInput : public HelperFailure, public ::testing::WithParamInterface<st
 TEST_P(CrashInput, BetweenTwoGoodTextsCostsOnlyItself) {
     const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
     ASSERT_FALSE(text.empty());
+    ::setenv("PARLUNE_VOICE", "espeak:en", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
     pid_t before = onlyHelper();
@@ -132,6 +133,19 @@ TEST_P(CrashInput, BetweenTwoGoodTextsCostsOnlyItself) {
     EXPECT_FALSE(waitForUtterance("Still speaking.").empty());
     EXPECT_TRUE(utterancesOf(text).empty()) << "a crashed utterance was published";
     EXPECT_EQ(ParluneDa_SkippedTexts(nullptr), -1);
+}
+
+// The default English voice reads the same texts to the end.
+TEST_P(CrashInput, IsSpokenWholeByTheEnglishVoice) {
+    const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
+    ASSERT_FALSE(text.empty());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "After it.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("After it.").empty());
+    EXPECT_EQ(utterancesOf(text).size(), 1u);
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
 }
 
 std::vector<std::string> crashInputs() {
