@@ -92,35 +92,80 @@ class Pipe {
     UniqueFd write;
 };
 
-// A child process killed and reaped when this goes out of scope.
-class Child {
-  public:
-    explicit Child(pid_t pid) : m_pid(pid) {}
-    ~Child() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            wait();
-        }
+// The exit status as waitpid reports it, -1 on error.
+int reap(pid_t pid) {
+    int status = -1;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // The exit status as waitpid reports it, -1 on error.
-    int wait() {
-        int status = -1;
-        while (m_pid > 0 && ::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        return status;
-    }
-
-  private:
-    pid_t m_pid;
-};
+    return status;
+}
 
 }  // namespace
 
 OpenJTalkBackend::OpenJTalkBackend(Setup setup) : m_setup(std::move(setup)) {}
+
+OpenJTalkBackend::~OpenJTalkBackend() = default;
+
+OpenJTalkBackend::Run::~Run() {
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        reap(pid);
+    }
+}
+
+void OpenJTalkBackend::prepare(const std::string& voice, int speed) {
+    if (!m_next || m_next->voice != voice || m_next->speed != speed) {
+        m_next.reset();
+        m_next = start(voice, speed);
+    }
+}
+
+std::unique_ptr<OpenJTalkBackend::Run> OpenJTalkBackend::start(const std::string& voice,
+                                                               int speed) const {
+    Pipe input;
+    Pipe output;
+    if (!input.open() || !output.open()) {
+        return nullptr;
+    }
+    char rate[16];
+    std::snprintf(rate, sizeof rate, "%.2f", static_cast<double>(speed) / 100.0);
+    std::string file = voiceFile(voice);
+    const char* argv[] = {m_setup.program.c_str(),
+                          "-x",
+                          m_setup.dictionary.c_str(),
+                          "-m",
+                          file.c_str(),
+                          "-r",
+                          rate,
+                          "-g",
+                          kGainDb,
+                          "-ow",
+                          "/dev/stdout",
+                          nullptr};
+    pid_t parent = ::getpid();
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        return nullptr;
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(input.read.get(), 0);
+        ::dup2(output.write.get(), 1);
+        ::execv(argv[0], const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    auto run = std::make_unique<Run>();
+    run->pid = pid;
+    run->input = std::move(input.write);
+    run->output = std::move(output.read);
+    run->voice = voice;
+    run->speed = speed;
+    return run;
+}
 
 std::string OpenJTalkBackend::voiceFile(const std::string& voice) const {
     const char* name = voice == "m001" ? "nitech_jp_atr503_m001.htsvoice" : "mei_normal.htsvoice";
@@ -185,53 +230,19 @@ std::string OpenJTalkBackend::check(const std::string& voice) const {
 
 SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::string_view text,
                                              int speed, const PcmCallback& out) {
-    Pipe input;
-    Pipe output;
-    if (!input.open() || !output.open()) {
+    prepare(voice, speed);
+    std::unique_ptr<Run> run = std::move(m_next);
+    if (!run) {
         return Result::Failed;
     }
-    char rate[16];
-    std::snprintf(rate, sizeof rate, "%.2f", static_cast<double>(speed) / 100.0);
-    std::string file = voiceFile(voice);
-    const char* argv[] = {m_setup.program.c_str(),
-                          "-x",
-                          m_setup.dictionary.c_str(),
-                          "-m",
-                          file.c_str(),
-                          "-r",
-                          rate,
-                          "-g",
-                          kGainDb,
-                          "-ow",
-                          "/dev/stdout",
-                          nullptr};
-    pid_t parent = ::getpid();
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        return Result::Failed;
-    }
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        ::dup2(input.read.get(), 0);
-        ::dup2(output.write.get(), 1);
-        ::execv(argv[0], const_cast<char* const*>(argv));
-        ::_exit(127);
-    }
-    Child child(pid);
-    input.read.reset();
-    output.write.reset();
-
     // One line: the program reads no further than the first line end.
     std::string line(text);
     line += '\n';
-    if (::write(input.write.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-        return Result::Failed;
+    ssize_t written = ::write(run->input.get(), line.data(), line.size());
+    run->input.reset();
+    if (written != static_cast<ssize_t>(line.size())) {
+        return Result::Failed;  // it ended before reading
     }
-    input.write.reset();
 
     std::string wav;
     auto deadline = Clock::now() + std::chrono::milliseconds(m_setup.timeLimitMs);
@@ -240,17 +251,14 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
         auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
-            return Result::Failed;  // the child is killed on the way out
+            return Result::Failed;  // the run is killed on the way out
         }
-        pollfd p{output.read.get(), POLLIN, 0};
+        pollfd p{run->output.get(), POLLIN, 0};
         int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
         if (ready <= 0) {
-            continue;  // the deadline check above ends it
+            continue;  // EINTR, or the deadline check above ends it
         }
-        ssize_t n = ::read(output.read.get(), buffer, sizeof buffer);
+        ssize_t n = ::read(run->output.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -262,7 +270,11 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
             return Result::Failed;
         }
     }
-    int status = child.wait();
+    int status = reap(run->pid);
+    run->pid = -1;
+    run.reset();
+    // The next sentence's run loads while this one plays.
+    prepare(voice, speed);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return Result::Failed;
     }

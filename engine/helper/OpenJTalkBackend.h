@@ -1,10 +1,16 @@
 // Open JTalk for Japanese: its program run once per sentence, the WAV it
 // writes read from a pipe. A run that fails, ends without a WAV or takes
 // longer than the time limit is killed and counts as a failed sentence.
+// The next run is started as soon as one ends, so that it has loaded its
+// dictionary and voice by the time the next sentence comes.
 #pragma once
 
-#include <map>
+#include <sys/types.h>
+
+#include <memory>
 #include <string>
+
+#include "UniqueFd.h"
 
 #include "SynthBackend.h"
 
@@ -20,6 +26,12 @@ class OpenJTalkBackend : public SynthBackend {
     };
 
     explicit OpenJTalkBackend(Setup setup);
+    ~OpenJTalkBackend() override;
+    OpenJTalkBackend(const OpenJTalkBackend&) = delete;
+    OpenJTalkBackend& operator=(const OpenJTalkBackend&) = delete;
+
+    // Starts a run for this voice and speed ahead of the first sentence.
+    void prepare(const std::string& voice, int speed);
 
     // The file of a voice ("mei", "m001") in the voice directory.
     std::string voiceFile(const std::string& voice) const;
@@ -35,7 +47,20 @@ class OpenJTalkBackend : public SynthBackend {
     static bool isVoiceData(const std::string& bytes);
 
   private:
+    // One started program waiting for its line on `input`.
+    struct Run {
+        pid_t pid = -1;
+        UniqueFd input;
+        UniqueFd output;
+        std::string voice;
+        int speed = 0;
+        ~Run();  // kills and reaps the program
+    };
+
+    std::unique_ptr<Run> start(const std::string& voice, int speed) const;
+
     Setup m_setup;
+    std::unique_ptr<Run> m_next;
 };
 
 }  // namespace parlune::helper

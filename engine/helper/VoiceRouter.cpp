@@ -97,6 +97,9 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
         }
     }
     m_japanese = *japanese;
+    if (m_japanese.engine == Engine::OpenJTalk) {
+        m_openJTalk->prepare(m_japanese.voice, 100);
+    }
     // Latin script in a Japanese or English locale is taken for English.
     m_latin =
         language == "en" || language == "ja" ? *english : VoiceName{Engine::Espeak, localeVoice};

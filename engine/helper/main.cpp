@@ -153,6 +153,9 @@ int main(int argc, char** argv) {
     // Die with the thread that started us; EOF on the socket covers the rest.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
+    // A synthesiser program that ends before reading its text must not end
+    // this process with it.
+    ::signal(SIGPIPE, SIG_IGN);
 
     VoiceRouter router;
     std::vector<std::string> notices;

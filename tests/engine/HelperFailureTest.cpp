@@ -38,10 +38,27 @@ class HelperFailure : public EngineFixture {
 };
 
 TEST_F(HelperFailure, HelperHoldsOnlyStandardStreamsAndItsSocket) {
+    ::setenv("PARLUNE_VOICE", "espeak:en", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ProcessProbe::fdsOf(onlyHelper()), (std::vector<int>{0, 1, 2, 3}));
+    release(h);
+
+    // With a Japanese voice: also the two pipes to the Open JTalk run that
+    // waits for the next sentence.
+    ::unsetenv("PARLUNE_VOICE");
+    h = create();
+    ASSERT_NE(h, nullptr);
     pid_t helper = onlyHelper();
-    EXPECT_EQ(ProcessProbe::fdsOf(helper), (std::vector<int>{0, 1, 2, 3}));
+    std::vector<int> fds = ProcessProbe::fdsOf(helper);
+    ASSERT_EQ(fds.size(), 6u);
+    EXPECT_EQ(std::vector<int>(fds.begin(), fds.begin() + 4), (std::vector<int>{0, 1, 2, 3}));
+    for (size_t i = 4; i < fds.size(); ++i) {
+        char target[256] = {};
+        std::string link = "/proc/" + std::to_string(helper) + "/fd/" + std::to_string(fds[i]);
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(std::string(target).compare(0, 5, "pipe:"), 0) << target;
+    }
 }
 
 TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
