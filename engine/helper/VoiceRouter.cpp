@@ -1,5 +1,8 @@
 #include "VoiceRouter.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace parlune::helper {
 
 namespace {
@@ -34,6 +37,10 @@ bool VoiceRouter::usable(const VoiceName& voice, const char* variable, const std
         ok = m_flite->load(voice.voice);
         if (!ok) {
             notices.push_back(std::string(variable) + "=" + value + ": flite has no such voice");
+        } else {
+            // flite sets up its lexicon on first use; do that now, not on the first text.
+            m_flite->speak(voice.voice, "Ready.", 100,
+                           [](const int16_t*, size_t, int) { return true; });
         }
     }
     return ok;

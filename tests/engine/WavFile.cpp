@@ -32,7 +32,9 @@ WavFile::WavFile(const std::string& path) {
     }
     m_sampleRate = static_cast<int>(le32(h + 24));
     m_samples.resize(dataBytes / 2);
-    std::memcpy(m_samples.data(), h + 44, dataBytes);
+    if (dataBytes > 0) {  // an empty utterance has no samples
+        std::memcpy(m_samples.data(), h + 44, dataBytes);
+    }
     m_valid = m_sampleRate > 0;
 }
 
