@@ -2,6 +2,8 @@
 
 #include <flite/flite.h>
 
+#include <cctype>
+
 #include "Utf8.h"
 
 extern "C" {
@@ -100,11 +102,18 @@ bool FliteBackend::load(const std::string& voice) {
 std::string FliteBackend::prepare(std::string_view text) {
     std::string out;
     size_t word = 0;
+    size_t repeats = 0;  // of the last symbol
     size_t pos = 0;
     while (pos < text.size()) {
         char c = fold(utf8::next(text, pos));
         if (c == '\0' || static_cast<unsigned char>(c) < 0x20) {
             c = ' ';
+        }
+        // flite names every symbol of a run ("semicolon semicolon ..."): keep three.
+        bool symbol = c != ' ' && !std::isalnum(static_cast<unsigned char>(c));
+        repeats = symbol && !out.empty() && out.back() == c ? repeats + 1 : 0;
+        if (repeats >= 3) {
+            continue;
         }
         if (c == ' ') {
             word = 0;

@@ -30,7 +30,7 @@ class FliteBackend : public SynthBackend {
 
     // What flite is given for `text`: Latin letters folded to ASCII,
     // typographic quotes and dashes to plain ones, other characters to
-    // spaces, long words cut.
+    // spaces, runs of one symbol shortened to three, long words cut.
     static std::string prepare(std::string_view text);
 
   private:

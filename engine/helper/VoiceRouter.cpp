@@ -37,10 +37,8 @@ bool VoiceRouter::usable(const VoiceName& voice, const char* variable, const std
         ok = m_flite->load(voice.voice);
         if (!ok) {
             notices.push_back(std::string(variable) + "=" + value + ": flite has no such voice");
-        } else {
-            // flite sets up its lexicon on first use; do that now, not on the first text.
-            m_flite->speak(voice.voice, "Ready.", 100,
-                           [](const int16_t*, size_t, int) { return true; });
+        } else if (m_warmUp.empty()) {
+            m_warmUp = voice.voice;
         }
     }
     return ok;
@@ -112,6 +110,14 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
         language == "en" || language == "ja" ? *english : VoiceName{Engine::Espeak, localeVoice};
     m_other = VoiceName{Engine::Espeak, localeVoice};
     return Start::Ok;
+}
+
+void VoiceRouter::warmUp() {
+    // flite sets up its lexicon on first use; do that now, not on the first text.
+    if (!m_warmUp.empty()) {
+        m_flite->speak(m_warmUp, "Ready.", 100, [](const int16_t*, size_t, int) { return true; });
+        m_warmUp.clear();
+    }
 }
 
 SynthBackend* VoiceRouter::backendFor(const VoiceName& voice) {

@@ -40,6 +40,10 @@ class VoiceRouter {
     // that could not be had and what speaks instead, or why it cannot start.
     Start start(const Settings& settings, std::vector<std::string>& notices);
 
+    // Readies the synthesisers for their first text; done after the hello,
+    // so that Create does not wait for it.
+    void warmUp();
+
     struct Outcome {
         bool stopped = false;  // the receiver went away
         size_t failed = 0;     // sentences left out
@@ -59,6 +63,7 @@ class VoiceRouter {
     VoiceName m_latin;
     VoiceName m_other;
     bool m_hanziAreJapanese = true;
+    std::string m_warmUp;  // the flite voice to ready, if any
 };
 
 }  // namespace parlune::helper

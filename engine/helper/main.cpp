@@ -173,6 +173,7 @@ int main(int argc, char** argv) {
     if (!sendHello(proto::kHelloOk, VoiceRouter::kOutputRate)) {
         return 1;
     }
+    router.warmUp();
 
     PcmOutput output(VoiceRouter::kOutputRate, [](const int16_t* samples, size_t count) {
         return sendFrame(proto::kPcm, samples, count * sizeof(int16_t));

@@ -120,6 +120,7 @@ TEST(FliteBackend, TextIsFoldedToWhatFliteReadsAndLongWordsAreCut) {
     EXPECT_EQ(FliteBackend::prepare("a\x01"
                                     "b 東京"),
               "a b   ");
+    EXPECT_EQ(FliteBackend::prepare(";;;;;;;;;;\\\\\\\\ ok... !!"), ";;;\\\\\\ ok... !!");
     std::string word(100, 'x');
     std::string prepared = FliteBackend::prepare(word);
     EXPECT_EQ(prepared, std::string(24, 'x') + " " + std::string(24, 'x') + " " +
