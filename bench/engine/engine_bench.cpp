@@ -6,7 +6,8 @@
 //     the helper process, against espeak-ng called in-process;
 //   - Create and Release times (Release while a long text is being written
 //     or, when PULSE_SERVER is set, played).
-// Usage: engine_bench [--quick]
+// Usage: [PARLUNE_VOICE=NAME] engine_bench [--quick]; the voice settings
+// are read from the environment as ParluneDa_Create reads them.
 #include <espeak-ng/speak_lib.h>
 #include <stdlib.h>
 
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "EngineConfig.h"
 #include "ParluneDa.h"
 #include "SoundMonitor.h"
 #include "Speaker.h"
@@ -30,6 +32,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kSentence = "Hello world, this is a short benchmark sentence.";
+constexpr const char* kJapanese = "今日は良い天気です。";
 constexpr const char* kParagraph =
     "The robot turned its head towards the door and said that the meeting room was empty. "
     "Nobody had booked it for the afternoon, so the team could use it until six o'clock. "
@@ -103,12 +106,17 @@ InProcessRun synthesiseInProcess(const char* text, int sampleRate) {
 std::unique_ptr<parlune::Speaker> startSpeaker(parlune::bench::TimingSink*& sink) {
     parlune::Speaker::Options options;
     options.helperPath = PARLUNE_HELPER_PATH;
+    std::string error;
+    ::setenv("PARLUNE_HELPER", PARLUNE_HELPER_PATH, 0);
+    std::optional<parlune::EngineConfig> config = parlune::EngineConfig::fromEnvironment(error);
+    if (config) {
+        options.helperArguments = config->helperArguments();
+    }
     options.makeSink = [&sink](const std::atomic<bool>&) {
         auto made = std::make_unique<parlune::bench::TimingSink>();
         sink = made.get();
         return made;
     };
-    std::string error;
     return parlune::Speaker::start(std::move(options), error);
 }
 
@@ -212,7 +220,7 @@ int main(int argc, char** argv) {
     }
 
     // Play to first sample and real-time factor through the helper.
-    std::vector<double> helperFirst, helperRtf;
+    std::vector<double> helperFirst, helperRtf, japaneseFirst;
     {
         parlune::bench::TimingSink* sink = nullptr;
         std::unique_ptr<parlune::Speaker> speaker = startSpeaker(sink);
@@ -220,7 +228,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "engine_bench: helper did not start\n");
             return 1;
         }
-        speaker->play("", 175);  // makes the sink
+        speaker->play("", 100);  // makes the sink
         while (sink == nullptr) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -228,14 +236,21 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 300 / scale; ++i) {
             sink->reset();
             auto start = Clock::now();
-            speaker->play(kSentence, 175);
+            speaker->play(kSentence, 100);
             auto u = sink->waitFinished();
             helperFirst.push_back(ms(u.firstSample - start));
+        }
+        for (int i = 0; i < 100 / scale; ++i) {
+            sink->reset();
+            auto start = Clock::now();
+            speaker->play(kJapanese, 100);
+            auto u = sink->waitFinished();
+            japaneseFirst.push_back(ms(u.firstSample - start));
         }
         for (int i = 0; i < 30 / scale + 1; ++i) {
             sink->reset();
             auto start = Clock::now();
-            speaker->play(kParagraph, 175);
+            speaker->play(kParagraph, 100);
             auto u = sink->waitFinished();
             helperRtf.push_back(ms(u.finished - start) / 1000.0 /
                                 (static_cast<double>(u.samples) / sampleRate));
@@ -295,6 +310,7 @@ int main(int argc, char** argv) {
     row("through the helper process", sFirst, "ms");
     row("baseline: in-process espeak_Synth", sInFirst, "ms");
     ratio("helper / baseline", sFirst, sInFirst);
+    row("short Japanese sentence, through the helper", stats(japaneseFirst), "ms");
     if (!playAudible.empty()) {
         row("to audible at the server's monitor (PulseAudio)", stats(playAudible), "ms");
         ratio("audible / first PCM sample", stats(playAudible), sFirst);

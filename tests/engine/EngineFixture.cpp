@@ -21,8 +21,9 @@ void pause(int milliseconds) {
 }
 
 void EngineFixture::SetUp() {
-    for (const char* name : {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_ENCODING", "PARLUNE_HELPER",
-                             "PARLUNE_HELPER_TIMEOUT_MS"}) {
+    for (const char* name :
+         {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_VOICE_JA", "PARLUNE_VOICE_EN",
+          "PARLUNE_VOICE_DIR", "PARLUNE_ENCODING", "PARLUNE_HELPER", "PARLUNE_HELPER_TIMEOUT_MS"}) {
         ::unsetenv(name);
     }
     // Tests that choose a locale get the one the suite started with back.
@@ -106,6 +107,27 @@ std::string EngineFixture::waitForUtterance(const std::string& text) {
         }
         pause(20);
     }
+}
+
+std::vector<WavFile> EngineFixture::spoken(const std::vector<std::string>& texts, int speed) {
+    ParluneDaHandle h = create();
+    EXPECT_NE(h, nullptr) << ParluneDa_CreateError();
+    if (h == nullptr) {
+        return {};
+    }
+    size_t before = m_wavDir.namesEndingIn(".wav").size();
+    for (const std::string& text : texts) {
+        EXPECT_EQ(ParluneDa_Play(h, text.c_str(), speed, 0, 0, 0), PARLUNE_DA_OK);
+    }
+    std::vector<std::string> wavs = waitForWavs(before + texts.size());
+    std::vector<WavFile> result;
+    for (size_t i = before; i < wavs.size(); ++i) {
+        result.emplace_back(m_wavDir.file(wavs[i]));
+        EXPECT_TRUE(result.back().valid()) << wavs[i];
+    }
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
+    release(h);
+    return result;
 }
 
 int EngineFixture::waitForFailure(ParluneDaHandle handle) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ParluneDa.h"
+#include "WavFile.h"
 #include "support/TempDir.h"
 
 namespace parlune::test {
@@ -36,6 +37,10 @@ class EngineFixture : public ::testing::Test {
     // Plays empty texts until Play reports something other than OK (or the
     // deadline passes) and returns that result.
     int waitForFailure(ParluneDaHandle handle);
+    // Speaks each text at `speed` on one fresh handle (created from the
+    // environment as it is now, released afterwards) and returns the WAV
+    // files in order; empty when the handle could not be created.
+    std::vector<WavFile> spoken(const std::vector<std::string>& texts, int speed = 100);
     // Waits until the handle has skipped at least `count` texts; false after
     // the deadline.
     bool waitForSkipped(ParluneDaHandle handle, int64_t count);

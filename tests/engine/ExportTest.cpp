@@ -21,9 +21,10 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
         fields >> address >> type >> name;
         names.insert(type + " " + name);
     }
-    EXPECT_EQ(names, (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
-                                            "T ParluneDa_Release", "T ParluneDa_CreateError",
-                                            "T ParluneDa_SkippedTexts"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
+                                     "T ParluneDa_Release", "T ParluneDa_CreateError",
+                                     "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts"}));
 }
 
 }  // namespace

@@ -38,10 +38,27 @@ class HelperFailure : public EngineFixture {
 };
 
 TEST_F(HelperFailure, HelperHoldsOnlyStandardStreamsAndItsSocket) {
+    ::setenv("PARLUNE_VOICE", "espeak:en", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ProcessProbe::fdsOf(onlyHelper()), (std::vector<int>{0, 1, 2, 3}));
+    release(h);
+
+    // With a Japanese voice: also the two pipes to the Open JTalk run that
+    // waits for the next sentence.
+    ::unsetenv("PARLUNE_VOICE");
+    h = create();
+    ASSERT_NE(h, nullptr);
     pid_t helper = onlyHelper();
-    EXPECT_EQ(ProcessProbe::fdsOf(helper), (std::vector<int>{0, 1, 2, 3}));
+    std::vector<int> fds = ProcessProbe::fdsOf(helper);
+    ASSERT_EQ(fds.size(), 6u);
+    EXPECT_EQ(std::vector<int>(fds.begin(), fds.begin() + 4), (std::vector<int>{0, 1, 2, 3}));
+    for (size_t i = 4; i < fds.size(); ++i) {
+        char target[256] = {};
+        std::string link = "/proc/" + std::to_string(helper) + "/fd/" + std::to_string(fds[i]);
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(std::string(target).compare(0, 5, "pipe:"), 0) << target;
+    }
 }
 
 TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
@@ -117,6 +134,7 @@ class CrashInput : public HelperFailure, public ::testing::WithParamInterface<st
 TEST_P(CrashInput, BetweenTwoGoodTextsCostsOnlyItself) {
     const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
     ASSERT_FALSE(text.empty());
+    ::setenv("PARLUNE_VOICE", "espeak:en", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
     pid_t before = onlyHelper();
@@ -132,6 +150,19 @@ TEST_P(CrashInput, BetweenTwoGoodTextsCostsOnlyItself) {
     EXPECT_FALSE(waitForUtterance("Still speaking.").empty());
     EXPECT_TRUE(utterancesOf(text).empty()) << "a crashed utterance was published";
     EXPECT_EQ(ParluneDa_SkippedTexts(nullptr), -1);
+}
+
+// The default English voice reads the same texts to the end.
+TEST_P(CrashInput, IsSpokenWholeByTheEnglishVoice) {
+    const std::string text = readFile(std::string(PARLUNE_CRASH_INPUTS_DIR) + "/" + GetParam());
+    ASSERT_FALSE(text.empty());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "After it.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("After it.").empty());
+    EXPECT_EQ(utterancesOf(text).size(), 1u);
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
 }
 
 std::vector<std::string> crashInputs() {

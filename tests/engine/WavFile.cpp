@@ -1,5 +1,6 @@
 #include "WavFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -31,7 +32,9 @@ WavFile::WavFile(const std::string& path) {
     }
     m_sampleRate = static_cast<int>(le32(h + 24));
     m_samples.resize(dataBytes / 2);
-    std::memcpy(m_samples.data(), h + 44, dataBytes);
+    if (dataBytes > 0) {  // an empty utterance has no samples
+        std::memcpy(m_samples.data(), h + 44, dataBytes);
+    }
     m_valid = m_sampleRate > 0;
 }
 
@@ -45,6 +48,35 @@ int WavFile::peak() const {
         best = std::max(best, std::abs(static_cast<int>(s)));
     }
     return best;
+}
+
+double WavFile::energyAbove(double hz, double from, double to) const {
+    constexpr size_t kFrame = 128;
+    const double pi = std::acos(-1.0);
+    size_t begin = static_cast<size_t>(std::max(0.0, from) * m_sampleRate);
+    size_t end = std::min(m_samples.size(), static_cast<size_t>(std::max(0.0, to) * m_sampleRate));
+    size_t firstHigh = static_cast<size_t>(std::ceil(hz * kFrame / m_sampleRate));
+    double high = 0.0;
+    double all = 0.0;
+    for (size_t at = begin; at + kFrame <= end; at += kFrame) {
+        for (size_t k = 1; k <= kFrame / 2; ++k) {
+            double re = 0.0;
+            double im = 0.0;
+            for (size_t n = 0; n < kFrame; ++n) {
+                // Hann window against leakage from the strong low bands.
+                double w = 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(n) / kFrame);
+                double x = w * m_samples[at + n];
+                re += x * std::cos(2 * pi * static_cast<double>(k * n) / kFrame);
+                im -= x * std::sin(2 * pi * static_cast<double>(k * n) / kFrame);
+            }
+            double power = re * re + im * im;
+            all += power;
+            if (k >= firstHigh) {
+                high += power;
+            }
+        }
+    }
+    return all > 0.0 ? high / all : 0.0;
 }
 
 double WavFile::rms() const {

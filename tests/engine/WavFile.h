@@ -21,6 +21,10 @@ class WavFile {
     double seconds() const;
     int peak() const;
     double rms() const;
+    // The share of the signal's energy above `hz` (0..1), from short-time
+    // spectra of [from, to) seconds; tells a voice made at 16 kHz (nothing
+    // above 8 kHz) from one made at 22 or 48 kHz.
+    double energyAbove(double hz, double from = 0.0, double to = 1e9) const;
 
   private:
     bool m_valid = false;

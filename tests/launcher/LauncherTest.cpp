@@ -37,11 +37,13 @@ TEST(SpeechLauncher, PrintsTheNoticeOnceAndStopsCleanlyOnSigterm) {
     EXPECT_NE(std::string::npos, log.find("component Parlune0 deleted")) << log;
 }
 
-TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
+// Runs the speech launcher with `env` until its component is active, stops
+// it, and checks that the log names `reason` once, on a WARNING line.
+void expectOneWarning(const std::vector<std::string>& env, const std::string& reason) {
     TempDir dir;
     Process p({SPEECH_LAUNCHER, "-o", "naming.enable:NO", "-o", "logger.file_name:launcher.log",
                "-o", "manager.components.preactivation:Parlune0"},
-              dir.path(), {"PARLUNE_AUDIO=wav:relative/dir"});
+              dir.path(), env);
     ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             return testsupport::readFile(dir.file("launcher.log")).find("INACTIVE -> ACTIVE") !=
@@ -53,8 +55,6 @@ TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
     ASSERT_TRUE(p.wait());
     EXPECT_TRUE(p.exitedWith(0)) << p.status();
     const std::string log = testsupport::readFile(dir.file("launcher.log"));
-    // One WARNING line that names the variable and its value; still active.
-    const std::string reason = "PARLUNE_AUDIO=wav:relative/dir";
     size_t at = log.find(reason);
     ASSERT_NE(std::string::npos, at) << log;
     EXPECT_EQ(std::string::npos, log.find(reason, at + 1)) << log;
@@ -63,6 +63,17 @@ TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
     EXPECT_NE(std::string::npos, line.find("WARN")) << line;
     EXPECT_NE(std::string::npos, log.find("INACTIVE -> ACTIVE")) << log;
     EXPECT_EQ("", p.err());
+}
+
+TEST(SpeechLauncher, AnEngineThatCannotStartIsLoggedOnceAsAWarning) {
+    // Names the variable and its value; the component is still active.
+    expectOneWarning({"PARLUNE_AUDIO=wav:relative/dir"}, "PARLUNE_AUDIO=wav:relative/dir");
+}
+
+TEST(SpeechLauncher, AMissingJapaneseVoiceIsLoggedOnceAsAWarning) {
+    // The engine starts without it; the warning names the file.
+    expectOneWarning({"PARLUNE_AUDIO=null", "PARLUNE_VOICE_DIR=/nonexistent/voices"},
+                     "/nonexistent/voices/mei_normal.htsvoice");
 }
 
 TEST(SpeechLauncher, ArgumentsGoToTheManagerUnchanged) {
