@@ -103,7 +103,7 @@ wer_run() {
   local n file
   : >"$dir/ctl"
   while read -r n file; do
-    sox -q "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
+    sox -V1 "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
     echo "u$n" >>"$dir/ctl"
   done < <(sed -n 's/^utt text=\([0-9]*\) .* file=\(.*\)$/\1 \2/p' "$dir/probe.out")
   if ! pocketsphinx_batch -adcin yes -adchdr 44 -cepdir "$dir/16k" -cepext .wav -ctl "$dir/ctl" \

@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -199,6 +200,15 @@ int wav(const std::string& dir, const std::string& textsPath, int repeat) {
     return failed == 0 ? 0 : 1;
 }
 
+// The text up to its first sentence end (. ! ? or the ideographic full stop).
+std::string firstSentence(const std::string& text) {
+    size_t end = text.find_first_of(".!?");
+    if (end != std::string::npos) ++end;
+    const size_t ideographic = text.find("\u3002");  // three bytes in UTF-8
+    if (ideographic != std::string::npos) end = std::min(end, ideographic + 3);
+    return text.substr(0, end);
+}
+
 int audible(const std::string& source, int count, const std::string& text) {
     SoundMonitor monitor(source);
     if (!monitor.ok()) {
@@ -213,8 +223,9 @@ int audible(const std::string& source, int count, const std::string& text) {
     }
     const auto quiet = std::chrono::milliseconds(1000);
     const auto longest = std::chrono::seconds(180);
-    // The first text opens the audio stream and starts the voice.
-    ParluneDa_Play(h, text.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
+    // The text's first sentence opens the audio stream and starts the voice.
+    const std::string first = firstSentence(text);
+    ParluneDa_Play(h, first.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
     monitor.firstSoundAfter(Clock::now(), std::chrono::seconds(10));
     monitor.waitQuiet(quiet, longest);
     std::mt19937 random(4242);
