@@ -42,6 +42,8 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
         const char* why = ParluneDa_CreateError != nullptr ? ParluneDa_CreateError() : "";
         RTC_WARN(("speech engine did not start, nothing will be spoken: %s",
                   why[0] != '\0' ? why : "no reason given"));
+    } else if (ParluneDa_CreateWarning != nullptr && ParluneDa_CreateWarning()[0] != '\0') {
+        RTC_WARN(("speech engine: %s", ParluneDa_CreateWarning()));
     }
     return RTC::RTC_OK;
 }

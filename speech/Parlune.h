@@ -13,8 +13,9 @@
 
 #include "ParluneDa.h"
 
-// The engine's diagnostic; weak, so that an engine without it still links.
+// The engine's diagnostics; weak, so that an engine without them still links.
 extern "C" const char* ParluneDa_CreateError(void) __attribute__((weak));
+extern "C" const char* ParluneDa_CreateWarning(void) __attribute__((weak));
 
 class Parlune : public RTC::DataFlowComponentBase {
   public:

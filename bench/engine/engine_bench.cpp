@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "engine_bench: helper did not start\n");
             return 1;
         }
-        speaker->play("", 175);  // makes the sink
+        speaker->play("", 100);  // makes the sink
         while (sink == nullptr) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -228,14 +228,14 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 300 / scale; ++i) {
             sink->reset();
             auto start = Clock::now();
-            speaker->play(kSentence, 175);
+            speaker->play(kSentence, 100);
             auto u = sink->waitFinished();
             helperFirst.push_back(ms(u.firstSample - start));
         }
         for (int i = 0; i < 30 / scale + 1; ++i) {
             sink->reset();
             auto start = Clock::now();
-            speaker->play(kParagraph, 175);
+            speaker->play(kParagraph, 100);
             auto u = sink->waitFinished();
             helperRtf.push_back(ms(u.finished - start) / 1000.0 /
                                 (static_cast<double>(u.samples) / sampleRate));

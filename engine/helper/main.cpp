@@ -1,28 +1,35 @@
 // parlune-da-helper: synthesises texts for libParluneDa in a process of its
-// own, so that a text that crashes espeak-ng ends only this process.
+// own, so that a text that crashes a synthesiser ends only this process.
 //
-// Usage: parlune-da-helper VOICE..., with a connected stream socket on
-// descriptor 3 (see HelperProtocol.h); the first voice espeak-ng has is
-// used. Exits when the socket closes.
-#include <espeak-ng/speak_lib.h>
+// Usage: parlune-da-helper [voice=NAME] [ja=NAME] [en=NAME]
+//        [locale=VOICE,VOICE...] [timeout=MS]
+// with a connected stream socket on descriptor 3 (see HelperProtocol.h).
+// The voice files are looked for in $PARLUNE_VOICE_DIR, else in
+// ../share/parlune/voices beside this program, else in the directory it was
+// built for. Exits when the socket closes.
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "HelperProtocol.h"
+#include "PcmOutput.h"
+#include "VoiceRouter.h"
 
 namespace {
 
 namespace proto = parlune::protocol;
-
-bool g_peerGone = false;
+using parlune::helper::PcmOutput;
+using parlune::helper::VoiceRouter;
 
 bool sendAll(const void* head, size_t headSize, const void* body, size_t bodySize) {
     iovec iov[2] = {{const_cast<void*>(head), headSize}, {const_cast<void*>(body), bodySize}};
@@ -72,21 +79,72 @@ bool readAll(void* buffer, size_t size) {
     return true;
 }
 
-int onSamples(short* samples, int count, espeak_EVENT*) {
-    if (g_peerGone) {
-        return 1;
-    }
-    if (samples != nullptr && count > 0 &&
-        !sendFrame(proto::kPcm, samples, static_cast<size_t>(count) * sizeof(short))) {
-        g_peerGone = true;
-        return 1;  // abort synthesis
-    }
-    return 0;
-}
-
 bool sendHello(int32_t status, int32_t rate) {
     proto::HelloPayload hello{status, rate};
     return sendFrame(proto::kHello, &hello, sizeof hello);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string voiceDirectory() {
+    const char* configured = std::getenv("PARLUNE_VOICE_DIR");
+    if (configured != nullptr && configured[0] != '\0') {
+        return configured;
+    }
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string path(self, static_cast<size_t>(n));
+        std::string installed = path.substr(0, path.rfind('/')) + "/../share/parlune/voices";
+        if (isDirectory(installed)) {
+            return installed;
+        }
+    }
+    return PARLUNE_VOICE_DIR_DEFAULT;
+}
+
+std::vector<std::string> commaList(const std::string& text) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string::npos) {
+            comma = text.size();
+        }
+        if (comma > start) {
+            items.push_back(text.substr(start, comma - start));
+        }
+        start = comma + 1;
+    }
+    return items;
+}
+
+VoiceRouter::Settings settingsFrom(int argc, char** argv) {
+    VoiceRouter::Settings settings;
+    settings.voiceDir = voiceDirectory();
+    settings.openJTalk = PARLUNE_OPEN_JTALK;
+    settings.dictionary = PARLUNE_OPEN_JTALK_DICTIONARY;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        size_t eq = arg.find('=');
+        std::string key = arg.substr(0, eq);
+        std::string value = eq == std::string::npos ? std::string() : arg.substr(eq + 1);
+        if (key == "voice") {
+            settings.voice = value;
+        } else if (key == "ja") {
+            settings.japanese = value;
+        } else if (key == "en") {
+            settings.english = value;
+        } else if (key == "locale") {
+            settings.localeVoices = commaList(value);
+        } else if (key == "timeout") {
+            settings.timeoutMs = std::atoi(value.c_str());
+        }
+    }
+    return settings;
 }
 
 }  // namespace
@@ -96,24 +154,25 @@ int main(int argc, char** argv) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
 
-    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr, espeakINITIALIZE_DONT_EXIT);
-    if (rate <= 0) {
-        sendHello(proto::kHelloNoData, 0);
+    VoiceRouter router;
+    std::vector<std::string> notices;
+    VoiceRouter::Start start = router.start(settingsFrom(argc, argv), notices);
+    for (const std::string& notice : notices) {
+        sendFrame(proto::kNotice, notice.data(),
+                  std::min<size_t>(notice.size(), proto::kMaxNoticeBytes));
+    }
+    if (start != VoiceRouter::Start::Ok) {
+        sendHello(start == VoiceRouter::Start::NoData ? proto::kHelloNoData : proto::kHelloNoVoice,
+                  0);
         return 1;
     }
-    bool voiceSet = argc < 2 && espeak_SetVoiceByName("en") == EE_OK;
-    for (int i = 1; i < argc && !voiceSet; ++i) {
-        voiceSet = espeak_SetVoiceByName(argv[i]) == EE_OK;
-    }
-    if (!voiceSet) {
-        sendHello(proto::kHelloNoVoice, 0);
-        return 1;
-    }
-    espeak_SetSynthCallback(onSamples);
-    if (!sendHello(proto::kHelloOk, rate)) {
+    if (!sendHello(proto::kHelloOk, VoiceRouter::kOutputRate)) {
         return 1;
     }
 
+    PcmOutput output(VoiceRouter::kOutputRate, [](const int16_t* samples, size_t count) {
+        return sendFrame(proto::kPcm, samples, count * sizeof(int16_t));
+    });
     std::vector<char> payload;
     for (;;) {
         proto::FrameHeader head{};
@@ -124,22 +183,21 @@ int main(int argc, char** argv) {
             head.size > proto::kMaxSpeakBytes) {
             return 2;
         }
-        payload.assign(head.size + 1, '\0');  // the extra byte terminates the text
+        payload.assign(head.size, '\0');
         if (!readAll(payload.data(), head.size)) {
             return 0;
         }
         proto::SpeakHeader speak{};
         std::memcpy(&speak, payload.data(), sizeof speak);
-        const char* text = payload.data() + sizeof speak;
-        size_t textSize = head.size - sizeof speak + 1;
+        std::string_view text(payload.data() + sizeof speak, head.size - sizeof speak);
+        int speed = std::clamp(speak.speed, 50, 300);
 
-        espeak_SetParameter(espeakRATE, speak.wordsPerMinute, 0);
-        espeak_ERROR err =
-            espeak_Synth(text, textSize, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
-        if (g_peerGone) {
+        VoiceRouter::Outcome outcome =
+            router.speak(text, speed, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
+        if (outcome.stopped) {
             return 0;
         }
-        int32_t status = err == EE_OK ? proto::kEndOk : proto::kEndSynthFailed;
+        int32_t status = outcome.failed == 0 ? proto::kEndOk : proto::kEndPartlySpoken;
         if (!sendFrame(proto::kEnd, &status, sizeof status)) {
             return 0;
         }

@@ -99,9 +99,17 @@ PARLUNE_DA_API void ParluneDa_Release(ParluneDaHandle handle);
  * text stays valid until the thread's next ParluneDa_Create. */
 PARLUNE_DA_API const char* ParluneDa_CreateError(void);
 
+/* After a ParluneDa_Create on the calling thread that succeeded with less
+ * than was asked for, a line saying what is missing and what speaks instead
+ * (e.g. a Japanese voice file that is missing or damaged: Japanese is then
+ * read by espeak-ng's kana-only voice); "" otherwise. A caller logs it as a
+ * warning. Valid until the thread's next ParluneDa_Create. */
+PARLUNE_DA_API const char* ParluneDa_CreateWarning(void);
+
 /* How many accepted texts this engine instance skipped because synthesising
  * them crashed, hung or failed (each was replaced by silence, the helper by
- * a fresh one); -1 for a NULL, unknown or released handle. */
+ * a fresh one), plus the texts of which a sentence failed and was left out
+ * while the rest was spoken; -1 for a NULL, unknown or released handle. */
 PARLUNE_DA_API int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle);
 
 #ifdef __cplusplus

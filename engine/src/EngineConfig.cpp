@@ -8,15 +8,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "TextDecoder.h"
+#include "VoiceName.h"
 
 namespace parlune {
 
 namespace {
 
 constexpr const char* kHelperName = "parlune-da-helper";
-constexpr size_t kMaxVoiceName = 64;
 constexpr size_t kMaxEncodingName = 64;
 
 std::string env(const char* name) {
@@ -102,6 +103,22 @@ std::vector<std::string> EngineConfig::localeVoices() {
     return voices;
 }
 
+std::vector<std::string> EngineConfig::helperArguments() const {
+    std::string locale;
+    for (const std::string& name : localeVoices()) {
+        locale += (locale.empty() ? "" : ",") + name;
+    }
+    std::vector<std::string> args = {"voice=" + voice, "locale=" + locale,
+                                     "timeout=" + std::to_string(helperTimeoutMs)};
+    if (!japaneseVoice.empty()) {
+        args.push_back("ja=" + japaneseVoice);
+    }
+    if (!englishVoice.empty()) {
+        args.push_back("en=" + englishVoice);
+    }
+    return args;
+}
+
 std::optional<EngineConfig> EngineConfig::fromEnvironment(std::string& error) {
     EngineConfig config;
 
@@ -128,14 +145,29 @@ std::optional<EngineConfig> EngineConfig::fromEnvironment(std::string& error) {
     }
 
     std::string voice = env("PARLUNE_VOICE");
-    if (voice == "auto") {
-        config.voices = localeVoices();
-    } else if (!voice.empty()) {
-        if (voice.size() > kMaxVoiceName) {
-            error = named("PARLUNE_VOICE", voice, "voice name too long");
+    if (!voice.empty()) {
+        if (!VoiceName::parse(voice)) {
+            error = named("PARLUNE_VOICE", voice,
+                          "expected auto, flite:rms|slt|awb|kal16, openjtalk:mei|m001, "
+                          "espeak:VOICE or an espeak-ng voice name");
             return std::nullopt;
         }
-        config.voices = {voice};
+        config.voice = voice;
+    }
+    for (auto [variable, field] : {std::pair{"PARLUNE_VOICE_JA", &config.japaneseVoice},
+                                   std::pair{"PARLUNE_VOICE_EN", &config.englishVoice}}) {
+        std::string value = env(variable);
+        if (value.empty()) {
+            continue;
+        }
+        std::optional<VoiceName> name = VoiceName::parse(value);
+        if (!name || name->engine == VoiceName::Engine::Auto) {
+            error = named(variable, value,
+                          "expected flite:rms|slt|awb|kal16, openjtalk:mei|m001, espeak:VOICE "
+                          "or an espeak-ng voice name");
+            return std::nullopt;
+        }
+        *field = value;
     }
 
     std::string encoding = env("PARLUNE_ENCODING");

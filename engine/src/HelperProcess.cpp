@@ -68,7 +68,7 @@ class SpawnSetup {
 }  // namespace
 
 std::unique_ptr<HelperProcess> HelperProcess::spawn(const std::string& path,
-                                                    const std::vector<std::string>& voices) {
+                                                    const std::vector<std::string>& arguments) {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
         return nullptr;
@@ -84,7 +84,7 @@ std::unique_ptr<HelperProcess> HelperProcess::spawn(const std::string& path,
     }
     std::vector<std::string> args;
     args.push_back(path);
-    args.insert(args.end(), voices.begin(), voices.end());
+    args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -130,8 +130,8 @@ HelperProcess::~HelperProcess() {
     }
 }
 
-bool HelperProcess::sendSpeak(int32_t wordsPerMinute, std::string_view text) {
-    proto::SpeakHeader speak{wordsPerMinute};
+bool HelperProcess::sendSpeak(int32_t speed, uint32_t flags, std::string_view text) {
+    proto::SpeakHeader speak{speed, flags};
     proto::FrameHeader head{proto::kSpeak, static_cast<uint32_t>(sizeof speak + text.size())};
     std::vector<char> message(sizeof head + sizeof speak + text.size());
     std::memcpy(message.data(), &head, sizeof head);

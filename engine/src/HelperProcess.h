@@ -17,10 +17,10 @@ namespace parlune {
 
 class HelperProcess {
   public:
-    // Starts the helper with the voices to try, best first; null when it
+    // Starts the helper with these command-line arguments; null when it
     // cannot be started. The hello has not been read yet.
     static std::unique_ptr<HelperProcess> spawn(const std::string& path,
-                                                const std::vector<std::string>& voices);
+                                                const std::vector<std::string>& arguments);
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
@@ -30,8 +30,8 @@ class HelperProcess {
     pid_t pid() const { return m_pid; }
 
     // Sends a speak request; false when the helper is gone or stopped
-    // reading.
-    bool sendSpeak(int32_t wordsPerMinute, std::string_view text);
+    // reading. `flags` are protocol::SpeakFlags.
+    bool sendSpeak(int32_t speed, uint32_t flags, std::string_view text);
 
     // Reads what has arrived without blocking; false when the helper has
     // closed its end (ended or crashed) or sent more than a frame may hold.

@@ -16,8 +16,11 @@ enum FrameType : uint32_t {
     kSpeak = 2,
     // helper -> library: signed 16-bit mono samples at the hello's rate.
     kPcm = 3,
-    // helper -> library, ends every kSpeak: int32_t status (0 = spoken).
+    // helper -> library, ends every kSpeak: int32_t status (EndStatus).
     kEnd = 4,
+    // helper -> library, before the hello: one line of text worth a warning
+    // (a voice that could not be loaded and what speaks instead).
+    kNotice = 5,
 };
 
 struct FrameHeader {
@@ -28,7 +31,7 @@ struct FrameHeader {
 enum HelloStatus : int32_t {
     kHelloOk = 0,
     kHelloNoData = 1,   // espeak-ng could not load its data
-    kHelloNoVoice = 2,  // the requested voice does not exist
+    kHelloNoVoice = 2,  // the requested voice does not exist (a kNotice says which)
 };
 
 struct HelloPayload {
@@ -36,17 +39,27 @@ struct HelloPayload {
     int32_t sampleRate;
 };
 
+enum SpeakFlags : uint32_t {
+    // The first piece of an utterance: its leading silence is cut away.
+    kSpeakStartsUtterance = 1,
+};
+
 struct SpeakHeader {
-    int32_t wordsPerMinute;
+    int32_t speed;  // percent of each voice's normal rate, 50..300
+    uint32_t flags;
 };
 
 enum EndStatus : int32_t {
     kEndOk = 0,
     kEndSynthFailed = 1,
+    // Some sentences could not be synthesised and were left out; the rest
+    // was spoken.
+    kEndPartlySpoken = 2,
 };
 
 // Upper bounds a reader enforces before trusting a size field.
 constexpr uint32_t kMaxPcmBytes = 1u << 20;
 constexpr uint32_t kMaxSpeakBytes = 1u << 20;
+constexpr uint32_t kMaxNoticeBytes = 4096;
 
 }  // namespace parlune::protocol

@@ -11,18 +11,14 @@
 
 namespace {
 
-// espeak-ng's normal rate; speed 100 maps onto it, proportionally.
-constexpr int kNormalWordsPerMinute = 175;
-
 thread_local std::string t_createError;
+thread_local std::string t_createWarning;
 
-int wordsPerMinute(int32_t speed) {
+int clampedSpeed(int32_t speed) {
     if (speed < PARLUNE_DA_SPEED_MIN) {
-        speed = PARLUNE_DA_SPEED_MIN;
-    } else if (speed > PARLUNE_DA_SPEED_MAX) {
-        speed = PARLUNE_DA_SPEED_MAX;
+        return PARLUNE_DA_SPEED_MIN;
     }
-    return (kNormalWordsPerMinute * speed + PARLUNE_DA_SPEED_NORMAL / 2) / PARLUNE_DA_SPEED_NORMAL;
+    return speed > PARLUNE_DA_SPEED_MAX ? PARLUNE_DA_SPEED_MAX : speed;
 }
 
 }  // namespace
@@ -31,6 +27,7 @@ extern "C" {
 
 ParluneDaHandle ParluneDa_Create(void) {
     t_createError.clear();
+    t_createWarning.clear();
     std::optional<parlune::EngineConfig> config =
         parlune::EngineConfig::fromEnvironment(t_createError);
     if (!config) {
@@ -38,7 +35,7 @@ ParluneDaHandle ParluneDa_Create(void) {
     }
     parlune::Speaker::Options options;
     options.helperPath = config->helperPath;
-    options.voices = config->voices;
+    options.helperArguments = config->helperArguments();
     options.encoding = config->encoding;
     options.helperTimeoutMs = config->helperTimeoutMs;
     options.queueBytes = PARLUNE_DA_QUEUE_BYTES;
@@ -52,6 +49,7 @@ ParluneDaHandle ParluneDa_Create(void) {
         return nullptr;
     }
     t_createError.clear();
+    t_createWarning = speaker->warning();
     return parlune::HandleRegistry::instance().add(std::move(speaker));
 }
 
@@ -68,7 +66,7 @@ int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int3
     if (size > PARLUNE_DA_MAX_TEXT_BYTES) {
         return PARLUNE_DA_E_TEXT_TOO_LONG;
     }
-    return speaker->play(std::string(text, size), wordsPerMinute(speed));
+    return speaker->play(std::string(text, size), clampedSpeed(speed));
 }
 
 void ParluneDa_Release(ParluneDaHandle handle) {
@@ -79,6 +77,8 @@ void ParluneDa_Release(ParluneDaHandle handle) {
 }
 
 const char* ParluneDa_CreateError(void) { return t_createError.c_str(); }
+
+const char* ParluneDa_CreateWarning(void) { return t_createWarning.c_str(); }
 
 int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle) {
     std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().find(handle);

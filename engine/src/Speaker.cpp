@@ -16,18 +16,6 @@ namespace parlune {
 
 namespace proto = protocol;
 
-namespace {
-
-std::string joined(const std::vector<std::string>& names) {
-    std::string all;
-    for (const std::string& name : names) {
-        all += (all.empty() ? "" : ",") + name;
-    }
-    return all;
-}
-
-}  // namespace
-
 Speaker::Speaker(Options options)
     : m_options(std::move(options)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
@@ -51,7 +39,7 @@ std::unique_ptr<Speaker> Speaker::start(Options options, std::string& error) {
 
 Speaker::~Speaker() { stop(); }
 
-int Speaker::play(std::string text, int wordsPerMinute) {
+int Speaker::play(std::string text, int speed) {
     int result = PARLUNE_DA_OK;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -65,7 +53,7 @@ int Speaker::play(std::string text, int wordsPerMinute) {
         // An earlier failure is reported, but this text is still spoken.
         result = m_failure.exchange(0);
         m_queuedBytes += text.size();
-        m_queue.push_back(Item{std::move(text), wordsPerMinute});
+        m_queue.push_back(Item{std::move(text), speed});
     }
     wake();
     return result;
@@ -146,7 +134,7 @@ bool Speaker::startHelper(std::string* error) {
         }
     };
     const std::string helperName = "PARLUNE_HELPER=" + m_options.helperPath;
-    m_helper = HelperProcess::spawn(m_options.helperPath, m_options.voices);
+    m_helper = HelperProcess::spawn(m_options.helperPath, m_options.helperArguments);
     if (!m_helper) {
         report(helperName + ": the synthesis helper could not be started");
         return false;
@@ -154,6 +142,7 @@ bool Speaker::startHelper(std::string* error) {
     auto deadline = Clock::now() + std::chrono::milliseconds(m_options.helperTimeoutMs);
     proto::FrameHeader header{};
     std::vector<char> payload;
+    std::string notices;
     report(helperName + ": the synthesis helper ended without greeting");
     for (;;) {
         Wait wait = waitForHelper(deadline);
@@ -168,7 +157,11 @@ bool Speaker::startHelper(std::string* error) {
             continue;
         }
         bool open = m_helper->receive();
-        HelperProcess::Frame frame = m_helper->nextFrame(header, payload);
+        HelperProcess::Frame frame;
+        while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete &&
+               header.type == proto::kNotice && payload.size() <= proto::kMaxNoticeBytes) {
+            notices += (notices.empty() ? "" : "; ") + std::string(payload.begin(), payload.end());
+        }
         if (frame == HelperProcess::Frame::Complete) {
             proto::HelloPayload hello{};
             if (header.type != proto::kHello || payload.size() != sizeof hello) {
@@ -176,8 +169,8 @@ bool Speaker::startHelper(std::string* error) {
             }
             std::memcpy(&hello, payload.data(), sizeof hello);
             if (hello.status == proto::kHelloNoVoice) {
-                report("PARLUNE_VOICE=" + joined(m_options.voices) +
-                       ": espeak-ng has no such voice");
+                report(notices.empty() ? "PARLUNE_VOICE: the synthesis helper has no such voice"
+                                       : notices);
                 break;
             }
             if (hello.status != proto::kHelloOk || hello.sampleRate <= 0) {
@@ -185,6 +178,11 @@ bool Speaker::startHelper(std::string* error) {
                 break;
             }
             m_sampleRate = hello.sampleRate;
+            // Reported once: a replacement helper says the same again.
+            if (m_firstHelper) {
+                m_warning = notices;
+                m_firstHelper = false;
+            }
             return true;
         }
         if (frame == HelperProcess::Frame::Malformed || !open) {
@@ -249,9 +247,16 @@ void Speaker::speak(const Item& item) {
     }
     const std::string text = m_decoder->toUtf8(item.text);
     bool audioOk = true;  // false once the sink failed: the rest is discarded
+    bool partly = false;  // a sentence was left out
+    uint32_t flags = proto::kSpeakStartsUtterance;
     for (std::string_view piece : SentenceSplitter::split(text)) {
-        switch (speakPiece(piece, item.wordsPerMinute, audioOk)) {
+        Piece result = speakPiece(piece, item.speed, flags, audioOk);
+        flags = 0;
+        switch (result) {
             case Piece::Spoken:
+                continue;
+            case Piece::PartlySpoken:
+                partly = true;
                 continue;
             case Piece::Stopped:
                 m_sink->abandon();
@@ -268,13 +273,17 @@ void Speaker::speak(const Item& item) {
         }
         break;
     }
+    if (partly) {
+        ++m_skipped;
+    }
     if (!audioOk || !m_sink->finish()) {
         fail(PARLUNE_DA_E_AUDIO);
     }
 }
 
-Speaker::Piece Speaker::speakPiece(std::string_view piece, int wordsPerMinute, bool& audioOk) {
-    if (!m_helper->sendSpeak(wordsPerMinute, piece)) {
+Speaker::Piece Speaker::speakPiece(std::string_view piece, int speed, uint32_t flags,
+                                   bool& audioOk) {
+    if (!m_helper->sendSpeak(speed, flags, piece)) {
         replaceHelper();
         return Piece::Skip;
     }
@@ -309,10 +318,16 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, int wordsPerMinute, b
             } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
                 int32_t status;
                 std::memcpy(&status, payload.data(), sizeof status);
-                if (status != proto::kEndOk) {
-                    return Piece::Skip;  // espeak-ng refused it; the helper is fine
+                if (!audioOk) {
+                    return Piece::AudioFailed;
                 }
-                return audioOk ? Piece::Spoken : Piece::AudioFailed;
+                if (status == proto::kEndPartlySpoken) {
+                    return Piece::PartlySpoken;
+                }
+                if (status != proto::kEndOk) {
+                    return Piece::Skip;  // the synthesiser refused it; the helper is fine
+                }
+                return Piece::Spoken;
             } else {
                 replaceHelper();  // misbehaving helper
                 return Piece::Skip;

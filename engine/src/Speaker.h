@@ -27,11 +27,11 @@ class Speaker {
 
     struct Options {
         std::string helperPath;
-        std::vector<std::string> voices{"en"};  // the helper takes the first it has
-        std::string encoding = "UTF-8";         // of texts that are not UTF-8
-        int helperTimeoutMs = 10000;            // longest silence of a helper at work
-        size_t queueBytes = 4u << 20;           // text bytes waiting, at most
-        size_t queueTexts = 4096;               // texts waiting, at most
+        std::vector<std::string> helperArguments;  // voice settings; none: the defaults
+        std::string encoding = "UTF-8";            // of texts that are not UTF-8
+        int helperTimeoutMs = 10000;               // longest silence of a helper at work
+        size_t queueBytes = 4u << 20;              // text bytes waiting, at most
+        size_t queueTexts = 4096;                  // texts waiting, at most
         SinkFactory makeSink;
     };
 
@@ -45,10 +45,16 @@ class Speaker {
     // Queues a text; returns a ParluneDaResult: queue full, a stopped
     // speaker, or an audio failure left by an earlier text (this text is
     // queued all the same) instead of OK.
-    int play(std::string text, int wordsPerMinute);
+    // `speed` is percent of the normal rate, 50..300.
+    int play(std::string text, int speed);
 
-    // Texts not spoken because the helper crashed, hung or failed on them.
+    // Texts not spoken because the helper crashed, hung or failed on them,
+    // and texts of which a sentence failed and was left out.
     uint64_t skippedTexts() const { return m_skipped; }
+
+    // What the first helper said was missing from the voices asked for
+    // (one line each), "" when nothing was. Set before start returns.
+    const std::string& warning() const { return m_warning; }
 
     // Stops the current utterance, drops the queue, ends the helper and
     // joins the worker. Idempotent.
@@ -57,19 +63,19 @@ class Speaker {
   private:
     struct Item {
         std::string text;
-        int wordsPerMinute;
+        int speed;
     };
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
 
-    enum class Piece { Spoken, Skip, AudioFailed, Stopped };
+    enum class Piece { Spoken, PartlySpoken, Skip, AudioFailed, Stopped };
 
     explicit Speaker(Options options);
     void run(std::promise<bool>& started, std::string& error);
     bool startHelper(std::string* error = nullptr);
     bool nextItem(Item& item);
     void speak(const Item& item);
-    Piece speakPiece(std::string_view piece, int wordsPerMinute, bool& audioOk);
+    Piece speakPiece(std::string_view piece, int speed, uint32_t flags, bool& audioOk);
     void replaceHelper();
     Wait waitForHelper(Clock::time_point deadline);
     void wake();
@@ -94,6 +100,8 @@ class Speaker {
     std::unique_ptr<AudioSink> m_sink;
     std::unique_ptr<TextDecoder> m_decoder;
     int m_sampleRate = 0;
+    std::string m_warning;  // written before start returns, read-only after
+    bool m_firstHelper = true;
 };
 
 }  // namespace parlune

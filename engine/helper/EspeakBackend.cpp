@@ -1,0 +1,76 @@
+#include "EspeakBackend.h"
+
+#include <espeak-ng/speak_lib.h>
+
+namespace parlune::helper {
+
+namespace {
+
+// espeak-ng's normal rate; speed 100 maps onto it, proportionally.
+constexpr int kNormalWordsPerMinute = 175;
+
+// The synthesis callback has no argument of ours; one engine per process.
+struct Current {
+    const SynthBackend::PcmCallback* out = nullptr;
+    int rate = 0;
+    bool stopped = false;
+};
+Current g_current;
+
+int onSamples(short* samples, int count, espeak_EVENT*) {
+    if (g_current.stopped || g_current.out == nullptr) {
+        return 1;
+    }
+    if (samples != nullptr && count > 0 &&
+        !(*g_current.out)(samples, static_cast<size_t>(count), g_current.rate)) {
+        g_current.stopped = true;
+        return 1;  // abort synthesis
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<EspeakBackend> EspeakBackend::create() {
+    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr, espeakINITIALIZE_DONT_EXIT);
+    if (rate <= 0) {
+        return nullptr;
+    }
+    espeak_SetSynthCallback(onSamples);
+    return std::unique_ptr<EspeakBackend>(new EspeakBackend(rate));
+}
+
+bool EspeakBackend::select(const std::string& voice) {
+    if (voice == m_voice) {
+        return true;
+    }
+    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
+        m_voice.clear();
+        return false;
+    }
+    m_voice = voice;
+    return true;
+}
+
+bool EspeakBackend::hasVoice(const std::string& voice) { return select(voice); }
+
+SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_view text,
+                                          int speed, const PcmCallback& out) {
+    if (!select(voice)) {
+        return Result::Failed;
+    }
+    std::string terminated(text);
+    int wordsPerMinute = (kNormalWordsPerMinute * speed + 50) / 100;
+    espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
+    g_current = Current{&out, m_rate, false};
+    espeak_ERROR err = espeak_Synth(terminated.c_str(), terminated.size() + 1, 0, POS_CHARACTER, 0,
+                                    espeakCHARS_UTF8, nullptr, nullptr);
+    bool stopped = g_current.stopped;
+    g_current = Current{};
+    if (stopped) {
+        return Result::Stopped;
+    }
+    return err == EE_OK ? Result::Spoken : Result::Failed;
+}
+
+}  // namespace parlune::helper

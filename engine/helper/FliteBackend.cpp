@@ -1,0 +1,135 @@
+#include "FliteBackend.h"
+
+#include <flite/flite.h>
+
+#include "Utf8.h"
+
+extern "C" {
+cst_voice* register_cmu_us_rms(const char* voxdir);
+cst_voice* register_cmu_us_slt(const char* voxdir);
+cst_voice* register_cmu_us_awb(const char* voxdir);
+cst_voice* register_cmu_us_kal16(const char* voxdir);
+void usenglish_init(cst_voice* v);
+cst_lexicon* cmu_lex_init(void);
+}
+
+namespace parlune::helper {
+
+namespace {
+
+// U+00C0..U+00FF folded to ASCII; '\0' where there is nothing sensible.
+constexpr char kLatin1Fold[] =
+    "AAAAAAACEEEEIIII"
+    "DNOOOOO\0OUUUUYTs"
+    "aaaaaaaceeeeiiii"
+    "dnooooo\0ouuuuyty";
+
+struct Streaming {
+    const SynthBackend::PcmCallback* out = nullptr;
+    bool stopped = false;
+};
+Streaming g_streaming;
+
+int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info*) {
+    if (g_streaming.stopped || g_streaming.out == nullptr) {
+        return CST_AUDIO_STREAM_STOP;
+    }
+    if (size > 0 &&
+        !(*g_streaming.out)(w->samples + start, static_cast<size_t>(size), w->sample_rate)) {
+        g_streaming.stopped = true;
+        return CST_AUDIO_STREAM_STOP;
+    }
+    return CST_AUDIO_STREAM_CONT;
+}
+
+char fold(char32_t cp) {
+    if (cp < 0x80) {
+        return static_cast<char>(cp);
+    }
+    if (cp >= 0xC0 && cp <= 0xFF) {
+        return kLatin1Fold[cp - 0xC0];
+    }
+    switch (cp) {
+        case 0x2018:
+        case 0x2019:
+        case 0x2032:
+            return '\'';
+        case 0x201C:
+        case 0x201D:
+            return '"';
+        case 0x2013:
+        case 0x2014:
+            return '-';
+        default:
+            return '\0';
+    }
+}
+
+}  // namespace
+
+FliteBackend::FliteBackend() {
+    flite_init();
+    flite_add_lang("eng", usenglish_init, cmu_lex_init);
+    flite_add_lang("usenglish", usenglish_init, cmu_lex_init);
+}
+
+bool FliteBackend::load(const std::string& voice) {
+    if (m_voices.count(voice) != 0) {
+        return true;
+    }
+    cst_voice* v = nullptr;
+    if (voice == "rms") {
+        v = register_cmu_us_rms(nullptr);
+    } else if (voice == "slt") {
+        v = register_cmu_us_slt(nullptr);
+    } else if (voice == "awb") {
+        v = register_cmu_us_awb(nullptr);
+    } else if (voice == "kal16") {
+        v = register_cmu_us_kal16(nullptr);
+    }
+    if (v == nullptr) {
+        return false;
+    }
+    cst_audio_streaming_info* asi = new_audio_streaming_info();
+    asi->asc = onChunk;
+    feat_set(v->features, "streaming_info", audio_streaming_info_val(asi));
+    m_voices[voice] = v;
+    return true;
+}
+
+std::string FliteBackend::prepare(std::string_view text) {
+    std::string out;
+    size_t word = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        char c = fold(utf8::next(text, pos));
+        if (c == '\0' || static_cast<unsigned char>(c) < 0x20) {
+            c = ' ';
+        }
+        if (c == ' ') {
+            word = 0;
+        } else if (++word > kMaxWordBytes) {
+            out += ' ';
+            word = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
+SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text, int speed,
+                                         const PcmCallback& out) {
+    if (!load(voice)) {
+        return Result::Failed;
+    }
+    cst_voice* v = m_voices[voice];
+    feat_set_float(v->features, "duration_stretch", 100.0f / static_cast<float>(speed));
+    std::string prepared = prepare(text);
+    g_streaming = Streaming{&out, false};
+    flite_text_to_speech(prepared.c_str(), v, "none");
+    bool stopped = g_streaming.stopped;
+    g_streaming = Streaming{};
+    return stopped ? Result::Stopped : Result::Spoken;
+}
+
+}  // namespace parlune::helper

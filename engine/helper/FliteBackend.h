@@ -1,0 +1,40 @@
+// flite in this process: the English voices rms, slt, awb and kal16.
+// flite's voices are process-wide and not for concurrent use; one thread
+// synthesises.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "SynthBackend.h"
+
+struct cst_voice_struct;
+
+namespace parlune::helper {
+
+class FliteBackend : public SynthBackend {
+  public:
+    // A word longer than this is cut into pieces of this length: flite's
+    // time grows faster than linearly with the length of a word.
+    static constexpr size_t kMaxWordBytes = 40;
+
+    FliteBackend();
+
+    // Loads a voice ahead of its first sentence; false for a name flite
+    // does not have here.
+    bool load(const std::string& voice);
+
+    Result speak(const std::string& voice, std::string_view text, int speed,
+                 const PcmCallback& out) override;
+
+    // What flite is given for `text`: Latin letters folded to ASCII,
+    // typographic quotes and dashes to plain ones, other characters to
+    // spaces, long words cut.
+    static std::string prepare(std::string_view text);
+
+  private:
+    std::map<std::string, cst_voice_struct*> m_voices;
+};
+
+}  // namespace parlune::helper

@@ -1,0 +1,72 @@
+#include "PcmOutput.h"
+
+namespace parlune::helper {
+
+namespace {
+
+// Samples per frame to the library: small enough to play while the rest is
+// made, large enough to keep the frame overhead negligible.
+constexpr size_t kFrameSamples = 4096;
+
+}  // namespace
+
+PcmOutput::PcmOutput(int outputRate, Send send)
+    : m_outputRate(outputRate), m_send(std::move(send)) {}
+
+void PcmOutput::begin(int keepLeadMs) {
+    m_keepLeadMs = keepLeadMs;
+    m_started = false;
+    m_resampler = nullptr;
+}
+
+bool PcmOutput::write(const int16_t* samples, size_t count, int rate) {
+    if (rate <= 0) {
+        return true;  // nothing a rate can be made of
+    }
+    if (m_resampler == nullptr || m_resampler->inputRate() != rate) {
+        std::unique_ptr<Resampler>& slot = m_resamplers[rate];
+        if (!slot) {
+            slot = std::make_unique<Resampler>(rate, m_outputRate);
+        }
+        if (!slot->valid()) {
+            return true;  // a rate the converter refuses: drop, never crash
+        }
+        if (m_resampler != nullptr) {
+            m_resampler->flush(m_converted);
+        }
+        m_resampler = slot.get();
+        m_resampler->reset();
+    }
+    if (!m_started) {
+        m_started = true;
+        m_trimmer.reset(static_cast<size_t>(rate) * static_cast<size_t>(m_keepLeadMs) / 1000);
+    }
+    m_trimmed.clear();
+    m_trimmer.process(samples, count, m_trimmed);
+    m_resampler->process(m_trimmed.data(), m_trimmed.size(), m_converted);
+    return send();
+}
+
+bool PcmOutput::end() {
+    if (m_resampler != nullptr && m_trimmer.heardSound()) {
+        m_resampler->flush(m_converted);
+    }
+    m_resampler = nullptr;
+    return send();
+}
+
+bool PcmOutput::send() {
+    size_t sent = 0;
+    while (sent < m_converted.size()) {
+        size_t n = std::min(kFrameSamples, m_converted.size() - sent);
+        if (!m_send(m_converted.data() + sent, n)) {
+            m_converted.clear();
+            return false;
+        }
+        sent += n;
+    }
+    m_converted.clear();
+    return true;
+}
+
+}  // namespace parlune::helper

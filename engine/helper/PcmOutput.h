@@ -1,0 +1,46 @@
+// Where the back ends' samples go: leading silence shortened, converted to
+// the helper's one output rate, handed on as soon as they are made.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "Resampler.h"
+#include "SilenceTrimmer.h"
+
+namespace parlune::helper {
+
+class PcmOutput {
+  public:
+    // Sends samples at the output rate; false when nobody listens any more.
+    using Send = std::function<bool(const int16_t* samples, size_t count)>;
+
+    PcmOutput(int outputRate, Send send);
+
+    // Starts one synthesised stretch; of the silence before its first
+    // audible sample at most `keepLeadMs` is kept.
+    void begin(int keepLeadMs);
+    // Samples at `rate`; false when the receiver is gone.
+    bool write(const int16_t* samples, size_t count, int rate);
+    // Ends the stretch, sending what the converter still holds.
+    bool end();
+
+  private:
+    bool send();
+
+    int m_outputRate;
+    Send m_send;
+    int m_keepLeadMs = 0;
+    bool m_started = false;
+    SilenceTrimmer m_trimmer;
+    std::map<int, std::unique_ptr<Resampler>> m_resamplers;  // by input rate
+    Resampler* m_resampler = nullptr;
+    std::vector<int16_t> m_trimmed;
+    std::vector<int16_t> m_converted;
+};
+
+}  // namespace parlune::helper

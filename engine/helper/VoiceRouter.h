@@ -1,0 +1,64 @@
+// Decides which synthesiser speaks what, from the voice settings the
+// library passes, and speaks a piece of text sentence by sentence: each
+// sentence by the voice of its script, in order, into one PcmOutput.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "EspeakBackend.h"
+#include "FliteBackend.h"
+#include "OpenJTalkBackend.h"
+#include "PcmOutput.h"
+#include "ScriptRouter.h"
+#include "VoiceName.h"
+
+namespace parlune::helper {
+
+class VoiceRouter {
+  public:
+    // The helper's one output rate (espeak-ng's own, so its languages need
+    // no conversion).
+    static constexpr int kOutputRate = 22050;
+
+    struct Settings {
+        std::string voice = "auto";                   // PARLUNE_VOICE
+        std::string japanese;                         // PARLUNE_VOICE_JA, "" for the default
+        std::string english;                          // PARLUNE_VOICE_EN, "" for the default
+        std::vector<std::string> localeVoices{"en"};  // espeak-ng voices of the locale, best first
+        std::string voiceDir;
+        std::string openJTalk;
+        std::string dictionary;
+        int timeoutMs = 10000;  // the library's patience with a silent helper
+    };
+
+    enum class Start { Ok, NoData, NoVoice };
+
+    // Loads what the settings need. `notices` receives one line per voice
+    // that could not be had and what speaks instead, or why it cannot start.
+    Start start(const Settings& settings, std::vector<std::string>& notices);
+
+    struct Outcome {
+        bool stopped = false;  // the receiver went away
+        size_t failed = 0;     // sentences left out
+    };
+    Outcome speak(std::string_view text, int speed, bool startsUtterance, PcmOutput& out);
+
+  private:
+    SynthBackend* backendFor(const VoiceName& voice);
+    const VoiceName& voiceFor(ScriptRouter::Script script) const;
+    bool usable(const VoiceName& voice, const char* variable, const std::string& value,
+                std::vector<std::string>& notices);
+
+    std::unique_ptr<EspeakBackend> m_espeak;
+    std::unique_ptr<FliteBackend> m_flite;
+    std::unique_ptr<OpenJTalkBackend> m_openJTalk;
+    VoiceName m_japanese;
+    VoiceName m_latin;
+    VoiceName m_other;
+    bool m_hanziAreJapanese = true;
+};
+
+}  // namespace parlune::helper
