@@ -26,15 +26,15 @@ END {
     else { head[++nc] = fig[f]; src[nc] = fig[f]; q[nc] = "median" }
   }
   for (r = 1; r <= n; r++) for (c = 1; c <= nc; c++) value[r, c] = quantile(vals[rows[r], src[c]], q[c])
-  printf "%-22s", "voice"
+  printf "%-28s", "voice"
   for (c = 1; c <= nc; c++) printf " %*s", w(c), head[c]
   printf "\n"
   for (r = 1; r <= n; r++) {
-    printf "%-22s", rows[r]
+    printf "%-28s", rows[r]
     for (c = 1; c <= nc; c++) printf " %*s", w(c), cell(value[r, c])
     printf "\n"
   }
-  printf "\nratios to the baseline voice of the same language\n%-22s", "voice"
+  printf "\nratios to the baseline voice of the same language\n%-28s", "voice"
   for (c = 1; c <= nc; c++) printf " %*s", w(c), head[c]
   printf "\n"
   for (r = 1; r <= n; r++) {
@@ -42,7 +42,7 @@ END {
     if (!(parts[1] in base) || base[parts[1]] == rows[r]) continue
     for (s = 1; s <= n; s++) if (rows[s] == base[parts[1]]) break
     if (s > n) continue
-    printf "%-22s", rows[r] " : " parts[1] "/" substr(base[parts[1]], length(parts[1]) + 2)
+    printf "%-28s", rows[r] " : " parts[1] "/" substr(base[parts[1]], length(parts[1]) + 2)
     for (c = 1; c <= nc; c++) {
       a = value[r, c]; z = value[s, c]
       printf " %*s", w(c), (a != "" && z != "" && z + 0 != 0) ? sprintf("%.3g", a / z) : "-"
