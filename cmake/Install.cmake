@@ -9,6 +9,8 @@
 #                             runtime; used only when OpenRTM_DIR points here
 #   include/parlune-rtm/      the runtime's public headers (rtm/..., coil/...) and IDL
 #   share/parlune/            sample rtc.conf, ParluneTest.conf, the example
+#   share/parlune/voices/     the Japanese voices and their licence files
+#   share/doc/parlune/        copyright (credits of the voices and engines)
 #   share/man/man1/           manual pages
 #
 # Installed programs and libraries find each other through RUNPATHs relative
@@ -55,6 +57,27 @@ install(CODE "
     \"${CMAKE_CURRENT_BINARY_DIR}/install/rtc.conf\" @ONLY)")
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/install/rtc.conf DESTINATION ${PARLUNE_DATA_DIR})
 install(DIRECTORY examples/SampleEcho DESTINATION ${PARLUNE_DATA_DIR}/examples)
+install(FILES cmake/install/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/parlune)
+
+# The Japanese voices, from the cache scripts/fetch-voices fills, only when
+# every file there checks out; the helper finds them relative to its own
+# folder (LIBDIR/../share/parlune/voices). Without them the installed tree
+# speaks Japanese with espeak-ng.
+if(NOT DEFINED PARLUNE_VOICE_DIR)
+  set(PARLUNE_VOICE_DIR /var/cache/parlune/voices CACHE PATH
+    "Folder holding the Japanese voice files (filled by scripts/fetch-voices)")
+endif()
+set(PARLUNE_VOICE_FILES mei_normal.htsvoice mei_normal.COPYRIGHT.txt
+  nitech_jp_atr503_m001.htsvoice nitech_jp_atr503_m001.COPYING)
+execute_process(COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scripts/fetch-voices --check ${PARLUNE_VOICE_DIR}
+  RESULT_VARIABLE _voices_checked OUTPUT_QUIET ERROR_VARIABLE _voices_problem)
+if(_voices_checked EQUAL 0)
+  list(TRANSFORM PARLUNE_VOICE_FILES PREPEND ${PARLUNE_VOICE_DIR}/ OUTPUT_VARIABLE _voice_paths)
+  install(FILES ${_voice_paths} DESTINATION ${PARLUNE_DATA_DIR}/voices)
+else()
+  message(WARNING "The Japanese voices are not installed with this build "
+    "(run scripts/fetch-voices, then configure again):\n${_voices_problem}")
+endif()
 
 # Manual pages.
 foreach(page ParluneRTCComp ParluneTestComp rtctl parlune-rtcd)

@@ -2,6 +2,7 @@
 
 #include <pulse/error.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -67,5 +68,21 @@ double SoundMonitor::firstSoundAfter(Clock::time_point after, std::chrono::milli
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             return -1.0;
         }
+    }
+}
+
+bool SoundMonitor::waitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point quietAt = (m_loud.empty() ? now - quiet : m_loud.back()) + quiet;
+        if (now >= quietAt) {
+            return true;
+        }
+        if (now >= deadline) {
+            return false;
+        }
+        m_changed.wait_until(lock, std::min(quietAt, deadline));
     }
 }

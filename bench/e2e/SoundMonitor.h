@@ -32,6 +32,10 @@ class SoundMonitor {
     double firstSoundAfter(Clock::time_point after, std::chrono::milliseconds timeout,
                            int threshold = 500);
 
+    // Waits until nothing audible has arrived for `quiet` (an utterance has
+    // ended); false when that takes longer than `timeout`.
+    bool waitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout);
+
     static constexpr int kRate = 22050;
     static constexpr int kFragmentSamples = 55;  // 2.5 ms
 

@@ -20,9 +20,12 @@
 #              (inotify), 30 presses at random gaps; limit: one period, 100 ms.
 #   sound/*    Alt+S -> the first audible sample at the private PulseAudio
 #              server (its null sink's monitor, recorded in 2.5 ms fragments
-#              with time stamps), 30 presses, speech through PulseAudio;
-#              then, against the same server, ParluneDa_Play -> first audible
-#              sample (play/*), 30 calls at the same gaps: the engine's share
+#              with time stamps), speech through PulseAudio: SOUND_PRESSES
+#              per column in blocks of SOUND_BLOCK, the columns taking turns
+#              block by block (ABBA), after a warm-up stream on the server;
+#              p50/p99 over all the presses of a column. Then, against the
+#              same server, ParluneDa_Play -> first audible sample (play/*),
+#              30 calls at the same gaps, in the first block: the engine's share
 #              of sound/* (the rest is the window's 10 Hz period, the
 #              transport and the speech component's 1 kHz period); loadavg1
 #              is the one-minute load average at the start of the presses.
@@ -47,6 +50,9 @@
 #   REPEATS                startup runs per program and column (default 3)
 #   IDLE_REPEATS           idle runs per column (default 2)
 #   IDLE_SECONDS           measuring window per idle state (default 2)
+#   SOUND_PRESSES          press -> audible presses per column (default 150;
+#                          at 30 a column's p50 moved by +-10 ms between runs)
+#   SOUND_BLOCK            presses per block (default 30)
 #   E2E_ONLY               optional: a comma list of the sections to run
 #                          (e2e, press, sound, startup, idle; default all)
 #
@@ -67,6 +73,8 @@ e2e_repeats=${E2E_REPEATS:-2}
 startup_repeats=${REPEATS:-3}
 idle_repeats=${IDLE_REPEATS:-2}
 idle_seconds=${IDLE_SECONDS:-2}
+sound_presses=${SOUND_PRESSES:-150}
+sound_block=${SOUND_BLOCK:-30}
 naming=$PARLUNE_NAMING
 host=$(hostname)
 rtctl=("$ours/tools/rtctl/rtctl" -n "$naming")
@@ -176,8 +184,10 @@ press_run() {
 }
 
 # ------------------------------------------------------------ press -> sound
+# sound_run COLUMN BUILD BLOCK COUNT: one block of COUNT presses; the first
+# block also times ParluneDa_Play. The samples stay in $work/COLUMN-sound-*.
 sound_run() {
-  local column=$1 build=$2 status=0
+  local column=$1 build=$2 block=$3 count=$4 status=0
   local conf=(-o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf")
   PARLUNE_AUDIO=pulse start "$column" sound-speech "$build/launcher/ParluneRTCComp"
   local speech=$started
@@ -189,16 +199,18 @@ sound_run() {
     w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
     record "$column" sound/loadavg1 "$(cut -d' ' -f1 /proc/loadavg)"
     if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type sound &&
-      "$probe" sound cap.monitor 30 >"$work/$column-sound" &&
-      PARLUNE_AUDIO=pulse "$probe" play cap.monitor 30 >"$work/$column-play"; then
-      local p kind
-      for kind in sound play; do
-        p=$(grep "^$kind " "$work/$column-$kind")
-        record "$column" $kind/lat_p50_ms "$(field "$p" lat_p50_ms)"
-        record "$column" $kind/lat_p99_ms "$(field "$p" lat_p99_ms)"
-        record "$column" $kind/lat_max_ms "$(field "$p" lat_max_ms)"
-        record "$column" $kind/missed "$(field "$p" missed)"
-      done
+      "$probe" sound cap.monitor "$count" >"$work/$column-sound-$block"; then
+      if [ "$block" = 1 ] && PARLUNE_AUDIO=pulse "$probe" play cap.monitor 30 >"$work/$column-play"; then
+        local p
+        p=$(grep "^play " "$work/$column-play")
+        record "$column" play/lat_p50_ms "$(field "$p" lat_p50_ms)"
+        record "$column" play/lat_p99_ms "$(field "$p" lat_p99_ms)"
+        record "$column" play/lat_max_ms "$(field "$p" lat_max_ms)"
+        record "$column" play/missed "$(field "$p" missed)"
+      elif [ "$block" = 1 ]; then
+        echo "run.sh: Play -> sound in the $column column failed" >&2
+        status=1
+      fi
     else
       echo "run.sh: sound presses in the $column window failed" >&2
       status=1
@@ -208,6 +220,25 @@ sound_run() {
   fi
   stop "$window" "$speech"
   return $status
+}
+
+# sound_summary COLUMN: percentiles over every press of the column's blocks.
+sound_summary() {
+  local column=$1 line
+  line=$(cat "$work/$column"-sound-* 2>/dev/null | awk '
+    /^sound count=/ { for (i = 2; i <= NF; i++) if ($i ~ /^missed=/) missed += substr($i, 8) }
+    /^sound_ms / { v[++n] = $2 }
+    function at(q,    r) { r = int(q * n); if (r < q * n) r++; if (r < 1) r = 1; return v[r] }
+    END {
+      for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      if (n) printf "n=%d missed=%d p50=%.1f p99=%.1f max=%.1f\n", n, missed, at(0.5), at(0.99), v[n]
+    }')
+  [ -n "$line" ] || return 1
+  record "$column" sound/presses "$(field "$line" n)"
+  record "$column" sound/lat_p50_ms "$(field "$line" p50)"
+  record "$column" sound/lat_p99_ms "$(field "$line" p99)"
+  record "$column" sound/lat_max_ms "$(field "$line" max)"
+  record "$column" sound/missed "$(field "$line" missed)"
 }
 
 # ------------------------------------------------------------------- startup
@@ -294,7 +325,17 @@ if want press; then
   for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
 fi
 if want sound; then
-  for column in $columns; do sound_run "$column" "$(build_of "$column")" || status=1; done
+  # The server's first stream stalls before it plays; neither column gets it.
+  PARLUNE_AUDIO=pulse "$probe" play cap.monitor 3 >"$work/warm-up" 2>&1
+  order=$columns
+  block=0
+  for ((done_presses = 0; done_presses < sound_presses; done_presses += sound_block)); do
+    block=$((block + 1))
+    count=$((sound_presses - done_presses < sound_block ? sound_presses - done_presses : sound_block))
+    for column in $order; do sound_run "$column" "$(build_of "$column")" "$block" "$count" || status=1; done
+    order=$(tr ' ' '\n' <<<"$order" | tac | tr '\n' ' ')  # ABBA: each column goes first as often
+  done
+  for column in $columns; do sound_summary "$column" || status=1; done
 fi
 want startup || startup_repeats=0
 want idle || idle_repeats=0

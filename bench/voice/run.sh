@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# Voice benchmarks: every voice side by side in one run, each language's
+# voices against its espeak-ng voice (the baseline, "LANG/LANG") measured in
+# the same run; prints one table of figures and one of ratios.
+#
+#   bench/voice/run.sh
+#
+# Rows are LANGUAGE/VOICE, VOICE being a PARLUNE_VOICE value; "auto" runs
+# under the language's locale (LANG=en_US.UTF-8, ja_JP.UTF-8, de_DE.UTF-8).
+# Figures (through the engine's public API, voice_probe):
+#   wer_pct      English only: word error rate of a round trip through a
+#                machine listener. The 40 Harvard sentences (IEEE 1969,
+#                lists 1-4, harvard.txt) spoken into WAV files
+#                (PARLUNE_AUDIO=wav:DIR), resampled to 16 kHz mono with sox,
+#                decoded by pocketsphinx_batch with pocketsphinx-en-us's
+#                generic language model; case and punctuation ignored.
+#   first5_ms    Play -> first sample in the WAV file being written, for a
+#   first60_ms   short (5-word) and a long (60-word) text of the language
+#                (texts.txt); p50 and p99 over the repeats.
+#   audible5_ms  Play -> first audible sample at a private PulseAudio
+#   audible60_ms server's null sink monitor (as bench/e2e), the same texts;
+#                each Play after the one before has fallen silent.
+#   lead_ms      silence before the first audible sample in the WAV files.
+#   rtf          synthesis time / audio time: Play -> finished WAV file over
+#                the file's length, long text.
+#   rss_mb       the synthesis helper's resident memory after the long texts;
+#   hwm_mb       its peak.
+#
+# Environment:
+#   PARLUNE_BUILD     the build (default <repo>/build), with bench/voice built
+#   VOICES_EN, VOICES_JA, VOICES_DE
+#                     the voices per language, baseline first (defaults below)
+#   AUDIBLE_VOICES    how many of each language's voices, from the first, get
+#                     the audible figures (default 2: the baseline and auto)
+#   WAV_REPEATS       repeats of each text into WAV files (default 20)
+#   SHORT_COUNT       audible repeats of the short text (default 30)
+#   LONG_COUNT        audible repeats of the long text (default 5)
+#   ROUNDS            the repeats are split into this many rounds over all the
+#                     voices, so drift on a shared machine hits them alike
+#                     (default 2)
+#   VOICE_ONLY        optional: a comma list of sections (wer, wav, audible)
+#
+# Needs sox, and for wer_pct pocketsphinx and pocketsphinx-en-us (Debian; not
+# installed by scripts/install-deps). Starts its own PulseAudio server
+# (tests/support/with-pulse) and stops everything it starts by process id.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+if [ -z "${VOICE_INSIDE:-}" ]; then
+  VOICE_INSIDE=1 exec "$repo/tests/support/with-pulse" "$0" "$@"
+fi
+
+build=${PARLUNE_BUILD:-$repo/build}
+probe=$build/bench/voice/voice_probe
+voices_en=${VOICES_EN:-en auto flite:rms flite:slt flite:awb flite:kal16}
+voices_ja=${VOICES_JA:-ja auto openjtalk:mei openjtalk:m001}
+voices_de=${VOICES_DE:-de auto espeak:de}
+audible_voices=${AUDIBLE_VOICES:-2}
+wav_repeats=${WAV_REPEATS:-20}
+short_count=${SHORT_COUNT:-30}
+long_count=${LONG_COUNT:-5}
+rounds=${ROUNDS:-2}
+model=/usr/share/pocketsphinx/model/en-us
+
+[ -x "$probe" ] || { echo "run.sh: $probe is missing (build the target voice_probe)" >&2; exit 1; }
+command -v sox >/dev/null || { echo "run.sh: sox is missing (Debian: sox)" >&2; exit 1; }
+
+only=${VOICE_ONLY:-}
+want() { [ -z "$only" ] || [[ ",$only," == *",$1,"* ]]; }
+if want wer && { ! command -v pocketsphinx_batch >/dev/null || [ ! -f "$model/en-us.lm.bin" ]; }; then
+  echo "run.sh: no word error rates: install pocketsphinx pocketsphinx-en-us (Debian)" >&2
+  only=${only:-wav,audible}
+  only=${only//wer/}
+fi
+
+. "$repo/bench/lib.sh"
+bench_init voice-bench
+
+text_of() { awk -v l="$1" -v k="$2" '$1 == l && $2 == k { sub(/^[^ ]+ [^ ]+ /, ""); print; exit }' "$here/texts.txt"; }
+voices_of() { case $1 in en) echo "$voices_en" ;; ja) echo "$voices_ja" ;; de) echo "$voices_de" ;; esac; }
+locale_of() { case $1 in en) echo en_US.UTF-8 ;; ja) echo ja_JP.UTF-8 ;; de) echo de_DE.UTF-8 ;; esac; }
+
+# voice LANG VOICE CMD...: CMD with the voice chosen as a user would.
+voice() {
+  local lang=$1 name=$2
+  shift 2
+  env -u PARLUNE_VOICE_JA -u PARLUNE_VOICE_EN -u LC_ALL -u LC_MESSAGES \
+    LANG="$(locale_of "$lang")" PARLUNE_VOICE="$name" "$@"
+}
+# A directory name for a row ("en/flite:rms" -> "en-flite-rms").
+slug() { tr '/:' '--' <<<"$1"; }
+
+# wer_run VOICE: the Harvard round trip for one English voice.
+wer_run() {
+  local row=en/$1 dir
+  dir=$work/wer-$(slug "$row")
+  mkdir -p "$dir/wav" "$dir/16k"
+  if ! voice en "$1" "$probe" wav "$dir/wav" "$here/harvard.txt" >"$dir/probe.out" 2>"$dir/probe.err"; then
+    echo "run.sh: $row: the Harvard sentences were not all spoken: $(tail -n 1 "$dir/probe.err")" >&2
+    return 1
+  fi
+  local n file
+  : >"$dir/ctl"
+  while read -r n file; do
+    sox -V1 "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
+    echo "u$n" >>"$dir/ctl"
+  done < <(sed -n 's/^utt text=\([0-9]*\) .* file=\(.*\)$/\1 \2/p' "$dir/probe.out")
+  if ! pocketsphinx_batch -adcin yes -adchdr 44 -cepdir "$dir/16k" -cepext .wav -ctl "$dir/ctl" \
+    -hmm "$model/en-us" -lm "$model/en-us.lm.bin" -dict "$model/cmudict-en-us.dict" \
+    -hyp "$dir/hyp" >"$dir/decode.log" 2>&1; then
+    echo "run.sh: $row: pocketsphinx_batch failed (see $dir/decode.log)" >&2
+    return 1
+  fi
+  local line
+  line=$(awk -f "$here/wer.awk" "$here/harvard.txt" "$dir/hyp")
+  record "$row" wer_pct "$(field "$line" wer_pct)"
+}
+
+# wav_run LANG VOICE KIND REPEATS: one text into WAV files, timed.
+wav_run() {
+  local lang=$1 name=$2 kind=$3 repeats=$4 row=$1/$2 dir
+  dir=$work/wav-$(slug "$row")-$kind
+  mkdir -p "$dir/wav"
+  text_of "$lang" "$kind" >"$dir/text"
+  if ! voice "$lang" "$name" "$probe" wav "$dir/wav" "$dir/text" "$repeats" >"$dir/probe.out" 2>"$dir/probe.err"; then
+    echo "run.sh: $row: the $kind text was not spoken: $(tail -n 1 "$dir/probe.err")" >&2
+    rm -rf "$dir/wav"
+    return 1
+  fi
+  local figure=first5_ms line
+  [ "$kind" = long ] && figure=first60_ms
+  while read -r line; do
+    record "$row" "$figure" "$(field "$line" first_ms)"
+    record "$row" lead_ms "$(field "$line" lead_ms)"
+    [ "$kind" = long ] && record "$row" rtf \
+      "$(awk -v d="$(field "$line" done_ms)" -v a="$(field "$line" audio_ms)" 'BEGIN { if (a > 0) printf "%.4f", d / a }')"
+  done < <(grep '^utt ' "$dir/probe.out")
+  if [ "$kind" = long ] && line=$(grep '^helper ' "$dir/probe.out" | head -n 1) && [ -n "$line" ]; then
+    record "$row" rss_mb "$(awk -v k="$(field "$line" rss_kb)" 'BEGIN { printf "%.2f", k / 1024 }')"
+    record "$row" hwm_mb "$(awk -v k="$(field "$line" hwm_kb)" 'BEGIN { printf "%.2f", k / 1024 }')"
+  fi
+  rm -rf "$dir/wav"  # only the figures are kept
+}
+
+# audible_run LANG VOICE KIND COUNT: Play -> heard, through PulseAudio.
+audible_run() {
+  local lang=$1 name=$2 kind=$3 count=$4 row=$1/$2 out
+  out=$work/audible-$(slug "$row")-$kind
+  if ! voice "$lang" "$name" env PARLUNE_AUDIO=pulse "$probe" audible cap.monitor "$count" \
+    "$(text_of "$lang" "$kind")" >"$out.out" 2>"$out.err"; then
+    echo "run.sh: $row: the $kind text was not all heard: $(tail -n 1 "$out.err")" >&2
+  fi
+  local figure=audible5_ms
+  [ "$kind" = long ] && figure=audible60_ms
+  local value
+  while read -r _ value; do record "$row" "$figure" "$value"; done < <(grep '^audible_ms ' "$out.out")
+}
+
+per_round() { echo $(((($1) + rounds - 1) / rounds)); }
+
+status=0
+if want wer; then
+  for name in $voices_en; do wer_run "$name" || status=1; done
+fi
+for _ in $(seq "$rounds"); do
+  for lang in en ja de; do
+    i=0
+    for name in $(voices_of "$lang"); do
+      i=$((i + 1))
+      if want wav; then
+        wav_run "$lang" "$name" short "$(per_round "$wav_repeats")" || status=1
+        wav_run "$lang" "$name" long "$(per_round "$wav_repeats")" || status=1
+      fi
+      if want audible && [ "$i" -le "$audible_voices" ]; then
+        audible_run "$lang" "$name" short "$(per_round "$short_count")"
+        audible_run "$lang" "$name" long "$(per_round "$long_count")"
+      fi
+    done
+  done
+done
+
+bases=""
+for lang in en ja de; do
+  set -- $(voices_of "$lang")
+  bases="$bases $lang/$1"
+done
+echo "voice benchmarks: $(nproc) cores, load average $(bench_load) at the end"
+awk -v figures="wer_pct first5_ms first60_ms audible5_ms audible60_ms lead_ms rtf rss_mb hwm_mb" \
+  -v spread="first5_ms first60_ms audible5_ms audible60_ms" -v bases="$bases" \
+  -f "$here/voice-table.awk" "$results"
+exit $status

@@ -1,0 +1,285 @@
+// Probe for the voice benchmarks (bench/voice/run.sh). It speaks through the
+// engine's public API; the voice comes from PARLUNE_VOICE (and
+// PARLUNE_VOICE_JA, PARLUNE_VOICE_EN) as for the speech component.
+//
+//   voice_probe wav DIR TEXTS [REPEAT]
+//       Speaks every line of the file TEXTS (REPEAT times over, default 1)
+//       into WAV files in DIR (PARLUNE_AUDIO=wav:DIR), one text at a time,
+//       and prints for each the milliseconds from ParluneDa_Play to the first
+//       sample in the file being written (seen through inotify) and to the
+//       finished file, the audio's length and its leading silence; then the
+//       memory of the synthesis helper (this process's child).
+//   voice_probe audible SOURCE COUNT TEXT
+//       COUNT calls of ParluneDa_Play(TEXT) through PulseAudio, each timed
+//       to the first audible sample at SOURCE (a sink's monitor, e.g.
+//       cap.monitor); each call after the one before has fallen silent.
+//
+// Prints "key=value" lines; the exit status is 0 when every text was heard
+// or written.
+#include <dirent.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FileDescriptor.h"
+#include "ParluneDa.h"
+#include "Percentile.h"
+#include "SoundMonitor.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// What one finished WAV file holds; rate 0 when it cannot be read.
+struct WavFacts {
+    int rate = 0;
+    double audioMs = 0;
+    double leadMs = 0;  // before the first sample above the audible threshold
+};
+
+// Reads a file in the engine's WAV layout (44-byte header, 16-bit mono).
+WavFacts readWav(const std::string& path, int threshold) {
+    WavFacts facts;
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[44];
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return facts;
+    const auto le32 = [&](int at) {
+        return static_cast<uint32_t>(header[at]) | static_cast<uint32_t>(header[at + 1]) << 8 |
+               static_cast<uint32_t>(header[at + 2]) << 16 |
+               static_cast<uint32_t>(header[at + 3]) << 24;
+    };
+    const uint32_t rate = le32(24);
+    const uint32_t bytes = le32(40);
+    if (rate == 0 || std::memcmp(header, "RIFF", 4) != 0) return facts;
+    std::vector<int16_t> samples(bytes / 2);
+    in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(bytes));
+    samples.resize(static_cast<size_t>(in.gcount()) / 2);
+    size_t first = samples.size();
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > threshold) {
+            first = i;
+            break;
+        }
+    }
+    facts.rate = static_cast<int>(rate);
+    facts.audioMs = 1000.0 * static_cast<double>(samples.size()) / rate;
+    facts.leadMs = 1000.0 * static_cast<double>(first) / rate;
+    return facts;
+}
+
+std::string statusField(const std::string& pid, const std::string& key) {
+    std::ifstream in("/proc/" + pid + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, key.size() + 1, key + ":") == 0) {
+            const size_t value = line.find_first_not_of(" \t", key.size() + 1);
+            return value == std::string::npos ? "" : line.substr(value);
+        }
+    }
+    return "";
+}
+
+// One line per child process of this one (the engine's synthesis helper).
+void printChildren() {
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return;
+    const std::string self = std::to_string(getpid());
+    while (dirent* entry = readdir(proc)) {
+        const std::string pid = entry->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (statusField(pid, "PPid") != self) continue;
+        // "1234 kB" -> "1234"
+        const std::string rss = statusField(pid, "VmRSS"), hwm = statusField(pid, "VmHWM");
+        std::printf("helper name=%s rss_kb=%s hwm_kb=%s\n", statusField(pid, "Name").c_str(),
+                    rss.substr(0, rss.find(' ')).c_str(), hwm.substr(0, hwm.find(' ')).c_str());
+    }
+    closedir(proc);
+}
+
+int wav(const std::string& dir, const std::string& textsPath, int repeat) {
+    std::vector<std::string> texts;
+    std::ifstream in(textsPath);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) texts.push_back(line);
+    }
+    if (texts.empty()) {
+        std::fprintf(stderr, "voice_probe: no texts in %s\n", textsPath.c_str());
+        return 1;
+    }
+    FileDescriptor watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!watch.valid() ||
+        inotify_add_watch(watch.get(), dir.c_str(), IN_MODIFY | IN_MOVED_TO) < 0) {
+        std::fprintf(stderr, "voice_probe: cannot watch %s: %s\n", dir.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    ::setenv("PARLUNE_AUDIO", ("wav:" + dir).c_str(), 1);
+    ParluneDaHandle h = ParluneDa_Create();
+    if (h == nullptr) {
+        std::fprintf(stderr, "voice_probe: the engine did not start: %s\n",
+                     ParluneDa_CreateError());
+        return 1;
+    }
+    int failed = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (int r = 0; r < repeat; ++r) {
+        for (size_t i = 0; i < texts.size(); ++i) {
+            while (read(watch.get(), buffer, sizeof buffer) > 0) {
+            }
+            const Clock::time_point called = Clock::now();
+            if (ParluneDa_Play(h, texts[i].c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0) !=
+                PARLUNE_DA_OK) {
+                ++failed;
+                continue;
+            }
+            double firstMs = -1, doneMs = -1;
+            std::string done;
+            // A text is given two minutes; a slower one counts as failed.
+            while (done.empty() && millisSince(called) < 120000.0) {
+                pollfd pfd{watch.get(), POLLIN, 0};
+                if (poll(&pfd, 1, 1000) <= 0) continue;
+                const double at = millisSince(called);
+                const ssize_t n = read(watch.get(), buffer, sizeof buffer);
+                for (ssize_t off = 0; off < n;) {
+                    const auto* event = reinterpret_cast<const inotify_event*>(buffer + off);
+                    off += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                    const std::string name = event->len > 0 ? event->name : "";
+                    if ((event->mask & IN_MODIFY) && firstMs < 0 && endsWith(name, ".wav.part")) {
+                        // More than the header: samples have arrived (or the
+                        // file is already finished and renamed).
+                        struct stat st;
+                        if (stat((dir + "/" + name).c_str(), &st) != 0 || st.st_size > 44) {
+                            firstMs = at;
+                        }
+                    }
+                    if ((event->mask & IN_MOVED_TO) && endsWith(name, ".wav")) {
+                        done = name;
+                        doneMs = at;
+                    }
+                }
+            }
+            if (done.empty()) {
+                std::fprintf(stderr, "voice_probe: no WAV file for text %zu within 120 s\n", i + 1);
+                ++failed;
+                continue;
+            }
+            const WavFacts facts = readWav(dir + "/" + done, 500);
+            std::printf(
+                "utt text=%zu first_ms=%.2f done_ms=%.2f audio_ms=%.1f lead_ms=%.1f "
+                "rate=%d file=%s\n",
+                i + 1, firstMs < 0 ? doneMs : firstMs, doneMs, facts.audioMs, facts.leadMs,
+                facts.rate, done.c_str());
+        }
+    }
+    printChildren();
+    std::printf("skipped texts=%lld\n", static_cast<long long>(ParluneDa_SkippedTexts(h)));
+    ParluneDa_Release(h);
+    return failed == 0 ? 0 : 1;
+}
+
+// The text up to its first sentence end (. ! ? or the ideographic full stop).
+std::string firstSentence(const std::string& text) {
+    size_t end = text.find_first_of(".!?");
+    if (end != std::string::npos) ++end;
+    const size_t ideographic = text.find("\u3002");  // three bytes in UTF-8
+    if (ideographic != std::string::npos) end = std::min(end, ideographic + 3);
+    return text.substr(0, end);
+}
+
+int audible(const std::string& source, int count, const std::string& text) {
+    SoundMonitor monitor(source);
+    if (!monitor.ok()) {
+        std::fprintf(stderr, "voice_probe: cannot record %s\n", source.c_str());
+        return 1;
+    }
+    ParluneDaHandle h = ParluneDa_Create();
+    if (h == nullptr) {
+        std::fprintf(stderr, "voice_probe: the engine did not start: %s\n",
+                     ParluneDa_CreateError());
+        return 1;
+    }
+    const auto quiet = std::chrono::milliseconds(1000);
+    const auto longest = std::chrono::seconds(180);
+    // The text's first sentence opens the audio stream and starts the voice.
+    const std::string first = firstSentence(text);
+    ParluneDa_Play(h, first.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
+    monitor.firstSoundAfter(Clock::now(), std::chrono::seconds(10));
+    monitor.waitQuiet(quiet, longest);
+    std::mt19937 random(4242);
+    std::uniform_int_distribution<int> gap(100, 400);
+    std::vector<double> latency;
+    int missed = 0;
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
+        const Clock::time_point called = Clock::now();
+        if (ParluneDa_Play(h, text.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0) != PARLUNE_DA_OK) {
+            ++missed;
+            continue;
+        }
+        const double heard = monitor.firstSoundAfter(called, std::chrono::seconds(10));
+        if (heard < 0.0) {
+            ++missed;
+            continue;
+        }
+        latency.push_back(heard);
+        if (!monitor.waitQuiet(quiet, longest)) {
+            std::fprintf(stderr, "voice_probe: the utterance did not end within 180 s\n");
+            ++missed;
+            break;
+        }
+    }
+    ParluneDa_Release(h);
+    std::printf("audible count=%d missed=%d lat_p50_ms=%.1f lat_p99_ms=%.1f lat_max_ms=%.1f\n",
+                count, missed, percentile(latency, 0.5), percentile(latency, 0.99),
+                percentile(latency, 1.0));
+    for (double l : latency) std::printf("audible_ms %.2f\n", l);
+    return missed == 0 ? 0 : 1;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: voice_probe wav DIR TEXTS [REPEAT]\n"
+                 "       voice_probe audible SOURCE COUNT TEXT\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string command = argv[1];
+    if (command == "wav" && (argc == 4 || argc == 5)) {
+        const int repeat = argc == 5 ? std::atoi(argv[4]) : 1;
+        if (repeat <= 0) return usage();
+        return wav(argv[2], argv[3], repeat);
+    }
+    if (command == "audible" && argc == 5) {
+        const int count = std::atoi(argv[3]);
+        if (count <= 0) return usage();
+        return audible(argv[2], count, argv[4]);
+    }
+    return usage();
+}
