@@ -78,7 +78,7 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
     std::string language = languageOf(localeVoice);
     m_hanziAreJapanese = language != "zh" && language != "yue" && language != "cmn";
 
-    if (main->engine == Engine::Espeak || main->engine == Engine::Flite) {
+    if (main->engine == Engine::Espeak) {
         // One voice reads everything, as asked.
         if (!usable(*main, "PARLUNE_VOICE", settings.voice, notices)) {
             return Start::NoVoice;
@@ -86,11 +86,17 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
         m_japanese = m_latin = m_other = *main;
         return Start::Ok;
     }
-    if (main->engine == Engine::OpenJTalk) {
+    // A flite or Open JTalk voice reads only its own script; the rest is
+    // routed as under auto (flite cannot read kana, Open JTalk no Latin).
+    bool fliteAsked = main->engine == Engine::Flite;
+    if (fliteAsked) {
+        english = main;
+    } else if (main->engine == Engine::OpenJTalk) {
         japanese = main;
     }
     if (!usable(*japanese, "PARLUNE_VOICE_JA", settings.japanese, notices) ||
-        !usable(*english, "PARLUNE_VOICE_EN", settings.english, notices)) {
+        !usable(*english, fliteAsked ? "PARLUNE_VOICE" : "PARLUNE_VOICE_EN",
+                fliteAsked ? settings.voice : settings.english, notices)) {
         return Start::NoVoice;
     }
     if (japanese->engine == Engine::OpenJTalk) {
@@ -106,8 +112,9 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
         m_openJTalk->prepare(m_japanese.voice, 100);
     }
     // Latin script in a Japanese or English locale is taken for English.
-    m_latin =
-        language == "en" || language == "ja" ? *english : VoiceName{Engine::Espeak, localeVoice};
+    m_latin = fliteAsked || language == "en" || language == "ja"
+                  ? *english
+                  : VoiceName{Engine::Espeak, localeVoice};
     m_other = VoiceName{Engine::Espeak, localeVoice};
     return Start::Ok;
 }

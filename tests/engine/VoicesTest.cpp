@@ -115,6 +115,8 @@ TEST_F(Voices, EveryVoiceNameSpeaksAndBadNamesAreRefused) {
         {"PARLUNE_VOICE", "flite:slt", kEnglish},
         {"PARLUNE_VOICE", "flite:awb", kEnglish},
         {"PARLUNE_VOICE", "flite:kal16", kEnglish},
+        // flite reads no kana or kanji: those still go to the Japanese voice.
+        {"PARLUNE_VOICE", "flite:slt", kSentences[0].kanji},
         {"PARLUNE_VOICE", "openjtalk:mei", kSentences[0].kanji},
         {"PARLUNE_VOICE", "openjtalk:m001", kSentences[0].kanji},
         {"PARLUNE_VOICE", "espeak:de", "Guten Morgen."},
