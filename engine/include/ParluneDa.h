@@ -56,8 +56,9 @@ enum ParluneDaResult {
     /* No longer returned: speeds are clamped. Kept so the numbers stay. */
     PARLUNE_DA_E_SPEED = 4,
     /* The queue holds PARLUNE_DA_QUEUE_BYTES bytes or PARLUNE_DA_QUEUE_TEXTS
-     * texts (or too many for this text to fit); the queued ones are still
-     * spoken. */
+     * texts (or too many for this text to fit), or there is no memory to
+     * copy the text; the text is not queued and may be offered again; the
+     * queued ones are still spoken. */
     PARLUNE_DA_E_QUEUE_FULL = 5,
     /* No synthesis helper could be started for an earlier text, so nothing
      * can be spoken at the moment (a text that merely crashes or hangs the

@@ -50,10 +50,13 @@ int Speaker::play(std::string text, int speed) {
             text.size() > m_options.queueBytes - m_queuedBytes) {
             return PARLUNE_DA_E_QUEUE_FULL;
         }
+        // Queue first: if that throws, neither the count nor a pending failure
+        // report has changed.
+        size_t size = text.size();
+        m_queue.push_back(Item{std::move(text), speed});
+        m_queuedBytes += size;
         // An earlier failure is reported, but this text is still spoken.
         result = m_failure.exchange(0);
-        m_queuedBytes += text.size();
-        m_queue.push_back(Item{std::move(text), speed});
     }
     wake();
     return result;

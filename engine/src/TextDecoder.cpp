@@ -30,7 +30,12 @@ std::unique_ptr<TextDecoder> TextDecoder::open(const std::string& encoding) {
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return nullptr;
     }
-    return std::unique_ptr<TextDecoder>(new TextDecoder(cd, encoding));
+    try {
+        return std::unique_ptr<TextDecoder>(new TextDecoder(cd, encoding));
+    } catch (...) {
+        ::iconv_close(cd);  // no decoder owns it yet
+        throw;
+    }
 }
 
 TextDecoder::TextDecoder(iconv_t cd, std::string encoding)
