@@ -24,17 +24,18 @@ inline std::string naming() {
 }
 
 // A launcher of ours, registered with the test's naming service, speech
-// going to wav_dir.
+// going to wav_dir; env adds NAME=VALUE settings.
 inline std::unique_ptr<Process> launch(const std::string& program, const TempDir& dir,
                                        const std::string& wav_dir,
-                                       std::vector<std::string> extra = {}) {
+                                       std::vector<std::string> extra = {},
+                                       std::vector<std::string> env = {}) {
     std::vector<std::string> args = {
         program, "-o", "corba.nameservers:" + naming(), "-o",
         "logger.file_name:" +
             dir.file(std::string(program).substr(program.rfind('/') + 1) + ".log")};
     args.insert(args.end(), extra.begin(), extra.end());
-    return std::unique_ptr<Process>(
-        new Process(args, dir.path(), {"PARLUNE_AUDIO=wav:" + wav_dir}));
+    env.insert(env.begin(), "PARLUNE_AUDIO=wav:" + wav_dir);
+    return std::unique_ptr<Process>(new Process(args, dir.path(), env));
 }
 
 struct ToolResult {
