@@ -158,6 +158,8 @@ TEST_F(Queue, LongTextsAreSpokenInFull) {
 }
 
 TEST_F(Queue, ReleaseStopsALongTextPromptly) {
+    // The fastest voice reaches the middle of the text soonest, in every build.
+    ::setenv("PARLUNE_VOICE", "espeak:en", 1);
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
     std::string text;
