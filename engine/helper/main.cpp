@@ -7,6 +7,7 @@
 // The voice files are looked for in $PARLUNE_VOICE_DIR, else in
 // ../share/parlune/voices beside this program, else in the directory it was
 // built for. Exits when the socket closes.
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -154,6 +155,9 @@ int main(int argc, char** argv) {
     // Die with the thread that started us; EOF on the socket covers the rest.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
+    // The programs we run for a synthesiser must not hold the engine's socket:
+    // our end of it has to close when this process ends.
+    ::fcntl(proto::kHelperFd, F_SETFD, FD_CLOEXEC);
     // A synthesiser program that ends before reading its text must not end
     // this process with it.
     ::signal(SIGPIPE, SIG_IGN);

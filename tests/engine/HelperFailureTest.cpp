@@ -59,6 +59,20 @@ TEST_F(HelperFailure, HelperHoldsOnlyStandardStreamsAndItsSocket) {
         ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
         EXPECT_EQ(std::string(target).compare(0, 5, "pipe:"), 0) << target;
     }
+    // That run must not hold our socket: a helper that died would look alive
+    // until the run ended too, and the text it was given would be lost.
+    std::vector<ProcessProbe::Child> runs;
+    for (int i = 0; i < 500 && runs.empty(); ++i, pause(10)) {
+        runs = ProcessProbe::childrenOf(helper);
+    }
+    ASSERT_EQ(runs.size(), 1u);
+    for (int fd : ProcessProbe::fdsOf(runs.front().pid)) {
+        char target[256] = {};
+        std::string link =
+            "/proc/" + std::to_string(runs.front().pid) + "/fd/" + std::to_string(fd);
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_NE(std::string(target).compare(0, 7, "socket:"), 0) << fd << " " << target;
+    }
 }
 
 TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {

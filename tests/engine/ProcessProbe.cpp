@@ -47,9 +47,10 @@ long ProcessProbe::residentKb() {
     return -1;
 }
 
-std::vector<ProcessProbe::Child> ProcessProbe::children() {
+std::vector<ProcessProbe::Child> ProcessProbe::children() { return childrenOf(::getpid()); }
+
+std::vector<ProcessProbe::Child> ProcessProbe::childrenOf(pid_t parent) {
     std::vector<Child> result;
-    const pid_t self = ::getpid();
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr) {
         return result;
@@ -69,7 +70,7 @@ std::vector<ProcessProbe::Child> ProcessProbe::children() {
         char state = 0;
         pid_t ppid = 0;
         rest >> state >> ppid;
-        if (ppid == self) {
+        if (ppid == parent) {
             result.push_back(Child{static_cast<pid_t>(std::atoi(entry->d_name)), state,
                                    stat.substr(open + 1, close - open - 1)});
         }

@@ -19,8 +19,9 @@ class ProcessProbe {
         char state;        // 'Z' for a zombie
         std::string comm;  // command name, at most 15 characters
     };
-    // Processes whose parent is this process.
+    // Processes whose parent is this process, or `parent`.
     static std::vector<Child> children();
+    static std::vector<Child> childrenOf(pid_t parent);
     // Children running parlune-da-helper (not zombies).
     static std::vector<pid_t> helpers();
     // Descriptor numbers open in process `pid`.
