@@ -113,6 +113,51 @@ PARLUNE_DA_API const char* ParluneDa_CreateWarning(void);
  * while the rest was spoken; -1 for a NULL, unknown or released handle. */
 PARLUNE_DA_API int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle);
 
+/* What became of each text: an event queue per handle, off until
+ * ParluneDa_EnableEvents. The engine's threads only append to it; the caller
+ * drains it with ParluneDa_NextEvent from a thread of its own choosing, so no
+ * caller code ever runs on the engine's threads. */
+
+/* Kinds of event. Every text Play accepted (PARLUNE_DA_OK, _E_SYNTHESIS or
+ * _E_AUDIO) gets QUEUED and then exactly one of FINISHED, SKIPPED or
+ * DROPPED, with STARTED before a FINISHED; texts of one handle in the order
+ * Play accepted them. */
+enum ParluneDaEventKind {
+    PARLUNE_DA_EVENT_QUEUED = 1,   /* Play accepted the text */
+    PARLUNE_DA_EVENT_STARTED = 2,  /* its first sample is audible (or written) */
+    PARLUNE_DA_EVENT_FINISHED = 3, /* its last sample has been played (or written) */
+    PARLUNE_DA_EVENT_SKIPPED = 4,  /* synthesis or output failed; detail says why */
+    PARLUNE_DA_EVENT_DROPPED = 5,  /* never spoken */
+    PARLUNE_DA_EVENT_IDLE = 6      /* the last text ended and none waits; text is 0 */
+};
+
+#define PARLUNE_DA_EVENT_DETAIL_BYTES 48
+
+typedef struct ParluneDaEvent {
+    int32_t kind; /* a ParluneDaEventKind */
+    /* Which text: 1 for the first text Play accepted on this handle, 2 for
+     * the next, and so on; 0 for PARLUNE_DA_EVENT_IDLE. */
+    uint64_t text;
+    /* When it happened, CLOCK_MONOTONIC nanoseconds; for STARTED and FINISHED
+     * when the sample is heard, as far as the audio path can tell. */
+    int64_t time_ns;
+    /* One word or "" (e.g. why a text was skipped), NUL-terminated. */
+    char detail[PARLUNE_DA_EVENT_DETAIL_BYTES];
+} ParluneDaEvent;
+
+/* Starts keeping events for `handle`, from the next Play on. Returns
+ * PARLUNE_DA_OK, or PARLUNE_DA_E_HANDLE. */
+PARLUNE_DA_API int ParluneDa_EnableEvents(ParluneDaHandle handle);
+
+/* ParluneDa_Release ends the events too: a text that had no final event by
+ * then was dropped, and it is the caller that reports it. */
+
+/* Takes the oldest event that is due (an event is due once its time_ns has
+ * come; later ones wait behind it) into `*event`. Returns 1 when it did, 0
+ * when none is due, -1 for a NULL event or a NULL, unknown or released
+ * handle. Never blocks on the engine's work. */
+PARLUNE_DA_API int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event);
+
 #ifdef __cplusplus
 }
 #endif
