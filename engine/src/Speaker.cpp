@@ -287,8 +287,14 @@ void Speaker::speak(const Item& item) {
 Speaker::Piece Speaker::speakPiece(std::string_view piece, int speed, uint32_t flags,
                                    bool& audioOk) {
     if (!m_helper->sendSpeak(speed, flags, piece)) {
+        // The helper never got this piece: it had ended (unnoticed while a
+        // text was already waiting) or stopped reading. That is no fault of
+        // the text, so a fresh helper gets it once.
         replaceHelper();
-        return Piece::Skip;
+        if (!m_helper || !m_helper->sendSpeak(speed, flags, piece)) {
+            replaceHelper();
+            return Piece::Skip;
+        }
     }
     const auto timeout = std::chrono::milliseconds(m_options.helperTimeoutMs);
     auto deadline = Clock::now() + timeout;

@@ -38,6 +38,25 @@ TEST_P(HelperMisbehaviour, SkipsTheTextWithoutFailingAPlay) {
     EXPECT_TRUE(m_wavDir.namesEndingIn(".wav").empty());
 }
 
+// A helper that ended while idle but is noticed only when the next text is
+// sent to it (here: one that stops reading): the text goes to a fresh helper.
+class HelperGoneUnnoticed : public EngineFixture {};
+
+TEST_F(HelperGoneUnnoticed, TheWaitingTextGoesToAFreshHelper) {
+    TempDir marks;
+    ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);
+    ::setenv("FAKE_HELPER_MODE", "deaf-once", 1);
+    ::setenv("FAKE_HELPER_MARK", marks.file("deaf").c_str(), 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_Play(h, "Sent twice, spoken once.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Sent twice, spoken once.").empty());
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
+    release(h);
+    ::unsetenv("FAKE_HELPER_MODE");
+    ::unsetenv("FAKE_HELPER_MARK");
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, HelperMisbehaviour, ::testing::Values("deaf", "garbage", "silent"));
 
 }  // namespace

@@ -3,12 +3,17 @@
 //   deaf    - stops reading (shuts its receiving side) and waits
 //   garbage - answers a request with a frame far larger than allowed
 //   silent  - reads requests and never answers
+//   deaf-once - deaf if the file FAKE_HELPER_MARK does not exist yet (and
+//             creates it); otherwise answers every request with an empty,
+//             successful end
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -19,6 +24,38 @@ bool sendWords(const uint32_t* words, size_t count) {
            static_cast<ssize_t>(count * sizeof(uint32_t));
 }
 
+bool readAll(void* data, size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = ::read(kFd, p, size);
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads each request whole and answers it with a successful end and no sound.
+int answerEmpty() {
+    std::vector<char> body;
+    for (;;) {
+        uint32_t head[2];
+        if (!readAll(head, sizeof head)) {
+            return 0;
+        }
+        body.resize(head[1]);
+        if (!readAll(body.data(), body.size())) {
+            return 0;
+        }
+        const uint32_t end[] = {4, 4, 0};  // kEnd, size, status ok
+        if (!sendWords(end, 3)) {
+            return 0;
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -26,6 +63,15 @@ int main() {
     const uint32_t hello[] = {1, 8, 0, 22050};  // kHello, size, status ok, rate
     if (mode == nullptr || !sendWords(hello, 4)) {
         return 1;
+    }
+    if (std::strcmp(mode, "deaf-once") == 0) {
+        const char* mark = std::getenv("FAKE_HELPER_MARK");
+        int fd = mark != nullptr ? ::open(mark, O_WRONLY | O_CREAT | O_EXCL, 0600) : -1;
+        if (fd < 0) {
+            return answerEmpty();
+        }
+        ::close(fd);
+        mode = "deaf";
     }
     if (std::strcmp(mode, "deaf") == 0) {
         ::shutdown(kFd, SHUT_RD);
