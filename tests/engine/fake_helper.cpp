@@ -60,23 +60,32 @@ int answerEmpty() {
 
 int main() {
     const char* mode = std::getenv("FAKE_HELPER_MODE");
-    const uint32_t hello[] = {1, 8, 0, 22050};  // kHello, size, status ok, rate
-    if (mode == nullptr || !sendWords(hello, 4)) {
+    if (mode == nullptr) {
         return 1;
     }
+    bool deaf = std::strcmp(mode, "deaf") == 0;
     if (std::strcmp(mode, "deaf-once") == 0) {
         const char* mark = std::getenv("FAKE_HELPER_MARK");
         int fd = mark != nullptr ? ::open(mark, O_WRONLY | O_CREAT | O_EXCL, 0600) : -1;
-        if (fd < 0) {
-            return answerEmpty();
+        deaf = fd >= 0;
+        if (fd >= 0) {
+            ::close(fd);
         }
-        ::close(fd);
-        mode = "deaf";
     }
-    if (std::strcmp(mode, "deaf") == 0) {
+    // Deaf before the hello, so that every request is refused.
+    if (deaf) {
         ::shutdown(kFd, SHUT_RD);
+    }
+    const uint32_t hello[] = {1, 8, 0, 22050};  // kHello, size, status ok, rate
+    if (!sendWords(hello, 4)) {
+        return 1;
+    }
+    if (deaf) {
         ::sleep(60);
         return 0;
+    }
+    if (std::strcmp(mode, "deaf-once") == 0) {
+        return answerEmpty();
     }
     char buffer[65536];
     for (;;) {
