@@ -17,7 +17,7 @@ namespace parlune {
 
 class EventQueue {
   public:
-    static constexpr size_t kDefaultCapacity = 65536;
+    static constexpr size_t kDefaultCapacity = PARLUNE_DA_EVENTS_KEPT;
 
     explicit EventQueue(size_t capacity = kDefaultCapacity) : m_capacity(capacity) {}
 

@@ -323,12 +323,15 @@ void Speaker::noteStarted(Utterance& utterance, size_t samples) {
 }
 
 void Speaker::noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail) {
-    if (!utterance.item.reported || m_stop) {
-        return;  // after a stop the caller reports what is left as dropped
+    if (!utterance.item.reported) {
+        return;
     }
     // Not before it started, however the sink's estimate of that was off.
     const int64_t at = std::max(EventQueue::now(), utterance.startedNs);
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_stop) {
+        return;  // after a stop the caller reports what is left as dropped
+    }
     m_events.push(kind, utterance.item.ordinal, at, detail);
     if (m_queue.empty()) {
         m_events.push(PARLUNE_DA_EVENT_IDLE, 0, at);
