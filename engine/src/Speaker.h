@@ -108,7 +108,9 @@ class Speaker {
     size_t m_queuedBytes = 0;
     uint64_t m_accepted = 0;  // texts queued since start
     bool m_closed = false;
-    EventQueue m_events;  // appended to under m_mutex, so in the order texts are queued
+    // QUEUED, final and IDLE events are appended under m_mutex: QUEUED in
+    // the order texts are queued, IDLE only while the queue is empty.
+    EventQueue m_events;
 
     std::mutex m_stopMutex;
     std::thread m_worker;
