@@ -116,7 +116,11 @@ PARLUNE_DA_API int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle);
 /* What became of each text: an event queue per handle, off until
  * ParluneDa_EnableEvents. The engine's threads only append to it; the caller
  * drains it with ParluneDa_NextEvent from a thread of its own choosing, so no
- * caller code ever runs on the engine's threads. */
+ * caller code ever runs on the engine's threads. While off, nothing is kept.
+ * At most PARLUNE_DA_EVENTS_KEPT events wait to be taken: when one more comes,
+ * the oldest is dropped, so a caller that stops taking them never slows speech
+ * nor makes memory grow without limit (a text then lacks its first events). */
+#define PARLUNE_DA_EVENTS_KEPT 65536
 
 /* Kinds of event. Every text Play accepted (PARLUNE_DA_OK, _E_SYNTHESIS or
  * _E_AUDIO) gets QUEUED and then exactly one of FINISHED, SKIPPED or
@@ -141,7 +145,11 @@ typedef struct ParluneDaEvent {
     /* When it happened, CLOCK_MONOTONIC nanoseconds; for STARTED and FINISHED
      * when the sample is heard, as far as the audio path can tell. */
     int64_t time_ns;
-    /* One word or "" (e.g. why a text was skipped), NUL-terminated. */
+    /* One word or "", NUL-terminated. SKIPPED: "crash" (the helper died on
+     * the text), "hang" (it stayed silent too long), "refused" (the
+     * synthesiser failed it), "nohelper" (none could be started) or "audio"
+     * (it could not be output). FINISHED: "partly" when a sentence of it was
+     * left out, else "". */
     char detail[PARLUNE_DA_EVENT_DETAIL_BYTES];
 } ParluneDaEvent;
 

@@ -129,5 +129,30 @@ TEST_F(AllocationFailure, PlayAnswersQueueFullAndTheEngineGoesOn) {
     EXPECT_GE(ParluneDa_SkippedTexts(handle), 0);
 }
 
+TEST_F(AllocationFailure, PlayThatFailsTakesNoNumberFromTheEvents) {
+    ParluneDaHandle handle = create();
+    ASSERT_NE(nullptr, handle);
+    ASSERT_EQ(PARLUNE_DA_OK, ParluneDa_EnableEvents(handle));
+    uint64_t accepted = 0;
+    for (long allowed = 0; allowed < 40; ++allowed) {
+        failAfter(allowed);
+        const int result = ParluneDa_Play(handle, "Numbered.", 100, 0, 0, 0);
+        injected();
+        ASSERT_TRUE(result == PARLUNE_DA_E_QUEUE_FULL || result == PARLUNE_DA_OK) << result;
+        accepted += result == PARLUNE_DA_OK ? 1 : 0;
+    }
+    ASSERT_GT(accepted, 0u);
+    // Every accepted text, and only those, numbered 1.. in order.
+    std::vector<uint64_t> queued, ended;
+    for (const ParluneDaEvent& e : eventsThrough(handle, accepted)) {
+        if (e.kind == PARLUNE_DA_EVENT_QUEUED) queued.push_back(e.text);
+        if (e.kind == PARLUNE_DA_EVENT_FINISHED) ended.push_back(e.text);
+    }
+    std::vector<uint64_t> expected;
+    for (uint64_t t = 1; t <= accepted; ++t) expected.push_back(t);
+    EXPECT_EQ(queued, expected);
+    EXPECT_EQ(ended, expected);
+}
+
 }  // namespace
 }  // namespace parlune::test
