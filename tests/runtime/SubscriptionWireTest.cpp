@@ -501,9 +501,11 @@ TEST(Subscription, ALostConnectionEndedByTheSenderIsEndedInTheReceivingPortToo) 
         Peer a;
         Peer b;
         const char* id = byOperator ? "lost-by-operator" : "lost-by-sender";
-        // b's input port holds its half of the connection...
-        RTC::ConnectorProfile half = profile({b.in.in()}, {{"dataport.interface_type", "corba_cdr"},
-                                                           {"dataport.dataflow_type", "push"}});
+        // b's input port holds its half of the connection (named last, it
+        // asks no other port)...
+        RTC::ConnectorProfile half =
+            profile({a.out.in(), b.in.in()},
+                    {{"dataport.interface_type", "corba_cdr"}, {"dataport.dataflow_type", "push"}});
         half.connector_id = id;
         ASSERT_EQ(RTC::RTC_OK, b.in->notify_connect(half));
         ASSERT_EQ(1u, connections(b.in.in()));
