@@ -80,7 +80,8 @@ PARLUNE_DA_API ParluneDaHandle ParluneDa_Create(void);
 
 /* Queues `text` (NUL-terminated bytes in the sender's narrow encoding: valid
  * UTF-8 is read as UTF-8, anything else in PARLUNE_ENCODING or else the
- * locale's character set, undecodable bytes replaced by U+FFFD; no markup; empty text
+ * locale's character set (under a UTF-8 locale, the Windows code page of its
+ * language), undecodable bytes replaced by U+FFFD; no markup; empty text
  * is a silent utterance) to be spoken at `speed` percent of the normal rate.
  * The three trailing arguments are reserved and ignored. Returns at once
  * with a ParluneDaResult. */

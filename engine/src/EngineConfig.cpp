@@ -172,16 +172,16 @@ std::optional<EngineConfig> EngineConfig::fromEnvironment(std::string& error) {
 
     std::string encoding = env("PARLUNE_ENCODING");
     if (encoding.empty()) {
-        config.encoding = TextDecoder::localeEncoding();
-        if (!TextDecoder::open(config.encoding)) {
-            config.encoding = "ANSI_X3.4-1968";  // a codeset iconv does not know
+        config.encodings = TextDecoder::localeEncodings();
+        if (!TextDecoder::open(config.encodings)) {
+            config.encodings = {"ANSI_X3.4-1968"};  // codesets iconv does not know
         }
     } else {
-        if (encoding.size() > kMaxEncodingName || !TextDecoder::open(encoding)) {
+        if (encoding.size() > kMaxEncodingName || !TextDecoder::open({encoding})) {
             error = named("PARLUNE_ENCODING", encoding, "no conversion from it to UTF-8");
             return std::nullopt;
         }
-        config.encoding = encoding;
+        config.encodings = {encoding};
     }
 
     std::string helper = env("PARLUNE_HELPER");

@@ -29,10 +29,10 @@ class EngineConfig {
 
     Output output = Output::Pulse;
     std::string wavDirectory;
-    std::string voice = "auto";  // as PARLUNE_VOICE spells it
-    std::string japaneseVoice;   // PARLUNE_VOICE_JA, "" for the default
-    std::string englishVoice;    // PARLUNE_VOICE_EN, "" for the default
-    std::string encoding;        // of texts that are not UTF-8
+    std::string voice = "auto";          // as PARLUNE_VOICE spells it
+    std::string japaneseVoice;           // PARLUNE_VOICE_JA, "" for the default
+    std::string englishVoice;            // PARLUNE_VOICE_EN, "" for the default
+    std::vector<std::string> encodings;  // of texts that are not UTF-8, by preference
     std::string helperPath;
     int helperTimeoutMs = 10000;
 };

@@ -44,7 +44,7 @@ ParluneDaHandle createEngine() {
     parlune::Speaker::Options options;
     options.helperPath = config->helperPath;
     options.helperArguments = config->helperArguments();
-    options.encoding = config->encoding;
+    options.encodings = config->encodings;
     options.helperTimeoutMs = config->helperTimeoutMs;
     options.queueBytes = PARLUNE_DA_QUEUE_BYTES;
     options.queueTexts = PARLUNE_DA_QUEUE_TEXTS;

@@ -22,7 +22,7 @@ Speaker::Speaker(Options options)
 
 std::unique_ptr<Speaker> Speaker::start(Options options, std::string& error) {
     std::unique_ptr<Speaker> speaker(new Speaker(std::move(options)));
-    speaker->m_decoder = TextDecoder::open(speaker->m_options.encoding);
+    speaker->m_decoder = TextDecoder::open(speaker->m_options.encodings);
     if (!speaker->m_wake.valid() || !speaker->m_options.makeSink || !speaker->m_decoder) {
         error = "the engine could not set itself up";
         return nullptr;

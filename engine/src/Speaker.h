@@ -28,11 +28,11 @@ class Speaker {
 
     struct Options {
         std::string helperPath;
-        std::vector<std::string> helperArguments;  // voice settings; none: the defaults
-        std::string encoding = "UTF-8";            // of texts that are not UTF-8
-        int helperTimeoutMs = 10000;               // longest silence of a helper at work
-        size_t queueBytes = 4u << 20;              // text bytes waiting, at most
-        size_t queueTexts = 4096;                  // texts waiting, at most
+        std::vector<std::string> helperArguments;     // voice settings; none: the defaults
+        std::vector<std::string> encodings{"UTF-8"};  // of texts that are not UTF-8
+        int helperTimeoutMs = 10000;                  // longest silence of a helper at work
+        size_t queueBytes = 4u << 20;                 // text bytes waiting, at most
+        size_t queueTexts = 4096;                     // texts waiting, at most
         SinkFactory makeSink;
     };
 

@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -23,25 +24,80 @@ std::string ctypeLocaleName() {
     return "C";
 }
 
-}  // namespace
-
-std::unique_ptr<TextDecoder> TextDecoder::open(const std::string& encoding) {
-    iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return nullptr;
+bool isUtf8Name(const std::string& codeset) {
+    std::string letters;
+    for (char c : codeset) {
+        if (c != '-' && c != '_') {
+            letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
     }
-    try {
-        return std::unique_ptr<TextDecoder>(new TextDecoder(cd, encoding));
-    } catch (...) {
-        ::iconv_close(cd);  // no decoder owns it yet
-        throw;
-    }
+    return letters == "UTF8";
 }
 
-TextDecoder::TextDecoder(iconv_t cd, std::string encoding)
-    : m_cd(cd), m_encoding(std::move(encoding)) {}
+// The Windows ANSI code page(s) of a locale's language: what a peer typing
+// in that language on Windows sends.
+std::vector<std::string> ansiCodePages(const std::string& localeName) {
+    size_t languageEnd = localeName.find_first_of("_.@");
+    std::string language = localeName.substr(0, languageEnd);
+    std::string territory;
+    if (languageEnd != std::string::npos && localeName[languageEnd] == '_') {
+        size_t territoryEnd = localeName.find_first_of(".@", languageEnd);
+        territory = localeName.substr(languageEnd + 1, territoryEnd - languageEnd - 1);
+    }
+    if (language == "ja") {
+        return {"CP932", "EUC-JP"};  // Windows, then older Unix peers
+    }
+    if (language == "zh") {
+        bool traditional = territory == "TW" || territory == "HK" || territory == "MO";
+        return {traditional ? "BIG5" : "GB18030"};
+    }
+    if (language == "ko") {
+        return {"CP949"};
+    }
+    return {"CP1252"};
+}
 
-TextDecoder::~TextDecoder() { ::iconv_close(m_cd); }
+// Characters a neighbouring code page's text becomes but few people type:
+// C1 controls, private use (user-defined areas), half-width katakana.
+size_t unlikelyCharacters(const std::string& utf8) {
+    size_t count = 0;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        auto lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + length > utf8.size()) {
+            break;
+        }
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        if ((code >= 0x80 && code <= 0x9F) || (code >= 0xE000 && code <= 0xF8FF) ||
+            (code >= 0xFF61 && code <= 0xFF9F)) {
+            ++count;
+        }
+        i += length;
+    }
+    return count;
+}
+
+}  // namespace
+
+std::unique_ptr<TextDecoder> TextDecoder::open(const std::vector<std::string>& encodings) {
+    std::unique_ptr<TextDecoder> decoder(new TextDecoder);
+    for (const std::string& encoding : encodings) {
+        iconv_t opened = ::iconv_open("UTF-8", encoding.c_str());
+        if (opened == reinterpret_cast<iconv_t>(-1)) {
+            continue;
+        }
+        Iconv cd(opened);  // closed here should the list fail to grow
+        decoder->m_converters.push_back(std::move(cd));
+    }
+    if (decoder->m_converters.empty()) {
+        return nullptr;
+    }
+    return decoder;
+}
 
 std::string TextDecoder::localeEncoding() {
     locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
@@ -60,6 +116,16 @@ std::string TextDecoder::localeEncoding() {
     }
     std::string codeset = name.substr(dot + 1, name.find('@', dot) - dot - 1);
     return codeset.empty() ? "ANSI_X3.4-1968" : codeset;
+}
+
+std::vector<std::string> TextDecoder::localeEncodings() {
+    std::string codeset = localeEncoding();
+    if (!isUtf8Name(codeset)) {
+        return {codeset};
+    }
+    // Valid UTF-8 never reaches a decoder, so under a UTF-8 locale the rest
+    // most likely comes from a Windows peer typing in the same language.
+    return ansiCodePages(ctypeLocaleName());
 }
 
 bool TextDecoder::isValidUtf8(const std::string& bytes) {
@@ -105,16 +171,40 @@ std::string TextDecoder::toUtf8(const std::string& bytes) {
     if (isValidUtf8(bytes)) {
         return bytes;
     }
+    std::string best;
+    size_t bestUndecodable = 0;
+    size_t bestUnlikely = 0;
+    for (size_t i = 0; i < m_converters.size(); ++i) {
+        size_t undecodable = 0;
+        std::string text = decode(m_converters[i].get(), bytes, undecodable);
+        if (m_converters.size() == 1) {
+            return text;
+        }
+        size_t unlikely = unlikelyCharacters(text);
+        if (undecodable == 0 && unlikely == 0) {
+            return text;
+        }
+        if (i == 0 || undecodable < bestUndecodable ||
+            (undecodable == bestUndecodable && unlikely < bestUnlikely)) {
+            best = std::move(text);
+            bestUndecodable = undecodable;
+            bestUnlikely = unlikely;
+        }
+    }
+    return best;
+}
+
+std::string TextDecoder::decode(iconv_t cd, const std::string& bytes, size_t& undecodable) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // initial shift state
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);  // initial shift state
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size();
     char buffer[4096];
     while (inLeft > 0) {
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
-        size_t n = ::iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
+        size_t n = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer, static_cast<size_t>(outPtr - buffer));
         if (n != static_cast<size_t>(-1)) {
             continue;
@@ -124,14 +214,15 @@ std::string TextDecoder::toUtf8(const std::string& bytes) {
         }
         // EILSEQ (no such character) or EINVAL (cut short at the end).
         out += kReplacement;
+        ++undecodable;
         ++in;
         --inLeft;
-        ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     // Flush a pending shift sequence (stateful encodings).
     char* outPtr = buffer;
     size_t outLeft = sizeof buffer;
-    ::iconv(m_cd, nullptr, nullptr, &outPtr, &outLeft);
+    ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
     out.append(buffer, static_cast<size_t>(outPtr - buffer));
     return out;
 }

@@ -7,16 +7,20 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace parlune {
 
 class TextDecoder {
   public:
-    // Null when iconv knows no conversion from `encoding` to UTF-8.
-    static std::unique_ptr<TextDecoder> open(const std::string& encoding);
-    ~TextDecoder();
-    TextDecoder(const TextDecoder&) = delete;
-    TextDecoder& operator=(const TextDecoder&) = delete;
+    // Reads text that is not UTF-8 in the first of `encodings` that decodes
+    // it cleanly (every byte a character, none of them private-use or
+    // half-width katakana, which is what a text in a neighbouring code page
+    // turns into); failing that, in the one with the fewest undecodable bytes,
+    // then the fewest such characters, the earlier on a tie. Encodings iconv
+    // does not know are left out; null when it knows none of them.
+    static std::unique_ptr<TextDecoder> open(const std::vector<std::string>& encodings);
 
     // Not thread-safe: one decoder per worker.
     std::string toUtf8(const std::string& bytes);
@@ -26,15 +30,26 @@ class TextDecoder {
     // the codeset part of the name when that locale is not installed.
     static std::string localeEncoding();
 
+    // What a text that is not UTF-8 is read in when nothing is configured:
+    // the locale's character set; under a UTF-8 locale, the Windows ANSI code
+    // page of the locale's language (ja: CP932, then EUC-JP; zh: GB18030, or
+    // BIG5 in TW, HK and MO; ko: CP949; any other: CP1252).
+    static std::vector<std::string> localeEncodings();
+
     static bool isValidUtf8(const std::string& bytes);
 
-    const std::string& encoding() const { return m_encoding; }
-
   private:
-    TextDecoder(iconv_t cd, std::string encoding);
+    TextDecoder() = default;
 
-    iconv_t m_cd;
-    std::string m_encoding;
+    struct IconvClose {
+        void operator()(iconv_t cd) const { ::iconv_close(cd); }
+    };
+    using Iconv = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvClose>;
+
+    // Decodes with one descriptor; counts the bytes that became U+FFFD.
+    static std::string decode(iconv_t cd, const std::string& bytes, size_t& undecodable);
+
+    std::vector<Iconv> m_converters;
 };
 
 }  // namespace parlune

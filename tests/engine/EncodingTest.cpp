@@ -1,6 +1,8 @@
 // Text from senders whose narrow encoding is not UTF-8 reaches the
 // synthesiser as the characters that were typed: decoded from the locale's
-// character set or from PARLUNE_ENCODING. The voice can follow the locale.
+// character set (under a UTF-8 locale, the code page a Windows peer in the
+// locale's language sends) or from PARLUNE_ENCODING. The voice can follow the
+// locale.
 #include <stdlib.h>
 
 #include <memory>
@@ -22,15 +24,25 @@ const std::string kEucJp =
 const std::string kCp932 =
     "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\x81\x41\x82\xb3\x82\xe6\x82\xa4\x82\xc8\x82\xe7\x81"
     "\x42";
+// "はい、そうです。": EUC-JP bytes that are also valid CP932 (half-width kana).
+const std::string kUtf8Yes =
+    "\xe3\x81\xaf\xe3\x81\x84\xe3\x80\x81\xe3\x81\x9d\xe3\x81\x86\xe3\x81\xa7\xe3\x81\x99"
+    "\xe3\x80\x82";
+const std::string kEucJpYes = "\xa4\xcf\xa4\xa4\xa1\xa2\xa4\xbd\xa4\xa6\xa4\xc7\xa4\xb9\xa1\xa3";
 
 class Encoding : public EngineFixture {
   protected:
-    // ja_JP.eucJP, built once into a private directory (LOCPATH), so the
-    // test needs nothing installed beyond the locale sources.
+    // ja_JP.eucJP and ja_JP.UTF-8, built once into private directories
+    // (LOCPATH), so the test needs nothing installed beyond the locale sources.
     static void SetUpTestSuite() {
         s_locale = std::make_unique<testsupport::PrivateLocale>("ja_JP", "EUC-JP", "ja_JP.eucJP");
+        s_utf8Locale =
+            std::make_unique<testsupport::PrivateLocale>("ja_JP", "UTF-8", "ja_JP.UTF-8");
     }
-    static void TearDownTestSuite() { s_locale.reset(); }
+    static void TearDownTestSuite() {
+        s_locale.reset();
+        s_utf8Locale.reset();
+    }
 
     void useLocale(const std::string& name) {
         ::unsetenv("LC_ALL");
@@ -49,9 +61,11 @@ class Encoding : public EngineFixture {
     }
 
     static std::unique_ptr<testsupport::PrivateLocale> s_locale;
+    static std::unique_ptr<testsupport::PrivateLocale> s_utf8Locale;
 };
 
 std::unique_ptr<testsupport::PrivateLocale> Encoding::s_locale;
+std::unique_ptr<testsupport::PrivateLocale> Encoding::s_utf8Locale;
 
 // Same characters, same speech: durations agree closely (espeak-ng is not
 // bit-exact from run to run, but its timing is).
@@ -90,6 +104,57 @@ TEST_F(Encoding, ShiftJisFromAnotherMachineIsDecodedAsPARLUNE_ENCODINGSays) {
     std::vector<double> again = durations({kCp932});
     ASSERT_EQ(again.size(), 1u);
     expectSameSpeech(s[0], again[0]);
+}
+
+// Under ja_JP.UTF-8 a peer's CP932 (Windows) or EUC-JP text is spoken as
+// the characters typed, not as replacement characters.
+TEST_F(Encoding, JapaneseCodePagesUnderAJapaneseUtf8LocaleAreSpokenAsTheirCharacters) {
+    ASSERT_TRUE(s_utf8Locale->built()) << s_utf8Locale->error();
+    s_utf8Locale->use();
+    useLocale("ja_JP.UTF-8");
+    ::setenv("PARLUNE_VOICE", "ja", 1);
+    std::vector<double> s =
+        durations({kUtf8, kCp932, kEucJp, kCp932 + "\xff", kUtf8Yes, kEucJpYes, kUtf8});
+    ASSERT_EQ(s.size(), 7u);
+    EXPECT_GT(s[0], 1.0);
+    expectSameSpeech(s[0], s[1]);
+    expectSameSpeech(s[0], s[2]);
+    expectSameSpeech(s[0], s[3]);  // the stray byte is left out
+    expectSameSpeech(s[4], s[5]);  // EUC-JP, though it is also valid CP932
+    expectSameSpeech(s[0], s[6]);
+}
+
+// Under de_DE.UTF-8 (named, not installed) a Windows peer's umlauts are kept.
+TEST_F(Encoding, Cp1252UnderAGermanUtf8LocaleKeepsItsUmlauts) {
+    useLocale("de_DE.utf8");
+    ::setenv("PARLUNE_VOICE", "de", 1);
+    // "Die Umlaute Ä, Ö und Ü, das ß: schöne Grüße."
+    const std::string utf8 =
+        "Die Umlaute \xc3\x84, \xc3\x96 und \xc3\x9c, das \xc3\x9f: sch\xc3\xb6ne "
+        "Gr\xc3\xbc\xc3\x9f"
+        "e.";
+    const std::string cp1252 =
+        "Die Umlaute \xc4, \xd6 und \xdc, das \xdf: sch\xf6ne Gr\xfc\xdf"
+        "e.";
+    std::vector<double> s = durations({utf8, cp1252, cp1252 + "\x81"});
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_GT(s[0], 1.0);
+    expectSameSpeech(s[0], s[1]);
+    expectSameSpeech(s[0], s[2]);  // 0x81 is no CP1252 character: left out
+}
+
+// PARLUNE_ENCODING is read as it says under a UTF-8 locale too: no Windows
+// code page is tried beside it.
+TEST_F(Encoding, ExplicitEncodingWinsOverTheUtf8LocalesCodePage) {
+    ASSERT_TRUE(s_utf8Locale->built()) << s_utf8Locale->error();
+    s_utf8Locale->use();
+    useLocale("ja_JP.UTF-8");
+    ::setenv("PARLUNE_VOICE", "ja", 1);
+    ::setenv("PARLUNE_ENCODING", "EUC-JP", 1);
+    std::vector<double> s = durations({kUtf8, kEucJp, kCp932});
+    ASSERT_EQ(s.size(), 3u);
+    expectSameSpeech(s[0], s[1]);
+    EXPECT_LT(s[2], 0.8 * s[0]);  // CP932 bytes are mostly not EUC-JP
 }
 
 TEST_F(Encoding, BytesThatDoNotDecodeAreSilentAndTheRestIsSpoken) {

@@ -357,6 +357,31 @@ TEST_F(MultiHost, AConnectionTheReceiverClosedWhileIdleCarriesTheNextText) {
 }
 
 #ifdef STREAM_SENDER
+TEST_F(MultiHost, ASenderIdleLongerThanTheReceiversIdleCloseLosesNoText) {
+    makeLab(3);
+    startNaming();
+    // The receiver closes connections idle for 5-6 s; the sender writes one
+    // string every 8 s from its context, and nothing else touches the
+    // connection between two writes (a put is the first call after the close).
+    Process& speech = launch(1, SPEECH_LAUNCHER, {"corba.endpoints:" + lab->address(1)},
+                             {"PARLUNE_AUDIO=wav:" + wav.path()});
+    Process& sender = launch(
+        2, STREAM_SENDER, {"corba.endpoints:" + lab->address(2), "exec_cxt.periodic.rate:0.125"});
+    ASSERT_TRUE(waitState(3, "Parlune0", "Inactive")) << speech.err();
+    ASSERT_TRUE(waitState(3, "E2eSender0", "Inactive")) << sender.err();
+    ASSERT_EQ(0, rtctl(3, {"connect", "E2eSender0.out", "Parlune0.in"}).status);
+    ASSERT_EQ(0, rtctl(3, {"conf", "E2eSender0", "set", "count", "3"}).status);
+    ASSERT_EQ(0, rtctl(3, {"conf", "E2eSender0", "set", "size", "1"}).status);
+    ASSERT_EQ(0, rtctl(3, {"activate", "Parlune0"}).status);
+    ASSERT_EQ(0, rtctl(3, {"activate", "E2eSender0"}).status);
+    EXPECT_TRUE(waitUntil([&] { return spoken().size() >= 3; }, seconds(40)))
+        << sender.err() << speech.err();
+    EXPECT_EQ((std::vector<std::string>{"0:", "1:", "2:"}), spoken());
+    EXPECT_EQ(std::string::npos, sender.err().find("WARNING")) << sender.err();
+}
+#endif
+
+#ifdef STREAM_SENDER
 TEST_F(MultiHost, AReceiverHostTakenDownMidStreamLeavesTheSenderOnTimeAndGetsLaterText) {
     makeLab(3);
     startNaming();

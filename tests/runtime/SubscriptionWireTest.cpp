@@ -492,4 +492,53 @@ TEST(Subscription, APutThatMayHaveArrivedIsNeverSentTwice) {
     }
 }
 
+// A connection the sender counts as lost still has its other half in the
+// receiving port. Ending it on the sender's side, by the operator or by the
+// sender dropping it, tells that port too: otherwise the same two ports can
+// never be connected again ("connected to that port already").
+TEST(Subscription, ALostConnectionEndedByTheSenderIsEndedInTheReceivingPortToo) {
+    for (bool byOperator : {true, false}) {
+        Peer a;
+        Peer b;
+        const char* id = byOperator ? "lost-by-operator" : "lost-by-sender";
+        // b's input port holds its half of the connection (named last, it
+        // asks no other port)...
+        RTC::ConnectorProfile half =
+            profile({a.out.in(), b.in.in()},
+                    {{"dataport.interface_type", "corba_cdr"}, {"dataport.dataflow_type", "push"}});
+        half.connector_id = id;
+        ASSERT_EQ(RTC::RTC_OK, b.in->notify_connect(half));
+        ASSERT_EQ(1u, connections(b.in.in()));
+        // ...and a's output port the other, naming b's port, its puts going
+        // to a receiver whose replies break.
+        Offered r(new BrokenReply(CORBA::COMPLETED_MAYBE, 1));
+        RTC::ConnectorProfile p = profile(
+            {b.in.in(), a.out.in()}, {{"dataport.interface_type", "corba_cdr"},
+                                      {"dataport.dataflow_type", "push"},
+                                      {"dataport.subscription_type", byOperator ? "new" : "flush"},
+                                      {"dataport.corba_cdr.inport_ior", r.ior}});
+        p.connector_id = id;
+        ASSERT_EQ(RTC::RTC_OK, a.out->notify_connect(p));
+        // A new connection finds the loss on its own thread and keeps the
+        // connection until the next write; a flush connection drops it at once.
+        a.write("once");
+        ASSERT_TRUE(r.receiver->waitGot(1));
+        if (byOperator) {
+            EXPECT_EQ(RTC::RTC_OK, a.out->disconnect(p.connector_id));
+        } else {
+            ASSERT_TRUE(eventually([&] {
+                a.write("after the loss");
+                return connections(a.out.in()) == 0;
+            }));
+        }
+        EXPECT_TRUE(eventually([&] { return connections(b.in.in()) == 0; }))
+            << (byOperator ? "operator" : "sender") << ": the receiving port kept its half";
+        // And the two ports connect again.
+        RTC::ConnectorProfile again =
+            profile({a.out.in(), b.in.in()},
+                    {{"dataport.interface_type", "corba_cdr"}, {"dataport.dataflow_type", "push"}});
+        EXPECT_EQ(RTC::RTC_OK, a.out->connect(again));
+    }
+}
+
 }  // namespace

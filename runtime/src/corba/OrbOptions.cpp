@@ -35,11 +35,14 @@ std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
         {"maxServerThreadPerConnection", "8"},
         // Incoming connections idle for 5-6 s are closed: this is also what
         // drops a request whose rest never comes (the ORB's call timeout
-        // does not cover that wait). A sender reconnects on its next put.
-        // Outgoing ones go after 60-120 s; the scan runs every second.
+        // does not cover that wait). Outgoing ones idle for 3-4 s are closed
+        // here first, so a put never goes out on a connection the receiver
+        // has just closed: with a call timeout set the ORB does not resend
+        // it, and the put fails as one that may have arrived. The scan runs
+        // every second.
         {"scanGranularity", "1"},
         {"inConScanPeriod", "5"},
-        {"outConScanPeriod", "60"},
+        {"outConScanPeriod", "3"},
         // A request whose rest does not arrive within 5 s closes its connection.
         {"serverCallTimeOutPeriod", "5000"},
         // Pool threads that have had nothing to do for 10 s end.

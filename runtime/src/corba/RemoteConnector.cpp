@@ -77,18 +77,18 @@ DataPortStatus::Enum RemoteConnector::putOnce(const unsigned char* data, std::si
 }
 
 void RemoteConnector::onDisconnect() {
-    // Tell every other port of the connection; a port that already forgot it
-    // answers BAD_PARAMETER, one that is gone raises: both are fine.
-    if (!m_lost.load()) {
-        for (CORBA::ULong i = 0; i < m_profile.ports.length(); ++i) {
-            RTC::PortService_ptr port = m_profile.ports[i];
-            if (CORBA::is_nil(port)) continue;
-            try {
-                if (!CORBA::is_nil(m_self.in()) && port->_is_equivalent(m_self.in())) continue;
-                omniORB::setClientCallTimeout(port, 1000);
-                port->notify_disconnect(m_profile.connector_id);
-            } catch (...) {
-            }
+    // Tell every other port of the connection, a lost one too: a failed put
+    // says nothing about the port, which would otherwise keep its half and
+    // refuse the same two ports later. A port that already forgot it answers
+    // BAD_PARAMETER, one that is gone raises: both are fine.
+    for (CORBA::ULong i = 0; i < m_profile.ports.length(); ++i) {
+        RTC::PortService_ptr port = m_profile.ports[i];
+        if (CORBA::is_nil(port)) continue;
+        try {
+            if (!CORBA::is_nil(m_self.in()) && port->_is_equivalent(m_self.in())) continue;
+            omniORB::setClientCallTimeout(port, 1000);
+            port->notify_disconnect(m_profile.connector_id);
+        } catch (...) {
         }
     }
     release();
