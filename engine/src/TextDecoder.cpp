@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace parlune {
 
@@ -53,6 +54,19 @@ std::vector<std::string> ansiCodePages(const std::string& localeName) {
     }
     if (language == "ko") {
         return {"CP949"};
+    }
+    // The other single-byte Windows code pages, by language.
+    static const std::pair<const char*, const char*> kSingleByte[] = {
+        {"ru", "CP1251"}, {"uk", "CP1251"}, {"be", "CP1251"}, {"bg", "CP1251"}, {"mk", "CP1251"},
+        {"sr", "CP1251"}, {"kk", "CP1251"}, {"pl", "CP1250"}, {"cs", "CP1250"}, {"sk", "CP1250"},
+        {"hu", "CP1250"}, {"sl", "CP1250"}, {"hr", "CP1250"}, {"ro", "CP1250"}, {"bs", "CP1250"},
+        {"sq", "CP1250"}, {"el", "CP1253"}, {"tr", "CP1254"}, {"az", "CP1254"}, {"he", "CP1255"},
+        {"ar", "CP1256"}, {"fa", "CP1256"}, {"ur", "CP1256"}, {"lt", "CP1257"}, {"lv", "CP1257"},
+        {"et", "CP1257"}, {"vi", "CP1258"}, {"th", "CP874"}};
+    for (const auto& [name, codePage] : kSingleByte) {
+        if (language == name) {
+            return {codePage};
+        }
     }
     return {"CP1252"};
 }

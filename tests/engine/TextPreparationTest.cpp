@@ -124,6 +124,9 @@ TEST(TextDecoder, UnderUtf8LocalesTheLanguageChoosesTheCodePage) {
     EXPECT_EQ(locale.encodingsUnder("ko_KR.UTF-8"), Encodings{"CP949"});
     EXPECT_EQ(locale.encodingsUnder("de_DE.UTF-8"), Encodings{"CP1252"});
     EXPECT_EQ(locale.encodingsUnder("C.UTF-8"), Encodings{"CP1252"});
+    EXPECT_EQ(locale.encodingsUnder("ru_RU.UTF-8"), Encodings{"CP1251"});
+    EXPECT_EQ(locale.encodingsUnder("pl_PL.UTF-8"), Encodings{"CP1250"});
+    EXPECT_EQ(locale.encodingsUnder("th_TH.UTF-8"), Encodings{"CP874"});
     // LC_ALL names the locale before LANG.
     EXPECT_EQ(locale.encodingsUnder("de_DE.UTF-8", "ja_JP.UTF-8"), (Encodings{"CP932", "EUC-JP"}));
     // Not a UTF-8 locale: its own character set alone.
