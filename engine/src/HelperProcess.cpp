@@ -130,6 +130,11 @@ HelperProcess::~HelperProcess() {
     }
 }
 
+bool HelperProcess::ended() const {
+    pollfd p{exitFd(), POLLIN, 0};
+    return p.fd >= 0 && ::poll(&p, 1, 0) > 0;
+}
+
 bool HelperProcess::sendSpeak(int32_t speed, uint32_t flags, std::string_view text) {
     proto::SpeakHeader speak{speed, flags};
     proto::FrameHeader head{proto::kSpeak, static_cast<uint32_t>(sizeof speak + text.size())};

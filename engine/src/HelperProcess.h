@@ -28,6 +28,11 @@ class HelperProcess {
     // Readable when the helper has sent something or has ended.
     int fd() const { return m_socket.get(); }
     pid_t pid() const { return m_pid; }
+    // Readable once the helper process has ended, even while a program it
+    // started still holds its socket; -1 without pidfd support.
+    int exitFd() const { return m_pidfd.valid() ? m_pidfd.get() : -1; }
+    // Whether the helper process has ended (false when that cannot be told).
+    bool ended() const;
 
     // Sends a speak request; false when the helper is gone or stopped
     // reading. `flags` are protocol::SpeakFlags.

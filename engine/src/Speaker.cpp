@@ -220,8 +220,10 @@ bool Speaker::nextItem(Item& item) {
             }
         }
         // Idle: wait for work, and notice a helper that ends meanwhile.
-        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_helper ? m_helper->fd() : -1, POLLIN, 0}};
-        int n = ::poll(fds, 2, -1);
+        pollfd fds[3] = {{m_wake.get(), POLLIN, 0},
+                         {m_helper ? m_helper->fd() : -1, POLLIN, 0},
+                         {m_helper ? m_helper->exitFd() : -1, POLLIN, 0}};
+        int n = ::poll(fds, 3, -1);
         if (n < 0) {
             continue;  // EINTR
         }
@@ -229,7 +231,7 @@ bool Speaker::nextItem(Item& item) {
             uint64_t count;
             (void)!::read(m_wake.get(), &count, sizeof count);
         }
-        if (fds[1].revents != 0) {
+        if (fds[1].revents != 0 || fds[2].revents != 0) {
             // No text was being spoken: replace the helper, report nothing.
             m_helper.reset();
             startHelper();
@@ -246,6 +248,11 @@ void Speaker::replaceHelper() {
 
 void Speaker::speak(const Item& item) {
     Utterance utterance{item};
+    // A helper that ended since it was last seen idle never gets this text:
+    // the program it started may hold its socket open a moment longer.
+    if (m_helper && m_helper->ended()) {
+        m_helper.reset();
+    }
     if (!m_helper && !startHelper()) {
         ++m_skipped;
         fail(PARLUNE_DA_E_SYNTHESIS);

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "EngineFixture.h"
+#include "ProcessProbe.h"
 
 namespace parlune::test {
 namespace {
@@ -51,6 +52,35 @@ TEST_F(HelperGoneUnnoticed, TheWaitingTextGoesToAFreshHelper) {
     ASSERT_NE(h, nullptr);
     ASSERT_EQ(ParluneDa_Play(h, "Sent twice, spoken once.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_FALSE(waitForUtterance("Sent twice, spoken once.").empty());
+    EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
+    release(h);
+    ::unsetenv("FAKE_HELPER_MODE");
+    ::unsetenv("FAKE_HELPER_MARK");
+}
+
+// A helper that ended while a program it started still holds its socket: no
+// end of file tells, its process does. The next text goes to a fresh helper.
+TEST_F(HelperGoneUnnoticed, AHelperWhoseSocketOutlivesItIsReplacedToo) {
+    TempDir marks;
+    ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);
+    ::setenv("PARLUNE_HELPER_TIMEOUT_MS", "2000", 1);
+    ::setenv("FAKE_HELPER_MODE", "gone-once", 1);
+    ::setenv("FAKE_HELPER_MARK", marks.file("gone").c_str(), 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    // Only once it has ended: a text sent before could have been its last.
+    const pid_t first = static_cast<pid_t>(std::atoi(readFile(marks.file("gone")).c_str()));
+    ASSERT_GT(first, 0);
+    bool ended = false;
+    for (int i = 0; i < 500 && !ended; ++i, pause(10)) {
+        ended = true;
+        for (const ProcessProbe::Child& child : ProcessProbe::children()) {
+            ended = ended && (child.pid != first || child.state == 'Z');
+        }
+    }
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(ParluneDa_Play(h, "Not for the one that left.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    EXPECT_FALSE(waitForUtterance("Not for the one that left.").empty());
     EXPECT_EQ(ParluneDa_SkippedTexts(h), 0);
     release(h);
     ::unsetenv("FAKE_HELPER_MODE");

@@ -6,8 +6,11 @@
 //   refusing - answers each read of requests with "synthesis failed"
 //   partly  - answers each read of requests with two samples and "partly spoken"
 //   deaf-once - deaf if the file FAKE_HELPER_MARK does not exist yet (and
-//             creates it); otherwise answers every request with an empty,
-//             successful end
+//             creates it, writing its process number there); otherwise answers every request with
+//             an empty, successful end
+//   gone-once - like deaf-once, but instead of going deaf it ends right
+//             after its hello, leaving a child of its own that holds the
+//             socket open for a few seconds
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -66,13 +70,28 @@ int main() {
         return 1;
     }
     bool deaf = std::strcmp(mode, "deaf") == 0;
-    if (std::strcmp(mode, "deaf-once") == 0) {
+    const bool once = std::strcmp(mode, "deaf-once") == 0 || std::strcmp(mode, "gone-once") == 0;
+    if (once) {
         const char* mark = std::getenv("FAKE_HELPER_MARK");
         int fd = mark != nullptr ? ::open(mark, O_WRONLY | O_CREAT | O_EXCL, 0600) : -1;
         deaf = fd >= 0;
         if (fd >= 0) {
+            // Our number, for a test that waits for us to end.
+            std::string pid = std::to_string(::getpid());
+            (void)!::write(fd, pid.data(), pid.size());
             ::close(fd);
         }
+    }
+    const bool gone = deaf && std::strcmp(mode, "gone-once") == 0;
+    if (gone) {
+        const uint32_t hello[] = {1, 8, 0, 22050};
+        if (!sendWords(hello, 4)) {
+            return 1;
+        }
+        if (::fork() == 0) {
+            ::sleep(5);
+        }
+        return 0;
     }
     // Deaf before the hello, so that every request is refused.
     if (deaf) {
@@ -86,7 +105,7 @@ int main() {
         ::sleep(60);
         return 0;
     }
-    if (std::strcmp(mode, "deaf-once") == 0) {
+    if (once) {
         return answerEmpty();
     }
     char buffer[65536];
