@@ -1,6 +1,7 @@
 // The speech component on the embedded runtime, with the recording engine.
 #include "FakeEngine.h"
 #include "Parlune.h"
+#include "SpeechManager.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -15,20 +16,7 @@
 
 namespace {
 
-RTC::Manager* manager() {
-    static RTC::Manager* m = [] {
-        static char prog[] = "speech_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
-                    naming[] = "naming.enable:NO";
-        char* argv[] = {prog, o, log, o2, naming, nullptr};
-        RTC::Manager* mgr = RTC::Manager::init(5, argv);
-        testing::internal::CaptureStdout();
-        ParluneRTCInit(mgr);
-        EXPECT_EQ("This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n",
-                  testing::internal::GetCapturedStdout());
-        return mgr;
-    }();
-    return m;
-}
+RTC::Manager* manager() { return speechManager(); }
 
 // One Parlune instance with a sender connected to its "in".
 class Speech : public ::testing::Test {
