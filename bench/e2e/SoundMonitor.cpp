@@ -47,6 +47,11 @@ void SoundMonitor::run() {
                 if (m_loud.size() > 100000) {
                     m_loud.pop_front();
                 }
+                size_t last = fragment.size() - 1;
+                while (last > i && std::abs(fragment[last]) <= m_threshold) {
+                    --last;
+                }
+                m_lastLoud = arrived - perSample * static_cast<long>(fragment.size() - last);
                 m_changed.notify_all();
                 break;
             }
@@ -85,4 +90,9 @@ bool SoundMonitor::waitQuiet(std::chrono::milliseconds quiet, std::chrono::milli
         }
         m_changed.wait_until(lock, std::min(quietAt, deadline));
     }
+}
+
+SoundMonitor::Clock::time_point SoundMonitor::lastSound() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastLoud;
 }

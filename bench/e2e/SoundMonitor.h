@@ -36,6 +36,10 @@ class SoundMonitor {
     // ended); false when that takes longer than `timeout`.
     bool waitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout);
 
+    // When the last audible sample so far arrived; the clock's epoch when
+    // none has.
+    Clock::time_point lastSound();
+
     static constexpr int kRate = 22050;
     static constexpr int kFragmentSamples = 55;  // 2.5 ms
 
@@ -47,6 +51,7 @@ class SoundMonitor {
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Clock::time_point> m_loud;  // times of loud fragments' first loud sample
+    Clock::time_point m_lastLoud{};        // time of the last loud sample
     std::atomic<int> m_threshold{500};
     std::thread m_thread;
 };

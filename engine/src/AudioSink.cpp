@@ -1,6 +1,7 @@
 #include "AudioSink.h"
 
 #include "EngineConfig.h"
+#include "EventQueue.h"
 #include "NullSink.h"
 #include "PulseSink.h"
 #include "WavSink.h"
@@ -19,5 +20,7 @@ std::unique_ptr<AudioSink> AudioSink::create(const EngineConfig& config,
     }
     return std::make_unique<PulseSink>(stop);
 }
+
+int64_t AudioSink::heardAtNs(size_t) { return EventQueue::now(); }
 
 }  // namespace parlune

@@ -28,6 +28,10 @@ class AudioSink {
     virtual bool finish() = 0;
     // Drops the utterance begun last, with whatever was written of it.
     virtual void abandon() = 0;
+    // When the first of the last `count` samples written will be heard
+    // (CLOCK_MONOTONIC nanoseconds), as far as the sink can tell; by default
+    // now, for sinks that take samples as they come.
+    virtual int64_t heardAtNs(size_t count);
 };
 
 }  // namespace parlune

@@ -134,4 +134,34 @@ int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle) {
     }
 }
 
+int ParluneDa_EnableEvents(ParluneDaHandle handle) {
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return PARLUNE_DA_E_HANDLE;
+        }
+        speaker->events().enable();
+        return PARLUNE_DA_OK;
+    } catch (...) {
+        return PARLUNE_DA_E_HANDLE;
+    }
+}
+
+int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event) {
+    try {
+        if (event == nullptr) {
+            return -1;
+        }
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return -1;
+        }
+        return speaker->events().pop(*event, parlune::EventQueue::now()) ? 1 : 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
 }  // extern "C"

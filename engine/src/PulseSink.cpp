@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "EventQueue.h"
+
 namespace parlune {
 
 namespace {
@@ -125,8 +127,13 @@ bool PulseSink::open(int sampleRate) {
             attr.prebuf = static_cast<uint32_t>(-1);
             attr.minreq = static_cast<uint32_t>(-1);
             attr.fragsize = static_cast<uint32_t>(-1);
-            ready = pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY,
-                                               nullptr, nullptr) == 0 &&
+            // Timing kept up to date and interpolated, so that the latency of
+            // what is written can be asked without a round trip to the server.
+            const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                              PA_STREAM_INTERPOLATE_TIMING |
+                                                              PA_STREAM_AUTO_TIMING_UPDATE);
+            ready = pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) ==
+                        0 &&
                     waitFor([this] { return pa_stream_get_state(m_stream) == PA_STREAM_READY; });
         } else {
             ready = false;
@@ -245,6 +252,23 @@ void PulseSink::abandon() {
             pa_operation_unref(op);
         }
     }
+}
+
+int64_t PulseSink::heardAtNs(size_t count) {
+    if (m_loop == nullptr) {
+        return EventQueue::now();
+    }
+    LoopLock lock(m_loop);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    // Everything written and not yet played, plus the sink's own delay.
+    const bool known = streamReady() && pa_stream_get_latency(m_stream, &latency, &negative) == 0;
+    const int64_t now = EventQueue::now();
+    if (!known || negative != 0 || m_sampleRate <= 0) {
+        return now;
+    }
+    const pa_usec_t duration = count * PA_USEC_PER_SEC / static_cast<pa_usec_t>(m_sampleRate);
+    return now + static_cast<int64_t>(latency > duration ? latency - duration : 0) * 1000;
 }
 
 }  // namespace parlune

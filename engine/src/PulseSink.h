@@ -25,6 +25,8 @@ class PulseSink : public AudioSink {
     bool write(const int16_t* samples, size_t count) override;
     bool finish() override;
     void abandon() override;
+    // Now plus the stream's latency less the duration of the `count` samples.
+    int64_t heardAtNs(size_t count) override;
 
   private:
     bool open(int sampleRate);

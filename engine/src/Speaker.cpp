@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -53,7 +54,15 @@ int Speaker::play(std::string text, int speed) {
         // Queue first: if that throws, neither the count nor a pending failure
         // report has changed.
         size_t size = text.size();
-        m_queue.push_back(Item{std::move(text), speed});
+        const uint64_t ordinal = m_accepted + 1;
+        const bool reported = m_events.enabled();
+        m_queue.push_back(Item{std::move(text), speed, ordinal, reported});
+        if (reported && !m_events.push(PARLUNE_DA_EVENT_QUEUED, ordinal, EventQueue::now())) {
+            // No memory for its event: taken back, as when there is none for the text.
+            m_queue.pop_back();
+            return PARLUNE_DA_E_QUEUE_FULL;
+        }
+        m_accepted = ordinal;
         m_queuedBytes += size;
         // An earlier failure is reported, but this text is still spoken.
         result = m_failure.exchange(0);
@@ -236,9 +245,11 @@ void Speaker::replaceHelper() {
 }
 
 void Speaker::speak(const Item& item) {
+    Utterance utterance{item};
     if (!m_helper && !startHelper()) {
         ++m_skipped;
         fail(PARLUNE_DA_E_SYNTHESIS);
+        noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "nohelper");
         return;
     }
     if (!m_sink) {
@@ -246,15 +257,16 @@ void Speaker::speak(const Item& item) {
     }
     if (!m_sink->begin(item.text, m_sampleRate)) {
         fail(PARLUNE_DA_E_AUDIO);
+        noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "audio");
         return;
     }
     const std::string text = m_decoder->toUtf8(item.text);
-    bool audioOk = true;  // false once the sink failed: the rest is discarded
     bool partly = false;  // a sentence was left out
     uint32_t flags = proto::kSpeakStartsUtterance;
     for (std::string_view piece : SentenceSplitter::split(text)) {
-        Piece result = speakPiece(piece, item.speed, flags, audioOk);
+        Piece result = speakPiece(piece, flags, utterance);
         flags = 0;
+        const char* skipped = nullptr;  // why the text is dropped whole
         switch (result) {
             case Piece::Spoken:
                 continue;
@@ -264,31 +276,69 @@ void Speaker::speak(const Item& item) {
             case Piece::Stopped:
                 m_sink->abandon();
                 return;
-            case Piece::Skip:
-                // The text is dropped whole; the helper was replaced if needed.
-                if (audioOk) {
-                    m_sink->abandon();
-                }
-                ++m_skipped;
-                return;
+            case Piece::Crashed:
+                skipped = "crash";
+                break;
+            case Piece::Hung:
+                skipped = "hang";
+                break;
+            case Piece::Refused:
+                skipped = "refused";
+                break;
             case Piece::AudioFailed:
                 break;
+        }
+        if (skipped != nullptr) {
+            // The helper was replaced if needed.
+            if (utterance.audioOk) {
+                m_sink->abandon();
+            }
+            ++m_skipped;
+            noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, skipped);
+            return;
         }
         break;
     }
     if (partly) {
         ++m_skipped;
     }
-    if (!audioOk || !m_sink->finish()) {
+    if (!utterance.audioOk || !m_sink->finish()) {
         fail(PARLUNE_DA_E_AUDIO);
+        noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "audio");
+        return;
+    }
+    if (!utterance.started) {
+        noteStarted(utterance, 0);  // nothing to hear: it starts where it ends
+    }
+    noteEnd(utterance, PARLUNE_DA_EVENT_FINISHED, partly ? "partly" : "");
+}
+
+void Speaker::noteStarted(Utterance& utterance, size_t samples) {
+    utterance.started = true;
+    if (!utterance.item.reported) {
+        return;
+    }
+    utterance.startedNs = samples > 0 ? m_sink->heardAtNs(samples) : EventQueue::now();
+    m_events.push(PARLUNE_DA_EVENT_STARTED, utterance.item.ordinal, utterance.startedNs);
+}
+
+void Speaker::noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail) {
+    if (!utterance.item.reported || m_stop) {
+        return;  // after a stop the caller reports what is left as dropped
+    }
+    // Not before it started, however the sink's estimate of that was off.
+    const int64_t at = std::max(EventQueue::now(), utterance.startedNs);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push(kind, utterance.item.ordinal, at, detail);
+    if (m_queue.empty()) {
+        m_events.push(PARLUNE_DA_EVENT_IDLE, 0, at);
     }
 }
 
-Speaker::Piece Speaker::speakPiece(std::string_view piece, int speed, uint32_t flags,
-                                   bool& audioOk) {
-    if (!m_helper->sendSpeak(speed, flags, piece)) {
+Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance) {
+    if (!m_helper->sendSpeak(utterance.item.speed, flags, piece)) {
         replaceHelper();
-        return Piece::Skip;
+        return Piece::Crashed;
     }
     const auto timeout = std::chrono::milliseconds(m_options.helperTimeoutMs);
     auto deadline = Clock::now() + timeout;
@@ -301,7 +351,7 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, int speed, uint32_t f
         }
         if (wait == Wait::TimedOut) {
             replaceHelper();  // hung helper
-            return Piece::Skip;
+            return Piece::Hung;
         }
         if (wait == Wait::Woken) {
             continue;  // more text queued; it waits its turn
@@ -310,35 +360,39 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, int speed, uint32_t f
         HelperProcess::Frame frame;
         while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete) {
             if (header.type == proto::kPcm && payload.size() % sizeof(int16_t) == 0) {
-                if (audioOk && !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()),
-                                              payload.size() / sizeof(int16_t))) {
-                    audioOk = false;
+                const size_t samples = payload.size() / sizeof(int16_t);
+                if (utterance.audioOk &&
+                    !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()), samples)) {
+                    utterance.audioOk = false;
                     m_sink->abandon();
                 }
                 if (m_stop) {
                     return Piece::Stopped;
                 }
+                if (utterance.audioOk && !utterance.started && samples > 0) {
+                    noteStarted(utterance, samples);
+                }
             } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
                 int32_t status;
                 std::memcpy(&status, payload.data(), sizeof status);
-                if (!audioOk) {
+                if (!utterance.audioOk) {
                     return Piece::AudioFailed;
                 }
                 if (status == proto::kEndPartlySpoken) {
                     return Piece::PartlySpoken;
                 }
                 if (status != proto::kEndOk) {
-                    return Piece::Skip;  // the synthesiser refused it; the helper is fine
+                    return Piece::Refused;  // the synthesiser refused it; the helper is fine
                 }
                 return Piece::Spoken;
             } else {
                 replaceHelper();  // misbehaving helper
-                return Piece::Skip;
+                return Piece::Crashed;
             }
         }
         if (frame == HelperProcess::Frame::Malformed || !open) {
             replaceHelper();  // crashed or misbehaved mid-utterance
-            return Piece::Skip;
+            return Piece::Crashed;
         }
         deadline = Clock::now() + timeout;
     }

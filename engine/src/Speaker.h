@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AudioSink.h"
+#include "EventQueue.h"
 #include "HelperProcess.h"
 #include "TextDecoder.h"
 #include "UniqueFd.h"
@@ -52,6 +53,9 @@ class Speaker {
     // and texts of which a sentence failed and was left out.
     uint64_t skippedTexts() const { return m_skipped; }
 
+    // What became of each text queued after events were enabled.
+    EventQueue& events() { return m_events; }
+
     // What the first helper said was missing from the voices asked for
     // (one line each), "" when nothing was. Set before start returns.
     const std::string& warning() const { return m_warning; }
@@ -63,19 +67,31 @@ class Speaker {
   private:
     struct Item {
         std::string text;
-        int speed;
+        int speed = 0;
+        uint64_t ordinal = 0;   // 1 for the first text accepted, 2 for the next...
+        bool reported = false;  // events were on when it was queued
+    };
+    // The text being spoken, as far as the pieces of it have come.
+    struct Utterance {
+        const Item& item;
+        bool audioOk = true;  // false once the sink failed: the rest is discarded
+        bool started = false;
+        int64_t startedNs = 0;  // when its first sample is heard
     };
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
 
-    enum class Piece { Spoken, PartlySpoken, Skip, AudioFailed, Stopped };
+    enum class Piece { Spoken, PartlySpoken, Crashed, Hung, Refused, AudioFailed, Stopped };
 
     explicit Speaker(Options options);
     void run(std::promise<bool>& started, std::string& error);
     bool startHelper(std::string* error = nullptr);
     bool nextItem(Item& item);
     void speak(const Item& item);
-    Piece speakPiece(std::string_view piece, int speed, uint32_t flags, bool& audioOk);
+    Piece speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance);
+    void noteStarted(Utterance& utterance, size_t samples);
+    // Appends the text's final event, and IDLE when no text waits.
+    void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
     void replaceHelper();
     Wait waitForHelper(Clock::time_point deadline);
     void wake();
@@ -87,10 +103,12 @@ class Speaker {
     std::atomic<int> m_failure{0};  // first failure not yet reported
     std::atomic<uint64_t> m_skipped{0};
 
-    std::mutex m_mutex;  // guards m_queue, m_queuedBytes and m_closed
+    std::mutex m_mutex;  // guards m_queue, m_queuedBytes, m_accepted and m_closed
     std::deque<Item> m_queue;
     size_t m_queuedBytes = 0;
+    uint64_t m_accepted = 0;  // texts queued since start
     bool m_closed = false;
+    EventQueue m_events;  // appended to under m_mutex, so in the order texts are queued
 
     std::mutex m_stopMutex;
     std::thread m_worker;

@@ -60,6 +60,33 @@ bool EngineFixture::waitForSkipped(ParluneDaHandle handle, int64_t count) {
     return true;
 }
 
+std::vector<ParluneDaEvent> EngineFixture::eventsThrough(ParluneDaHandle handle, uint64_t last,
+                                                         int deadlineSeconds) {
+    std::vector<ParluneDaEvent> events;
+    auto ended = [&] {
+        size_t n = events.size();
+        return n >= 2 && events[n - 1].kind == PARLUNE_DA_EVENT_IDLE &&
+               events[n - 2].text == last &&
+               (events[n - 2].kind == PARLUNE_DA_EVENT_FINISHED ||
+                events[n - 2].kind == PARLUNE_DA_EVENT_SKIPPED);
+    };
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(deadlineSeconds);
+    while (!ended() && std::chrono::steady_clock::now() < end) {
+        ParluneDaEvent event{};
+        int taken = ParluneDa_NextEvent(handle, &event);
+        if (taken < 0) {
+            ADD_FAILURE() << "NextEvent failed";
+            break;
+        }
+        if (taken == 1) {
+            events.push_back(event);
+        } else {
+            pause(5);
+        }
+    }
+    return events;
+}
+
 ParluneDaHandle EngineFixture::create() {
     ParluneDaHandle handle = ParluneDa_Create();
     if (handle != nullptr) {

@@ -44,6 +44,11 @@ class EngineFixture : public ::testing::Test {
     // Waits until the handle has skipped at least `count` texts; false after
     // the deadline.
     bool waitForSkipped(ParluneDaHandle handle, int64_t count);
+    // Takes the handle's events as they fall due until the IDLE that follows
+    // the final event of text `last`, and returns all it took; after the
+    // deadline, what it took so far.
+    std::vector<ParluneDaEvent> eventsThrough(ParluneDaHandle handle, uint64_t last,
+                                              int deadlineSeconds = 60);
 
     TempDir m_wavDir;
 

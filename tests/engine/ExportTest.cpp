@@ -1,5 +1,5 @@
-// libParluneDa exports the three engine functions, its two diagnostics and
-// nothing else.
+// libParluneDa exports the three engine functions, its diagnostics, the
+// event queue's two functions and nothing else.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -21,10 +21,10 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
         fields >> address >> type >> name;
         names.insert(type + " " + name);
     }
-    EXPECT_EQ(names,
-              (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
-                                     "T ParluneDa_Release", "T ParluneDa_CreateError",
-                                     "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts"}));
+    EXPECT_EQ(names, (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
+                                            "T ParluneDa_Release", "T ParluneDa_CreateError",
+                                            "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts",
+                                            "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Playback through a real (private, null-sink) PulseAudio server; run under
 // tests/support/with-pulse.
 #include <stdlib.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +48,51 @@ TEST_F(PulsePlayback, SpeechReachesTheAudioServer) {
     EXPECT_TRUE(waitForSound(recorder, 10));
     EXPECT_GT(recorder.soxMaximumAmplitude(), 0.1);
     EXPECT_EQ(ParluneDa_Play(h, "", 100, 0, 0, 0), PARLUNE_DA_OK) << "a failure was reported";
+}
+
+TEST_F(PulsePlayback, EventsAreDueWhenTheSoundIsHeard) {
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "Heard later.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "", 100, 0, 0, 0), PARLUNE_DA_OK);
+    // Each event as taken, with the time it was taken.
+    std::vector<std::pair<ParluneDaEvent, int64_t>> taken;
+    auto monotonicNs = [] {
+        timespec ts{};
+        ::clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    };
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            ParluneDaEvent event{};
+            while (ParluneDa_NextEvent(h, &event) == 1) {
+                taken.emplace_back(event, monotonicNs());
+            }
+            return !taken.empty() && taken.back().first.kind == PARLUNE_DA_EVENT_IDLE &&
+                   taken.size() >= 7;
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(2)));
+    std::vector<int> kinds;
+    for (const auto& [event, at] : taken) {
+        kinds.push_back(event.kind);
+        EXPECT_LE(event.time_ns, at) << "taken before it was due: kind " << event.kind;
+    }
+    // Both texts are queued long before the first has been heard.
+    const std::vector<int> ordered = {PARLUNE_DA_EVENT_QUEUED,  PARLUNE_DA_EVENT_QUEUED,
+                                      PARLUNE_DA_EVENT_STARTED, PARLUNE_DA_EVENT_FINISHED,
+                                      PARLUNE_DA_EVENT_STARTED, PARLUNE_DA_EVENT_FINISHED,
+                                      PARLUNE_DA_EVENT_IDLE};
+    ASSERT_EQ(kinds, ordered);
+    const ParluneDaEvent& queued = taken[0].first;
+    const ParluneDaEvent& started = taken[2].first;
+    const ParluneDaEvent& finished = taken[3].first;
+    EXPECT_EQ(started.text, 1u);
+    EXPECT_EQ(finished.text, 1u);
+    // Heard no earlier than written, and its end after its start.
+    EXPECT_LE(queued.time_ns, started.time_ns);
+    EXPECT_LT(started.time_ns, finished.time_ns);
+    EXPECT_STREQ(finished.detail, "");
 }
 
 TEST_F(PulsePlayback, ReleaseSilencesTheUtteranceBeingPlayed) {

@@ -3,6 +3,8 @@
 //   deaf    - stops reading (shuts its receiving side) and waits
 //   garbage - answers a request with a frame far larger than allowed
 //   silent  - reads requests and never answers
+//   refusing - answers each read of requests with "synthesis failed"
+//   partly  - answers each read of requests with two samples and "partly spoken"
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ int main() {
         ssize_t n = ::read(kFd, buffer, sizeof buffer);
         if (n <= 0) {
             return 0;
+        }
+        if (std::strcmp(mode, "refusing") == 0) {
+            const uint32_t failed[] = {4, 4, 1};  // kEnd, size, kEndSynthFailed
+            sendWords(failed, 3);
+        }
+        if (std::strcmp(mode, "partly") == 0) {
+            const uint32_t partly[] = {3, 4, 0x30003000, 4, 4, 2};  // kPcm, kEnd partly spoken
+            sendWords(partly, 6);
         }
         if (std::strcmp(mode, "garbage") == 0) {
             const uint32_t huge[] = {3, 0x7fffffff, 0, 0};  // kPcm of 2 GiB
