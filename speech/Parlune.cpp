@@ -1,5 +1,8 @@
 #include "Parlune.h"
 
+#include <coil/stringutil.h>
+
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -21,18 +24,130 @@ static const char* parlune_spec[] = {
 };
 // clang-format on
 
+namespace {
+
+// Why Play refused a text for good, as the word after "dropped".
+const char* refusal(int result) {
+    switch (result) {
+        case PARLUNE_DA_E_HANDLE:
+            return "dropped no-engine";
+        case PARLUNE_DA_E_TEXT_TOO_LONG:
+            return "dropped too-long";
+        default:
+            return "dropped refused";
+    }
+}
+
+bool accepted(int result) {
+    return result == PARLUNE_DA_OK || result == PARLUNE_DA_E_SYNTHESIS ||
+           result == PARLUNE_DA_E_AUDIO;
+}
+
+// The connection settings "status" starts from; writing to it must never
+// wait for a consumer. Each is set unless the configuration already does.
+// clang-format off
+const char* const status_port_defaults[][2] = {
+    {"port.outport.status.buffer.length", "256"},
+};
+// Whatever the configuration says: a thread per connection sends, the writer
+// only stores; a full ring loses its oldest event; every event is sent.
+const char* const status_port_settings[][2] = {
+    {"port.outport.status.io_mode", "nonblock"},
+    {"port.outport.status.buffer.write.full_policy", "overwrite"},
+    {"port.outport.status.publisher.push_policy", "all"},
+};
+// clang-format on
+
+}  // namespace
+
 Parlune::Parlune(RTC::Manager* manager)
     : RTC::DataFlowComponentBase(manager),
       m_inIn("in", m_in),
       m_handle(nullptr),
-      m_waiting(false) {}
+      m_waiting(false),
+      m_statusEnabled(false),
+      m_statusOut("status", m_status),
+      m_engineEvents(false) {}
 
 Parlune::~Parlune() {}
 
 RTC::ReturnCode_t Parlune::onInitialize() {
     registerInPort("in", m_inIn);
     bindParameter("speed", m_speed, "100");
+    m_statusEnabled = statusWanted();
+    if (m_statusEnabled) {
+        coil::Properties& props = getProperties();
+        for (const auto& kv : status_port_defaults) {
+            if (props.getProperty(kv[0]).empty()) props.setProperty(kv[0], kv[1]);
+        }
+        for (const auto& kv : status_port_settings) props.setProperty(kv[0], kv[1]);
+        registerOutPort("status", m_statusOut);
+    }
     return RTC::RTC_OK;
+}
+
+bool Parlune::statusWanted() {
+    const std::string value = coil::normalize(getProperties().getProperty("status.enable"));
+    if (value == "yes") return true;
+    if (!value.empty() && value != "no") {
+        RTC_WARN(("status.enable '%s' is neither YES nor NO; the status port stays off",
+                  getProperties().getProperty("status.enable").c_str()));
+    }
+    return false;
+}
+
+void Parlune::report(const RTC::Time& tm, const std::string& event) {
+    m_status.tm = tm;
+    m_status.data = event.c_str();
+    // The port only stores the sample; its connections' threads send it.
+    m_statusOut.write();
+}
+
+void Parlune::reportPlay(int result) {
+    if (!m_statusEnabled || result == PARLUNE_DA_E_QUEUE_FULL) return;
+    if (!accepted(result)) {
+        report(m_in.tm, refusal(result));
+        return;
+    }
+    // The engine's own "queued" comes in order with its other events.
+    if (m_engineEvents) {
+        m_texts.accept(m_in.tm);
+    } else {
+        report(m_in.tm, "queued");
+    }
+}
+
+void Parlune::drainEvents() {
+    if (!m_engineEvents) return;
+    ParluneDaEvent event;
+    while (ParluneDa_NextEvent(m_handle, &event) == 1) {
+        const std::string detail(event.detail, strnlen(event.detail, sizeof event.detail));
+        RTC::Time tm{0, 0};
+        switch (event.kind) {
+            case PARLUNE_DA_EVENT_QUEUED:
+                if (m_texts.find(event.text, tm)) report(tm, "queued");
+                break;
+            case PARLUNE_DA_EVENT_STARTED:
+                if (m_texts.find(event.text, tm)) report(tm, "started");
+                break;
+            case PARLUNE_DA_EVENT_FINISHED:
+                if (m_texts.end(event.text, tm)) report(tm, "finished");
+                break;
+            case PARLUNE_DA_EVENT_SKIPPED:
+                if (m_texts.end(event.text, tm))
+                    report(tm, detail.empty() ? "skipped" : "skipped " + detail);
+                break;
+            case PARLUNE_DA_EVENT_DROPPED:
+                if (m_texts.end(event.text, tm))
+                    report(tm, detail.empty() ? "dropped" : "dropped " + detail);
+                break;
+            case PARLUNE_DA_EVENT_IDLE:
+                report(m_texts.lastEnded(), "idle");
+                break;
+            default:
+                break;
+        }
+    }
 }
 
 RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
@@ -45,12 +160,23 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     } else if (ParluneDa_CreateWarning != nullptr && ParluneDa_CreateWarning()[0] != '\0') {
         RTC_WARN(("speech engine: %s", ParluneDa_CreateWarning()));
     }
+    m_texts.reset();
+    m_engineEvents = m_statusEnabled && m_handle != nullptr && ParluneDa_EnableEvents != nullptr &&
+                     ParluneDa_NextEvent != nullptr &&
+                     ParluneDa_EnableEvents(m_handle) == PARLUNE_DA_OK;
     return RTC::RTC_OK;
 }
 
 RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
+    // What already happened is reported as it happened, the rest as dropped.
+    drainEvents();
     ParluneDa_Release(m_handle);
+    if (m_engineEvents) {
+        for (const RTC::Time& tm : m_texts.takeOpen()) report(tm, "dropped");
+    }
+    m_engineEvents = false;
     // A text the released engine refused went with it, like those it had queued.
+    if (m_waiting && m_statusEnabled) report(m_in.tm, "dropped");
     m_waiting = false;
     return RTC::RTC_OK;
 }
@@ -58,11 +184,16 @@ RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
 RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
     // A text the engine had no room for is offered again before another is read.
     if (!m_waiting) {
-        if (!m_inIn.isNew()) return RTC::RTC_OK;
+        if (!m_inIn.isNew()) {
+            drainEvents();
+            return RTC::RTC_OK;
+        }
         m_inIn.read();
     }
     std::string text(m_in.data);
     int result = ParluneDa_Play(m_handle, text.c_str(), m_speed, 0, 0, 0);
+    reportPlay(result);
+    drainEvents();
     // A full queue is no failure: the text waits here, later ones in the port,
     // and a sender beyond the port's length is held back until there is room.
     m_waiting = result == PARLUNE_DA_E_QUEUE_FULL;

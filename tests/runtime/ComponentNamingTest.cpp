@@ -1,7 +1,7 @@
 // How the manager names a new component and what it starts with: numbering
 // that skips names taken in the naming services, and the properties built
 // from the factory's profile, the creation arguments and the component's own
-// configuration file.
+// configuration (files and the manager's prefixed keys).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -90,6 +90,54 @@ TEST(ComponentNaming, PropertiesAreProfileThenArgumentsThenTheComponentsOwnFile)
     EXPECT_EQ("100", p2.getProperty("conf.default.speed"));
     EXPECT_EQ("25", plain.profileRate(profile));
     EXPECT_EQ("", plain.fileRate());
+}
+
+// As the framework merges them: the type's file, the type's keys in the
+// manager's configuration, the instance's file, the instance's keys, each
+// over the one before; "config_file" lists the files read.
+TEST(ComponentNaming, TypeThenInstanceEachFileThenTheManagersKeys) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(dir.write("type.conf",
+                          "a: type-file\nb: type-file\nc: type-file\n"
+                          "d: type-file\nexec_cxt.periodic.rate: 50\n"));
+    ASSERT_TRUE(dir.write("inst.conf", "c: inst-file\nd: inst-file\n"));
+    coil::Properties profile;
+    profile.setProperty("category", "Etc");
+    profile.setProperty("a", "profile");
+    profile.setProperty("z", "profile");
+    coil::Properties config;
+    config.setProperty("Etc.Voice.config_file", dir.file("type.conf"));
+    config.setProperty("Etc.Voice.b", "type-key");
+    config.setProperty("Etc.Voice.status.enable", "YES");
+    config.setProperty("Etc.Voice0.config_file", dir.file("inst.conf"));
+    config.setProperty("Etc.Voice0.d", "inst-key");
+    config.setProperty("Etc.Other.a", "someone else's");
+    config.setProperty("Other.Voice.a", "another category's");
+
+    RTC::ComponentProperties request("Voice?z=argument");
+    const coil::Properties props = request.assemble(profile, "Voice0", config);
+    EXPECT_EQ("type-file", props.getProperty("a"));
+    EXPECT_EQ("type-key", props.getProperty("b"));
+    EXPECT_EQ("inst-file", props.getProperty("c"));
+    EXPECT_EQ("inst-key", props.getProperty("d"));
+    EXPECT_EQ("YES", props.getProperty("status.enable"));
+    EXPECT_EQ("argument", props.getProperty("z"));
+    EXPECT_EQ(dir.file("type.conf") + ", " + dir.file("inst.conf"),
+              props.getProperty("config_file"));
+    EXPECT_EQ("50", request.fileRate());
+
+    // Keys alone, from rtc.conf or -o, without any file; a missing file is
+    // left out of the list.
+    coil::Properties keys;
+    keys.setProperty("Etc.Voice.status.enable", "yes");
+    keys.setProperty("Etc.Voice0.config_file", dir.file("missing.conf"));
+    keys.setProperty("Etc.Voice0.exec_cxt.periodic.rate", "25");
+    RTC::ComponentProperties bare("Voice");
+    const coil::Properties p2 = bare.assemble(profile, "Voice0", keys);
+    EXPECT_EQ("yes", p2.getProperty("status.enable"));
+    EXPECT_EQ("profile", p2.getProperty("a"));
+    EXPECT_EQ("", p2.getProperty("config_file"));
+    EXPECT_EQ("25", bare.fileRate());
 }
 
 }  // namespace

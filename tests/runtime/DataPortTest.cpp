@@ -7,6 +7,7 @@
 #include "rtm/ConnectorBase.h"
 #include "rtm/InPortSettings.h"
 #include "rtm/LocalConnection.h"
+#include "rtm/Publisher.h"
 
 #include <chrono>
 #include <future>
@@ -193,6 +194,46 @@ TEST(OutPort, WriteWithoutConnectionSucceeds) {
     RTC::OutPort<RTC::TimedString> out("out", o);
     o.data = "nobody listens";
     EXPECT_TRUE(out.write());
+}
+
+// The port's own settings (a component's "port.outport.<name>.*") override
+// what a connection asks for; a bad one refuses the connection.
+TEST(OutPort, ItsOwnSettingsOverrideTheConnectionsRequest) {
+    Pair p;
+    coil::Properties flush;
+    flush.setProperty("dataport.subscription_type", "flush");
+    flush.setProperty("dataport.publisher.push_policy", "new");
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, flush));
+    EXPECT_EQ(nullptr, p.out.getConnectors().at(0)->publisher());
+    p.out.disconnect_all();
+
+    coil::Properties own;
+    own.setProperty("io_mode", "nonblock");
+    own.setProperty("publisher.push_policy", "all");
+    p.out.init(own);
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, flush));
+    const auto connector = p.out.getConnectors().at(0);
+    ASSERT_NE(nullptr, connector->publisher());
+    EXPECT_EQ(RTC::PublisherSettings::PushPolicy::All, connector->publisher()->settings().policy);
+    // Every sample of a burst arrives, sent by the connection's own thread.
+    for (const char* s : {"one", "two", "three"}) {
+        p.outValue.data = s;
+        EXPECT_TRUE(p.out.write());
+    }
+    std::vector<std::string> got;
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            while (p.in.isNew() && p.in.read()) got.push_back(text(p.inValue));
+            return got.size() >= 3;
+        },
+        std::chrono::seconds(10)));
+    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), got);
+    p.out.disconnect_all();
+
+    own.setProperty("io_mode", "sometimes");
+    p.out.init(own);
+    EXPECT_EQ(RTC::BAD_PARAMETER, RTC::connectLocal(p.out, p.in, flush));
+    EXPECT_TRUE(p.out.getConnectors().empty());
 }
 
 TEST(Connection, TypeMismatchIsRefused) {

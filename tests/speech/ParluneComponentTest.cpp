@@ -1,9 +1,11 @@
 // The speech component on the embedded runtime, with the recording engine.
 #include "FakeEngine.h"
 #include "Parlune.h"
+#include "SpeechManager.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
+#include <rtm/InPort.h>
 #include <rtm/OutPort.h>
 #include <rtm/PeriodicExecutionContext.h>
 
@@ -15,20 +17,7 @@
 
 namespace {
 
-RTC::Manager* manager() {
-    static RTC::Manager* m = [] {
-        static char prog[] = "speech_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
-                    naming[] = "naming.enable:NO";
-        char* argv[] = {prog, o, log, o2, naming, nullptr};
-        RTC::Manager* mgr = RTC::Manager::init(5, argv);
-        testing::internal::CaptureStdout();
-        ParluneRTCInit(mgr);
-        EXPECT_EQ("This library uses Parlune.dll. See https://github.com/espeak-ng/espeak-ng\n",
-                  testing::internal::GetCapturedStdout());
-        return mgr;
-    }();
-    return m;
-}
+RTC::Manager* manager() { return speechManager(); }
 
 // One Parlune instance with a sender connected to its "in".
 class Speech : public ::testing::Test {
@@ -220,6 +209,41 @@ TEST_F(Speech, DeletingAnActiveComponentReleasesItsEngine) {
     auto calls = fake_engine::calls();
     ASSERT_EQ(2u, calls.size());
     EXPECT_EQ("Release", calls[1].function);
+}
+
+// This engine has no event queue: the status port still reports what the
+// component knows itself, a text taken and a text refused.
+TEST(SpeechWithoutEngineEvents, StatusReportsQueuedAndDroppedOnly) {
+    fake_engine::reset();
+    RTC::RTObject_impl* comp =
+        manager()->createComponent("Parlune?exec_cxt.periodic.rate=50&status.enable=YES");
+    ASSERT_NE(nullptr, comp);
+    RTC::TimedString value, got;
+    RTC::OutPort<RTC::TimedString> out{"out", value};
+    RTC::InPort<RTC::TimedString> reader{"reader", got};
+    ASSERT_EQ(RTC::RTC_OK,
+              RTC::connectLocal(out, *dynamic_cast<RTC::InPortBase*>(comp->findPort("in"))));
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(
+                               *dynamic_cast<RTC::OutPortBase*>(comp->findPort("status")), reader));
+    fake_engine::failOn("too long", PARLUNE_DA_E_TEXT_TOO_LONG);
+    ASSERT_EQ(RTC::RTC_OK, comp->getOwnedExecutionContext()->activate_component());
+    value.tm.sec = 11;
+    value.data = "fine";
+    out.write();
+    value.tm.sec = 12;
+    value.data = "too long";
+    out.write();
+    std::vector<std::string> seen;
+    testsupport::waitUntil(
+        [&] {
+            while (reader.isNew() && reader.read())
+                seen.push_back(std::to_string(got.tm.sec) + " " + std::string(got.data));
+            return seen.size() >= 2;
+        },
+        std::chrono::seconds(10));
+    EXPECT_EQ((std::vector<std::string>{"11 queued", "12 dropped too-long"}), seen);
+    manager()->deleteComponent(comp);
+    fake_engine::reset();
 }
 
 }  // namespace

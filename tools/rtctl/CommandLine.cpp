@@ -69,9 +69,10 @@ const char* CommandLine::usage() {
            "                                through a temporary connection, closed SECONDS\n"
            "                                (default 1) after the last TEXT; --keep leaves it\n"
            "                                and prints its id (remove: disconnect PORT ID)\n"
-           "  print PORT [-n COUNT] [-t SECONDS]\n"
+           "  print PORT [-n COUNT] [-t SECONDS] [--tm]\n"
            "                                print the data of each TimedString an output port\n"
-           "                                sends, one per line\n"
+           "                                sends, one per line; --tm puts its time stamp\n"
+           "                                (SEC.NANOSEC and a space) before it\n"
            "COMP is Name0 (looked up in the naming service), a path under the naming\n"
            "root such as host.host_cxt/Name0.rtc, or /HOST:PORT/path/Name0.rtc.\n"
            "PORT is COMP.port or COMP:port. The naming service is 127.0.0.1:2809 unless -n.\n"
@@ -188,6 +189,8 @@ void CommandLine::parseOperands(const std::vector<std::string>& args) {
             m_count = positive("-n", valueOf(args, i));
         else if (verb == "print" && arg == "-t")
             m_timeout = positive("-t", valueOf(args, i));
+        else if (verb == "print" && arg == "--tm")
+            m_stamps = true;
         else
             bad(verb + ": unknown option '" + arg + "'");
     }
@@ -259,5 +262,7 @@ bool CommandLine::keep() const { return m_keep; }
 double CommandLine::waitSeconds() const { return m_wait; }
 
 unsigned long CommandLine::timeoutSeconds() const { return m_timeout; }
+
+bool CommandLine::stamps() const { return m_stamps; }
 
 }  // namespace rtctl

@@ -40,6 +40,8 @@ class CommandLine {
     // print -n COUNT (0: until interrupted) and -t SECONDS (0: no limit)
     unsigned long count() const;
     unsigned long timeoutSeconds() const;
+    // print --tm: each line starts with the sample's time stamp
+    bool stamps() const;
     // inject --keep and -w SECONDS
     bool keep() const;
     double waitSeconds() const;
@@ -66,6 +68,7 @@ class CommandLine {
     std::string m_connectorName;
     unsigned long m_count = 0;
     unsigned long m_timeout = 0;
+    bool m_stamps = false;
     bool m_keep = false;
     double m_wait = 1.0;
 };

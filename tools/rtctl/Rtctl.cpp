@@ -389,7 +389,7 @@ int Rtctl::print() {
 
     PortableServer::POA_ptr poa = m_session.rootPoa();
     // Shared with the receiving object, which may still be in a call when this returns.
-    auto printer = std::make_shared<SamplePrinter>(m_line.count(), true);
+    auto printer = std::make_shared<SamplePrinter>(m_line.count(), true, m_line.stamps());
     PortableServer::Servant_var<corbakit::InPortCdrReceiver> servant =
         new corbakit::InPortCdrReceiver([printer](const unsigned char* data, std::size_t size) {
             return printer->print(data, size);

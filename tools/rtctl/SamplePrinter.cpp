@@ -6,8 +6,8 @@
 
 namespace rtctl {
 
-SamplePrinter::SamplePrinter(std::size_t limit, bool littleEndian)
-    : m_limit(limit), m_littleEndian(littleEndian) {}
+SamplePrinter::SamplePrinter(std::size_t limit, bool littleEndian, bool stamps)
+    : m_limit(limit), m_littleEndian(littleEndian), m_stamps(stamps) {}
 
 OpenRTM::PortStatus SamplePrinter::print(const unsigned char* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -21,6 +21,12 @@ OpenRTM::PortStatus SamplePrinter::print(const unsigned char* data, std::size_t 
         return OpenRTM::PORT_ERROR;
     }
     sample->data.push_back('\n');
+    if (m_stamps) {
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%lu.%09lu ", static_cast<unsigned long>(sample->sec),
+                      static_cast<unsigned long>(sample->nsec));
+        sample->data.insert(0, stamp);
+    }
     if (std::fwrite(sample->data.data(), 1, sample->data.size(), stdout) != sample->data.size() ||
         std::fflush(stdout) != 0) {
         m_outputFailed = true;

@@ -10,11 +10,12 @@
 namespace rtctl {
 
 // What rtctl print does with each sample a corba_cdr push connection
-// delivers: the data of each TimedString on its own line of standard output.
+// delivers: the data of each TimedString on its own line of standard output,
+// after its time stamp ("SEC.NANOSEC ") when asked.
 class SamplePrinter {
   public:
     // Stops printing after `limit` samples (0: no limit).
-    SamplePrinter(std::size_t limit, bool littleEndian);
+    SamplePrinter(std::size_t limit, bool littleEndian, bool stamps = false);
 
     // The status the sender gets for one sample.
     OpenRTM::PortStatus print(const unsigned char* data, std::size_t size);
@@ -29,6 +30,7 @@ class SamplePrinter {
     std::condition_variable m_changed;
     const std::size_t m_limit;
     const bool m_littleEndian;
+    const bool m_stamps;
     std::size_t m_printed = 0;
     bool m_outputFailed = false;
     bool m_finished = false;

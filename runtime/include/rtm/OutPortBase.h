@@ -19,6 +19,15 @@ class OutPortBase : public PortBase {
     // What the port advertises as its subscription types (and io_mode).
     static const char* subscriptionTypes();
 
+    // The port's own settings for its connections (the component's
+    // "port.outport.dataport.*", then "port.outport.<name>.*" keys, without
+    // the prefix: io_mode, buffer.length, publisher.push_policy, ...). As in
+    // the framework, they override what a connection asks for.
+    void init(const coil::Properties& prop);
+    // The properties a connection is made with: `requested`, each of the
+    // port's own settings laid over it as "dataport.outport.<key>".
+    coil::Properties connectionProperties(const coil::Properties& requested) const;
+
   protected:
     // Encodes the sample at `value` in the given byte order.
     typedef void (*Encoder)(const void* value, bool little_endian, CdrStream& stream);
@@ -28,6 +37,7 @@ class OutPortBase : public PortBase {
     bool publish(const void* value, Encoder encode);
 
   private:
+    coil::Properties m_own;  // under m_connectorsMutex
     CdrStream m_cdr[2];
     std::vector<std::shared_ptr<ConnectorBase>> m_sending;
 };

@@ -35,8 +35,9 @@ RTC::ReturnCode_t ConnectorNegotiation::checkProperties(const coil::Properties& 
     // before the next port sets anything up.
     PublisherSettings publishing;
     std::string why;
-    if (dynamic_cast<OutPortBase*>(m_port) != nullptr &&
-        !PublisherSettings::fromConnection(prop, publishing, &why)) {
+    auto* out = dynamic_cast<OutPortBase*>(m_port);
+    if (out != nullptr &&
+        !PublisherSettings::fromConnection(out->connectionProperties(prop), publishing, &why)) {
         RTC_ERROR(("notify_connect: %s refuses the connection: %s", m_port->getName().c_str(),
                    why.c_str()));
         return RTC::BAD_PARAMETER;

@@ -21,12 +21,14 @@ std::shared_ptr<RemoteConnector> OutPortConsumer::subscribeInterface(
     OpenRTM::InPortCdr_var target = offeredInPort(cprof);
     if (CORBA::is_nil(target.in())) return nullptr;
     // Checked when the connection was published; flush when unreadable.
+    // The port's own settings override the request's.
+    const coil::Properties prop = m_port->connectionProperties(toProperties(cprof.properties));
     PublisherSettings publishing;
-    PublisherSettings::fromConnection(toProperties(cprof.properties), publishing, nullptr);
+    PublisherSettings::fromConnection(prop, publishing, nullptr);
     ConnectorInfo info;
     info.name = static_cast<const char*>(cprof.name);
     info.id = static_cast<const char*>(cprof.connector_id);
-    info.properties = toProperties(cprof.properties);
+    info.properties = prop;
     const std::string endian =
         info.properties.getProperty("dataport.serializer.cdr.endian", "little");
     info.properties.setProperty("dataport.serializer.cdr.endian",

@@ -2,6 +2,7 @@
 
 #include <coil/stringutil.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
@@ -30,20 +31,36 @@ coil::Properties ComponentProperties::assemble(const coil::Properties& profile,
     props << m_args;
     props.setProperty("instance_name", instance_name);
     const std::string category = profile.getProperty("category");
-    for (const std::string& key : {category + "." + instance_name + ".config_file",
-                                   category + "." + m_type + ".config_file"}) {
-        const std::string& file = config.getProperty(key);
-        if (file.empty()) continue;
-        std::ifstream in(file);
-        if (!in) {
-            RTC_ERROR(("cannot read component configuration file %s", file.c_str()));
-            continue;
-        }
-        m_file.load(in);
-        break;
-    }
-    props << m_file;
+    std::vector<std::string> files;
+    m_own = configFor(category + "." + m_type, config, files);
+    // The instance's own settings win over those of its type.
+    if (instance_name != m_type) m_own << configFor(category + "." + instance_name, config, files);
+    m_own.setProperty("config_file", coil::flatten(files));
+    props << m_own;
     return props;
+}
+
+coil::Properties ComponentProperties::configFor(const std::string& prefix,
+                                                const coil::Properties& config,
+                                                std::vector<std::string>& files) {
+    coil::Properties own;
+    const std::string& file = config.getProperty(prefix + ".config_file");
+    if (!file.empty()) {
+        std::ifstream in(file);
+        if (in) {
+            own.load(in);
+            if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+        } else {
+            RTC_ERROR(("cannot read component configuration file %s", file.c_str()));
+        }
+    }
+    const coil::Properties* node = config.findNode(prefix);
+    if (node == nullptr) return own;
+    for (const std::string& key : node->propertyNames()) {
+        if (key == "config_file") continue;
+        own.setProperty(key, node->getProperty(key));
+    }
+    return own;
 }
 
 std::string ComponentProperties::profileRate(const coil::Properties& profile) const {

@@ -57,9 +57,10 @@ std::string newConnectorId() {
     return buf;
 }
 
-ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& prop,
+ReturnCode_t connectLocal(OutPortBase& out, InPortBase& in, const coil::Properties& requested,
                           std::string* id) {
     if (out.dataType() != in.dataType()) return BAD_PARAMETER;
+    const coil::Properties prop = out.connectionProperties(requested);
     PublisherSettings settings;
     std::string error;
     if (!PublisherSettings::fromConnection(prop, settings, &error)) {

@@ -14,6 +14,19 @@ OutPortBase::~OutPortBase() {}
 
 const char* OutPortBase::subscriptionTypes() { return kOutPortSubscriptionTypes; }
 
+void OutPortBase::init(const coil::Properties& prop) {
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    m_own = prop;
+}
+
+coil::Properties OutPortBase::connectionProperties(const coil::Properties& requested) const {
+    coil::Properties merged(requested);
+    std::lock_guard<std::mutex> guard(m_connectorsMutex);
+    for (const std::string& key : m_own.propertyNames())
+        merged.setProperty("dataport.outport." + key, m_own.getProperty(key));
+    return merged;
+}
+
 bool OutPortBase::publish(const void* value, Encoder encode) {
     bool all_ok = true;
     bool any_lost = false;

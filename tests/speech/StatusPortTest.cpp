@@ -1,0 +1,254 @@
+// The opt-in "status" port on the embedded runtime, with the recording engine
+// and an engine event queue the tests fill.
+#include "FakeEngine.h"
+#include "FakeEvents.h"
+#include "Parlune.h"
+#include "SpeechManager.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+#include <rtm/InPort.h>
+#include <rtm/OutPort.h>
+#include <rtm/PeriodicExecutionContext.h>
+
+#include "rtm/ConnectorBase.h"
+#include "rtm/LocalConnection.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One event as "word detail@sec.nsec".
+std::string line(const std::string& event, std::uint32_t sec, std::uint32_t nsec = 0) {
+    return event + "@" + std::to_string(sec) + "." + std::to_string(nsec);
+}
+
+class Status : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        if (comp) speechManager()->deleteComponent(comp);
+        fake_engine::reset();
+        fake_events::reset();
+    }
+    // Creates Parlune0 with the creation arguments `args` and connects a
+    // sender to "in" (and a reader to "status" when there is one).
+    void create(const std::string& args) {
+        fake_engine::reset();
+        fake_events::reset();
+        comp =
+            speechManager()->createComponent(("Parlune?exec_cxt.periodic.rate=50" + args).c_str());
+        ASSERT_NE(nullptr, comp);
+        ec = comp->getOwnedExecutionContext();
+        auto* in = dynamic_cast<RTC::InPortBase*>(comp->findPort("in"));
+        ASSERT_NE(nullptr, in);
+        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, *in));
+        status = dynamic_cast<RTC::OutPortBase*>(comp->findPort("status"));
+        if (status != nullptr) {
+            ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, reader));
+        }
+    }
+    void send(const char* text, std::uint32_t sec, std::uint32_t nsec = 0) {
+        value.tm.sec = sec;
+        value.tm.nsec = nsec;
+        value.data = text;
+        out.write();
+    }
+    // Waits (up to 10 s) until the context has run n more cycles.
+    void runCycles(std::uint64_t n) {
+        const std::uint64_t target = ec->cycles() + n;
+        ASSERT_TRUE(testsupport::waitUntil([&] { return ec->cycles() >= target; },
+                                           std::chrono::seconds(10), std::chrono::milliseconds(2)))
+            << "the execution context stopped running";
+    }
+    // Reads from "status" until n events came (up to 10 s); all of them.
+    std::vector<std::string> events(std::size_t n) {
+        testsupport::waitUntil(
+            [&] {
+                while (reader.isNew()) {
+                    reader.read();
+                    seen.push_back(line(std::string(got.data), got.tm.sec, got.tm.nsec));
+                }
+                return seen.size() >= n;
+            },
+            std::chrono::seconds(10), std::chrono::milliseconds(2));
+        return seen;
+    }
+    std::vector<std::string> portNames() const {
+        std::vector<std::string> names;
+        for (RTC::PortBase* p : comp->getPorts()) names.push_back(p->getShortName());
+        return names;
+    }
+
+    RTC::RTObject_impl* comp = nullptr;
+    RTC::PeriodicExecutionContext* ec = nullptr;
+    RTC::OutPortBase* status = nullptr;
+    RTC::TimedString value;
+    RTC::OutPort<RTC::TimedString> out{"out", value};
+    RTC::TimedString got;
+    RTC::InPort<RTC::TimedString> reader{"reader", got, 1024};
+    std::vector<std::string> seen;
+};
+
+TEST_F(Status, OffByDefaultAndForAnythingButYes) {
+    for (const char* args : {"", "&status.enable=NO", "&status.enable=maybe", "&status.enable="}) {
+        SCOPED_TRACE(args);
+        create(args);
+        EXPECT_EQ(std::vector<std::string>{"in"}, portNames());
+        EXPECT_EQ(nullptr, comp->getProperties().findNode("port.outport.status"));
+        ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+        send("hello", 7);
+        ASSERT_TRUE(fake_engine::waitForPlays(1));
+        // The engine's events stay off: nothing is kept for a port nobody has.
+        EXPECT_EQ(0, fake_events::enableCalls());
+        speechManager()->deleteComponent(comp);
+        comp = nullptr;
+    }
+}
+
+TEST_F(Status, OnInAnyCaseAddsOnePortThatNeverWaits) {
+    for (const char* args : {"&status.enable=YES", "&status.enable= yes "}) {
+        SCOPED_TRACE(args);
+        create(args);
+        EXPECT_EQ((std::vector<std::string>{"in", "status"}), portNames());
+        ASSERT_NE(nullptr, status);
+        EXPECT_EQ("IDL:RTC/TimedString:1.0", status->dataType());
+        // Whatever the connection asked for, its own thread sends every event.
+        const auto connectors = status->getConnectors();
+        ASSERT_EQ(1u, connectors.size());
+        ASSERT_NE(nullptr, connectors[0]->publisher());
+        EXPECT_EQ("nonblock",
+                  connectors[0]->profile().properties.getProperty("dataport.outport.io_mode"));
+        EXPECT_EQ("all", connectors[0]->profile().properties.getProperty(
+                             "dataport.outport.publisher.push_policy"));
+        speechManager()->deleteComponent(comp);
+        comp = nullptr;
+    }
+}
+
+TEST_F(Status, ABurstEndsOnceEachInOrderWithTheTextsStamps) {
+    create("&status.enable=YES");
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    EXPECT_EQ(1, fake_events::enableCalls());
+    send("one", 10, 1);
+    send("two", 20, 2);
+    send("three", 30, 3);
+    ASSERT_TRUE(fake_engine::waitForPlays(3));
+    for (std::uint64_t n = 1; n <= 3; ++n) {
+        fake_events::push(PARLUNE_DA_EVENT_QUEUED, n);
+    }
+    for (std::uint64_t n = 1; n <= 3; ++n) {
+        fake_events::push(PARLUNE_DA_EVENT_STARTED, n);
+        fake_events::push(PARLUNE_DA_EVENT_FINISHED, n);
+        // A second final for the same text, and one for a text never
+        // accepted, are the engine's mistakes: not passed on.
+        fake_events::push(PARLUNE_DA_EVENT_FINISHED, n);
+        fake_events::push(PARLUNE_DA_EVENT_SKIPPED, n + 100, "crash");
+    }
+    fake_events::push(PARLUNE_DA_EVENT_IDLE, 0);
+    fake_events::push(99, 1, "unknown kind");
+    const std::vector<std::string> expected = {line("queued", 10, 1),   line("queued", 20, 2),
+                                               line("queued", 30, 3),   line("started", 10, 1),
+                                               line("finished", 10, 1), line("started", 20, 2),
+                                               line("finished", 20, 2), line("started", 30, 3),
+                                               line("finished", 30, 3), line("idle", 30, 3)};
+    EXPECT_EQ(expected, events(expected.size()));
+    // Anything more would come before the next event the engine hands over.
+    fake_events::push(PARLUNE_DA_EVENT_IDLE, 0);
+    EXPECT_EQ(line("idle", 30, 3), events(expected.size() + 1).at(expected.size()));
+    EXPECT_EQ(RTC::ACTIVE_STATE, ec->get_component_state());
+}
+
+TEST_F(Status, SkippedCarriesTheEnginesReason) {
+    create("&status.enable=YES");
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("boom", 5);
+    ASSERT_TRUE(fake_engine::waitForPlays(1));
+    fake_events::push(PARLUNE_DA_EVENT_QUEUED, 1);
+    fake_events::push(PARLUNE_DA_EVENT_SKIPPED, 1, "crash");
+    fake_events::push(PARLUNE_DA_EVENT_IDLE, 0);
+    EXPECT_EQ(
+        (std::vector<std::string>{line("queued", 5), line("skipped crash", 5), line("idle", 5)}),
+        events(3));
+}
+
+TEST_F(Status, ATextRefusedForGoodIsDroppedAtOnce) {
+    create("&status.enable=YES");
+    fake_engine::failOn("long", PARLUNE_DA_E_TEXT_TOO_LONG);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("long", 9, 9);
+    EXPECT_EQ(std::vector<std::string>{line("dropped too-long", 9, 9)}, events(1));
+    // As without the port: the failure is the component's error.
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return ec->get_component_state() == RTC::ERROR_STATE; }, std::chrono::seconds(10)));
+}
+
+TEST_F(Status, DeactivationDropsWhatHadNoEndAndThenNothingMore) {
+    create("&status.enable=YES");
+    fake_engine::failOn("waiting", PARLUNE_DA_E_QUEUE_FULL);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("spoken", 1);
+    send("cut", 2);
+    send("queued", 3);
+    send("waiting", 4);
+    ASSERT_TRUE(fake_engine::waitForPlays(5));  // "waiting" offered twice
+    fake_events::push(PARLUNE_DA_EVENT_QUEUED, 1);
+    fake_events::push(PARLUNE_DA_EVENT_QUEUED, 2);
+    fake_events::push(PARLUNE_DA_EVENT_QUEUED, 3);
+    fake_events::push(PARLUNE_DA_EVENT_STARTED, 1);
+    fake_events::push(PARLUNE_DA_EVENT_FINISHED, 1);
+    fake_events::push(PARLUNE_DA_EVENT_STARTED, 2);
+    ASSERT_EQ(6u, events(6).size());
+    ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
+    // What the engine says after its release is not heard of.
+    fake_events::push(PARLUNE_DA_EVENT_FINISHED, 2);
+    const std::vector<std::string> expected = {
+        line("queued", 1),  line("queued", 2),   line("queued", 3),
+        line("started", 1), line("finished", 1), line("started", 2),
+        line("dropped", 2), line("dropped", 3),  line("dropped", 4)};
+    EXPECT_EQ(expected, events(expected.size()));
+
+    // A new activation: ordinals count from 1 again, nothing old comes back.
+    fake_engine::failOn("", 0);
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    send("again", 50);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return fake_engine::plays().back().text == "again"; },
+                                       std::chrono::seconds(10)));
+    fake_events::push(PARLUNE_DA_EVENT_QUEUED, 1);
+    std::vector<std::string> after = expected;
+    after.push_back(line("queued", 50));
+    EXPECT_EQ(after, events(after.size()));
+}
+
+// The reader of "status" is a port whose buffer never empties and whose
+// writers would wait for room: speech and the context go on regardless.
+TEST_F(Status, AConsumerThatNeverReadsHoldsNothingUp) {
+    create("&status.enable=YES");
+    RTC::TimedString stuckValue;
+    RTC::InPort<RTC::TimedString> stuck("stuck", stuckValue);
+    // A sender that waited for this reader would wait 3 s per event.
+    coil::Properties flush;
+    flush.setProperty("dataport.subscription_type", "flush");
+    flush.setProperty("dataport.inport.buffer.length", "1");
+    flush.setProperty("dataport.inport.buffer.write.full_policy", "block");
+    flush.setProperty("dataport.inport.buffer.write.timeout", "3");
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, stuck, flush));
+    ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
+    const int texts = 20;
+    for (int i = 1; i <= texts; ++i) {
+        send("text", static_cast<std::uint32_t>(i));
+        ASSERT_TRUE(fake_engine::waitForPlays(static_cast<std::size_t>(i)));
+        fake_events::push(PARLUNE_DA_EVENT_QUEUED, static_cast<std::uint64_t>(i));
+        fake_events::push(PARLUNE_DA_EVENT_STARTED, static_cast<std::uint64_t>(i));
+        fake_events::push(PARLUNE_DA_EVENT_FINISHED, static_cast<std::uint64_t>(i));
+    }
+    runCycles(5);
+    EXPECT_EQ(0u, fake_events::due());
+    // The reader that does read got every event.
+    EXPECT_EQ(static_cast<std::size_t>(3 * texts), events(3 * texts).size());
+    ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
+}
+
+}  // namespace
