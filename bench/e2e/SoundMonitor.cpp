@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 SoundMonitor::SoundMonitor(const std::string& source) {
@@ -60,10 +61,12 @@ double SoundMonitor::firstSoundAfter(Clock::time_point after, std::chrono::milli
     std::unique_lock<std::mutex> lock(m_mutex);
     const Clock::time_point deadline = Clock::now() + timeout;
     for (;;) {
-        for (const Clock::time_point& when : m_loud) {
-            if (when > after) {
-                return std::chrono::duration<double, std::milli>(when - after).count();
-            }
+        // From the newest back: only the times after `after` are visited, not
+        // a long utterance's worth of older ones on every wake-up.
+        auto first = m_loud.end();
+        while (first != m_loud.begin() && *std::prev(first) > after) --first;
+        if (first != m_loud.end()) {
+            return std::chrono::duration<double, std::milli>(*first - after).count();
         }
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             return -1.0;
@@ -85,4 +88,9 @@ bool SoundMonitor::waitQuiet(std::chrono::milliseconds quiet, std::chrono::milli
         }
         m_changed.wait_until(lock, std::min(quietAt, deadline));
     }
+}
+
+SoundMonitor::Clock::time_point SoundMonitor::lastSound() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_loud.empty() ? Clock::time_point() : m_loud.back();
 }

@@ -36,6 +36,9 @@ class SoundMonitor {
     // ended); false when that takes longer than `timeout`.
     bool waitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout);
 
+    // When the latest audible sample arrived (the epoch when none has).
+    Clock::time_point lastSound();
+
     static constexpr int kRate = 22050;
     static constexpr int kFragmentSamples = 55;  // 2.5 ms
 
