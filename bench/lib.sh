@@ -17,6 +17,7 @@
 #   bench_table COLUMNS [BASE]  the table of medians; with BASE, the ratio of
 #                         every other column to that one
 #   bench_load            the load averages, for the table's heading
+#   progress MESSAGE...   one line to stderr, with the time and the load
 
 bench_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 pids=()
@@ -96,3 +97,4 @@ bench_table() {
 }
 
 bench_load() { cut -d' ' -f1-3 /proc/loadavg; }
+progress() { echo "bench $(date +%T) load $(cut -d' ' -f1 /proc/loadavg): $*" >&2; }

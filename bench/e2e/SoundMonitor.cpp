@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 SoundMonitor::SoundMonitor(const std::string& source) {
@@ -65,10 +66,12 @@ double SoundMonitor::firstSoundAfter(Clock::time_point after, std::chrono::milli
     std::unique_lock<std::mutex> lock(m_mutex);
     const Clock::time_point deadline = Clock::now() + timeout;
     for (;;) {
-        for (const Clock::time_point& when : m_loud) {
-            if (when > after) {
-                return std::chrono::duration<double, std::milli>(when - after).count();
-            }
+        // From the newest back: only the times after `after` are visited, not
+        // a long utterance's worth of older ones on every wake-up.
+        auto first = m_loud.end();
+        while (first != m_loud.begin() && *std::prev(first) > after) --first;
+        if (first != m_loud.end()) {
+            return std::chrono::duration<double, std::milli>(*first - after).count();
         }
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             return -1.0;

@@ -149,31 +149,32 @@ e2e_run() {
   return $status
 }
 
-# ----------------------------------------------------------- press -> speech
-press_run() {
-  local column=$1 build=$2 status=0
-  local wav=$work/$column-wav
-  mkdir -p "$wav"
-  local conf=(-o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf")
-  PARLUNE_AUDIO=wav:$wav start "$column" speech "$build/launcher/ParluneRTCComp"
+# ------------------------------------------------------ operator press -> speech
+# press_session COLUMN BUILD NAME AUDIO TEXT PROBE-ARGS...: ParluneRTCComp
+# speaking to PARLUNE_AUDIO=AUDIO and ParluneTestComp connected to it, both
+# active, TEXT typed into the window's field (it stays there: every Alt+S
+# submits it again); then `e2e_probe PROBE-ARGS...`, its output in
+# $work/COLUMN-NAME.out. With the pair still up, a command in $while_up runs
+# after a successful probe (its failure fails the session). Stops both.
+while_up=""
+press_session() {
+  local column=$1 build=$2 name=$3 audio=$4 text=$5 status=0
+  shift 5
+  PARLUNE_AUDIO=$audio start "$column" "$name-speech" "$build/launcher/ParluneRTCComp"
   local speech=$started
-  start "$column" window "$build/launcher/ParluneTestComp" "${conf[@]}"
+  start "$column" "$name-window" "$build/launcher/ParluneTestComp" \
+    -o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf"
   local window=$started
   if ready Parlune0 ParluneTest0 && "${rtctl[@]}" connect ParluneTest0.out Parlune0.in >/dev/null &&
     "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
     local w
     w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
-    # The text stays in the field: every Alt+S submits it again.
-    if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type press &&
-      "$probe" press "$wav" 30 >"$work/$column-press"; then
-      local p
-      p=$(grep '^press ' "$work/$column-press")
-      record "$column" press/lat_p50_ms "$(field "$p" lat_p50_ms)"
-      record "$column" press/lat_p99_ms "$(field "$p" lat_p99_ms)"
-      record "$column" press/lat_max_ms "$(field "$p" lat_max_ms)"
-      record "$column" press/missed "$(field "$p" missed)"
+    record "$column" "${name%%-*}/loadavg1" "$(cut -d' ' -f1 /proc/loadavg)"
+    if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type "$text" &&
+      "$probe" "$@" >"$work/$column-$name.out"; then
+      if [ -n "$while_up" ] && ! $while_up; then status=1; fi
     else
-      echo "run.sh: presses in the $column window failed" >&2
+      echo "run.sh: $name presses in the $column window failed" >&2
       status=1
     fi
   else
@@ -183,49 +184,46 @@ press_run() {
   return $status
 }
 
-# ------------------------------------------------------------ press -> sound
-# sound_run COLUMN BUILD BLOCK COUNT: one block of COUNT presses; the first
-# block also times ParluneDa_Play. The samples stay in $work/COLUMN-sound-*.
-sound_run() {
-  local column=$1 build=$2 block=$3 count=$4 status=0
-  local conf=(-o "Test.ParluneTest.config_file:$build/stringout/ParluneTest.conf")
-  PARLUNE_AUDIO=pulse start "$column" sound-speech "$build/launcher/ParluneRTCComp"
-  local speech=$started
-  start "$column" sound-window "$build/launcher/ParluneTestComp" "${conf[@]}"
-  local window=$started
-  if ready Parlune0 ParluneTest0 && "${rtctl[@]}" connect ParluneTest0.out Parlune0.in >/dev/null &&
-    "${rtctl[@]}" activate Parlune0 && "${rtctl[@]}" activate ParluneTest0; then
-    local w
-    w=$(timeout 10 xdotool search --sync --name StringInputForm | head -1)
-    record "$column" sound/loadavg1 "$(cut -d' ' -f1 /proc/loadavg)"
-    if [ -n "$w" ] && xdotool windowfocus --sync "$w" key Tab type sound &&
-      "$probe" sound cap.monitor "$count" >"$work/$column-sound-$block"; then
-      if [ "$block" = 1 ] && PARLUNE_AUDIO=pulse "$probe" play cap.monitor 30 >"$work/$column-play"; then
-        local p
-        p=$(grep "^play " "$work/$column-play")
-        record "$column" play/lat_p50_ms "$(field "$p" lat_p50_ms)"
-        record "$column" play/lat_p99_ms "$(field "$p" lat_p99_ms)"
-        record "$column" play/lat_max_ms "$(field "$p" lat_max_ms)"
-        record "$column" play/missed "$(field "$p" missed)"
-      elif [ "$block" = 1 ]; then
-        echo "run.sh: Play -> sound in the $column column failed" >&2
-        status=1
-      fi
-    else
-      echo "run.sh: sound presses in the $column window failed" >&2
-      status=1
-    fi
-  else
-    status=1
+# record_latency COLUMN NAME LINE: a probe's summary line as NAME/* figures.
+record_latency() {
+  local key
+  for key in lat_p50_ms lat_p99_ms lat_max_ms missed; do record "$1" "$2/$key" "$(field "$3" "$key")"; done
+}
+
+# press_run COLUMN BUILD: Alt+S -> the first file of the utterance.
+press_run() {
+  local column=$1 build=$2 wav=$work/$1-wav
+  mkdir -p "$wav"
+  press_session "$column" "$build" press "wav:$wav" press press "$wav" 30 || return 1
+  record_latency "$column" press "$(grep '^press ' "$work/$column-press.out")"
+}
+
+# play_run COLUMN: ParluneDa_Play -> the first audible sample, 30 calls.
+play_run() {
+  local column=$1
+  if ! PARLUNE_AUDIO=pulse "$probe" play cap.monitor 30 >"$work/$column-play"; then
+    echo "run.sh: Play -> sound in the $column column failed" >&2
+    return 1
   fi
-  stop "$window" "$speech"
+  record_latency "$column" play "$(grep '^play ' "$work/$column-play")"
+}
+
+# sound_run COLUMN BUILD BLOCK COUNT: one block of COUNT presses -> sound;
+# the first block also times ParluneDa_Play with the pair up. The samples
+# stay in $work/COLUMN-sound-BLOCK.out.
+sound_run() {
+  local column=$1 block=$3
+  [ "$block" = 1 ] && while_up="play_run $column"
+  press_session "$column" "$2" "sound-$block" pulse sound sound cap.monitor "$4"
+  local status=$?
+  while_up=""
   return $status
 }
 
 # sound_summary COLUMN: percentiles over every press of the column's blocks.
 sound_summary() {
   local column=$1 line
-  line=$(cat "$work/$column"-sound-* 2>/dev/null | awk '
+  line=$(cat "$work/$column"-sound-*.out 2>/dev/null | awk '
     /^sound count=/ { for (i = 2; i <= NF; i++) if ($i ~ /^missed=/) missed += substr($i, 8) }
     /^sound_ms / { v[++n] = $2 }
     function at(q,    r) { r = int(q * n); if (r < q * n) r++; if (r < 1) r = 1; return v[r] }
@@ -319,10 +317,16 @@ status=0
 # Repeats interleave the columns, so drift on a shared machine hits them alike.
 want e2e || e2e_repeats=0
 for _ in $(seq "$e2e_repeats"); do
-  for column in $columns; do e2e_run "$column" "$(build_of "$column")" || status=1; done
+  for column in $columns; do
+    progress "e2e: $column"
+    e2e_run "$column" "$(build_of "$column")" || status=1
+  done
 done
 if want press; then
-  for column in $columns; do press_run "$column" "$(build_of "$column")" || status=1; done
+  for column in $columns; do
+    progress "press: $column"
+    press_run "$column" "$(build_of "$column")" || status=1
+  done
 fi
 if want sound; then
   # The server's first stream stalls before it plays; neither column gets it.
@@ -332,7 +336,10 @@ if want sound; then
   for ((done_presses = 0; done_presses < sound_presses; done_presses += sound_block)); do
     block=$((block + 1))
     count=$((sound_presses - done_presses < sound_block ? sound_presses - done_presses : sound_block))
-    for column in $order; do sound_run "$column" "$(build_of "$column")" "$block" "$count" || status=1; done
+    for column in $order; do
+      progress "sound: block $block, $count presses, $column"
+      sound_run "$column" "$(build_of "$column")" "$block" "$count" || status=1
+    done
     order=$(tr ' ' '\n' <<<"$order" | tac | tr '\n' ' ')  # ABBA: each column goes first as often
   done
   for column in $columns; do sound_summary "$column" || status=1; done
@@ -341,6 +348,7 @@ want startup || startup_repeats=0
 want idle || idle_repeats=0
 for _ in $(seq "$startup_repeats"); do
   for column in $columns; do
+    progress "startup: $column"
     b=$(build_of "$column")
     PARLUNE_AUDIO=null startup_run "$column" "$b" Parlune0 "$b/launcher/ParluneRTCComp" || status=1
     startup_run "$column" "$b" ParluneTest0 "$b/launcher/ParluneTestComp" \
@@ -348,7 +356,10 @@ for _ in $(seq "$startup_repeats"); do
   done
 done
 for _ in $(seq "$idle_repeats"); do
-  for column in $columns; do idle_run "$column" "$(build_of "$column")" || status=1; done
+  for column in $columns; do
+    progress "idle: $column"
+    idle_run "$column" "$(build_of "$column")" || status=1
+  done
 done
 
 echo "e2e benchmarks: $(nproc) cores, load average $(bench_load) at the end"

@@ -19,7 +19,8 @@
 #                (texts.txt); p50 and p99 over the repeats.
 #   audible5_ms  Play -> first audible sample at a private PulseAudio
 #   audible60_ms server's null sink monitor (as bench/e2e), the same texts;
-#                each Play after the one before has fallen silent.
+#                each Play after the one before has fallen silent (the
+#                long text: each in a fresh probe after a warm-up sentence).
 #   lead_ms      silence before the first audible sample in the WAV files.
 #   rtf          synthesis time / audio time: Play -> finished WAV file over
 #                the file's length, long text.
@@ -32,13 +33,22 @@
 #                     the voices per language, baseline first (defaults below)
 #   AUDIBLE_VOICES    how many of each language's voices, from the first, get
 #                     the audible figures (default 2: the baseline and auto)
-#   WAV_REPEATS       repeats of each text into WAV files (default 20)
-#   SHORT_COUNT       audible repeats of the short text (default 30)
-#   LONG_COUNT        audible repeats of the long text (default 5)
+#   WER_VOICES        how many English voices, from the first, get wer_pct
+#                     (default 2: the baseline and auto; each takes the
+#                     decoder 45 s of CPU, minutes on a loaded machine)
+#   WAV_REPEATS       repeats of each text into WAV files (default 4)
+#   SHORT_COUNT       audible repeats of the short text (default 16)
+#   LONG_COUNT        audible repeats of the long text (default 4)
 #   ROUNDS            the repeats are split into this many rounds over all the
 #                     voices, so drift on a shared machine hits them alike
 #                     (default 2)
 #   VOICE_ONLY        optional: a comma list of sections (wer, wav, audible)
+#
+# Audible repeats of the short text wait for each utterance to end, so they
+# cost its length: espeak-ng's "ja" (the Japanese baseline) names every
+# kanji, 6.5 s for the short text. Progress goes to stderr as the run goes;
+# every program runs under a deadline, and one that misses it is reported
+# and skipped.
 #
 # Needs sox, and for wer_pct pocketsphinx and pocketsphinx-en-us (Debian; not
 # installed by scripts/install-deps). Starts its own PulseAudio server
@@ -57,9 +67,10 @@ voices_en=${VOICES_EN:-en auto flite:rms flite:slt flite:awb flite:kal16}
 voices_ja=${VOICES_JA:-ja auto openjtalk:mei openjtalk:m001}
 voices_de=${VOICES_DE:-de auto espeak:de}
 audible_voices=${AUDIBLE_VOICES:-2}
-wav_repeats=${WAV_REPEATS:-20}
-short_count=${SHORT_COUNT:-30}
-long_count=${LONG_COUNT:-5}
+wer_voices=${WER_VOICES:-2}
+wav_repeats=${WAV_REPEATS:-4}
+short_count=${SHORT_COUNT:-16}
+long_count=${LONG_COUNT:-4}
 rounds=${ROUNDS:-2}
 model=/usr/share/pocketsphinx/model/en-us
 
@@ -81,32 +92,45 @@ text_of() { awk -v l="$1" -v k="$2" '$1 == l && $2 == k { sub(/^[^ ]+ [^ ]+ /, "
 voices_of() { case $1 in en) echo "$voices_en" ;; ja) echo "$voices_ja" ;; de) echo "$voices_de" ;; esac; }
 locale_of() { case $1 in en) echo en_US.UTF-8 ;; ja) echo ja_JP.UTF-8 ;; de) echo de_DE.UTF-8 ;; esac; }
 
-# voice LANG VOICE CMD...: CMD with the voice chosen as a user would.
+# voice LANG VOICE: in $voice_env, the "env ..." prefix for a command with
+# the voice chosen as a user would.
 voice() {
-  local lang=$1 name=$2
-  shift 2
-  env -u PARLUNE_VOICE_JA -u PARLUNE_VOICE_EN -u LC_ALL -u LC_MESSAGES \
-    LANG="$(locale_of "$lang")" PARLUNE_VOICE="$name" "$@"
+  voice_env=(env -u PARLUNE_VOICE_JA -u PARLUNE_VOICE_EN -u LC_ALL -u LC_MESSAGES
+    LANG="$(locale_of "$1")" PARLUNE_VOICE="$2")
 }
 # A directory name for a row ("en/flite:rms" -> "en-flite-rms").
 slug() { tr '/:' '--' <<<"$1"; }
+# within SECONDS WHAT CMD...: CMD, killed when it runs longer than SECONDS;
+# says so naming WHAT. The status is CMD's (124 after the deadline).
+within() {
+  local seconds=$1 what=$2 rc
+  shift 2
+  timeout -k 5 "$seconds" "$@"
+  rc=$?
+  [ $rc -eq 124 ] || [ $rc -eq 137 ] && echo "run.sh: $what did not end within $seconds s; skipped" >&2
+  return $rc
+}
 
 # wer_run VOICE: the Harvard round trip for one English voice.
 wer_run() {
   local row=en/$1 dir
   dir=$work/wer-$(slug "$row")
   mkdir -p "$dir/wav" "$dir/16k"
-  if ! voice en "$1" "$probe" wav "$dir/wav" "$here/harvard.txt" >"$dir/probe.out" 2>"$dir/probe.err"; then
+  progress "wer: $row"
+  # Each sentence has a deadline of its own in the probe (120 s).
+  voice en "$1"
+  if ! within 600 "$row: the Harvard sentences" "${voice_env[@]}" "$probe" wav "$dir/wav" "$here/harvard.txt" \
+    >"$dir/probe.out" 2>"$dir/probe.err"; then
     echo "run.sh: $row: the Harvard sentences were not all spoken: $(tail -n 1 "$dir/probe.err")" >&2
     return 1
   fi
   local n file
   : >"$dir/ctl"
   while read -r n file; do
-    sox -V1 "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
+    within 30 "sox" sox -V1 "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
     echo "u$n" >>"$dir/ctl"
   done < <(sed -n 's/^utt text=\([0-9]*\) .* file=\(.*\)$/\1 \2/p' "$dir/probe.out")
-  if ! pocketsphinx_batch -adcin yes -adchdr 44 -cepdir "$dir/16k" -cepext .wav -ctl "$dir/ctl" \
+  if ! within 900 "$row: pocketsphinx_batch" pocketsphinx_batch -adcin yes -adchdr 44 -cepdir "$dir/16k" -cepext .wav -ctl "$dir/ctl" \
     -hmm "$model/en-us" -lm "$model/en-us.lm.bin" -dict "$model/cmudict-en-us.dict" \
     -hyp "$dir/hyp" >"$dir/decode.log" 2>&1; then
     echo "run.sh: $row: pocketsphinx_batch failed (see $dir/decode.log)" >&2
@@ -115,6 +139,7 @@ wer_run() {
   local line
   line=$(awk -f "$here/wer.awk" "$here/harvard.txt" "$dir/hyp")
   record "$row" wer_pct "$(field "$line" wer_pct)"
+  progress "wer: $row: $line"
 }
 
 # wav_run LANG VOICE KIND REPEATS: one text into WAV files, timed.
@@ -123,7 +148,10 @@ wav_run() {
   dir=$work/wav-$(slug "$row")-$kind
   mkdir -p "$dir/wav"
   text_of "$lang" "$kind" >"$dir/text"
-  if ! voice "$lang" "$name" "$probe" wav "$dir/wav" "$dir/text" "$repeats" >"$dir/probe.out" 2>"$dir/probe.err"; then
+  progress "wav: $row $kind x$repeats"
+  voice "$lang" "$name"
+  if ! within $((60 + 125 * repeats)) "$row: the $kind text into WAV files" \
+    "${voice_env[@]}" "$probe" wav "$dir/wav" "$dir/text" "$repeats" >"$dir/probe.out" 2>"$dir/probe.err"; then
     echo "run.sh: $row: the $kind text was not spoken: $(tail -n 1 "$dir/probe.err")" >&2
     rm -rf "$dir/wav"
     return 1
@@ -143,27 +171,43 @@ wav_run() {
   rm -rf "$dir/wav"  # only the figures are kept
 }
 
-# audible_run LANG VOICE KIND COUNT: Play -> heard, through PulseAudio.
+# audible_run LANG VOICE KIND COUNT: Play -> heard, through PulseAudio. The
+# probe gives every Play 10 s to be heard and 180 s to end; the deadline
+# here catches a probe that hangs outside those waits. The long text gets a
+# probe (an engine) per sample: the probe cuts its last utterance short, so
+# no sample waits through the 20 to 56 s of the one before.
 audible_run() {
-  local lang=$1 name=$2 kind=$3 count=$4 row=$1/$2 out
+  local lang=$1 name=$2 kind=$3 count=$4 row=$1/$2 out calls=1 each=$4
+  [ "$kind" = long ] && calls=$count each=1
   out=$work/audible-$(slug "$row")-$kind
-  if ! voice "$lang" "$name" env PARLUNE_AUDIO=pulse "$probe" audible cap.monitor "$count" \
-    "$(text_of "$lang" "$kind")" >"$out.out" 2>"$out.err"; then
-    echo "run.sh: $row: the $kind text was not all heard: $(tail -n 1 "$out.err")" >&2
-  fi
+  : >"$out.out"
+  : >"$out.err"
+  progress "audible: $row $kind x$count"
+  voice "$lang" "$name"
+  for _ in $(seq "$calls"); do
+    if ! within $((60 + 200 * each)) "$row: the audible $kind text" "${voice_env[@]}" PARLUNE_AUDIO=pulse \
+      "$probe" audible cap.monitor "$each" "$(text_of "$lang" "$kind")" >>"$out.out" 2>>"$out.err"; then
+      echo "run.sh: $row: the $kind text was not all heard: $(tail -n 1 "$out.err")" >&2
+    fi
+  done
   local figure=audible5_ms
   [ "$kind" = long ] && figure=audible60_ms
+  # Samples are printed as they are measured: a run cut short keeps them.
   local value
-  while read -r _ value; do record "$row" "$figure" "$value"; done < <(grep '^audible_ms ' "$out.out")
+  while read -r _ value _; do record "$row" "$figure" "$value"; done < <(grep '^audible_ms ' "$out.out")
+  progress "audible: $row $kind: $(awk '/^audible_ms / { v[++n] = $2 } /^audible count=/ { for (i = 2; i <= NF; i++) if ($i ~ /^(missed|cut)=/) { split($i, kv, "="); bad[kv[1]] += kv[2] } }
+    END { for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      printf "%d heard, p50 %s ms, max %s ms, missed %d, cut %d", n, n ? v[int((n + 1) / 2)] : "-", n ? v[n] : "-", bad["missed"], bad["cut"] }' "$out.out")"
 }
 
 per_round() { echo $(((($1) + rounds - 1) / rounds)); }
 
 status=0
 if want wer; then
-  for name in $voices_en; do wer_run "$name" || status=1; done
+  for name in $(tr ' ' '\n' <<<"$voices_en" | head -n "$wer_voices"); do wer_run "$name" || status=1; done
 fi
-for _ in $(seq "$rounds"); do
+for round in $(seq "$rounds"); do
+  progress "round $round of $rounds"
   for lang in en ja de; do
     i=0
     for name in $(voices_of "$lang"); do

@@ -12,7 +12,11 @@
 //   voice_probe audible SOURCE COUNT TEXT
 //       COUNT calls of ParluneDa_Play(TEXT) through PulseAudio, each timed
 //       to the first audible sample at SOURCE (a sink's monitor, e.g.
-//       cap.monitor); each call after the one before has fallen silent.
+//       cap.monitor); each call after the one before has fallen silent (1 s
+//       without an audible sample, at most 180 s); the last utterance is cut
+//       short once heard. Prints each latency as it is measured (with how
+//       long that utterance sounded, but for the last), then a summary; a
+//       Play not heard within 10 s is counted as missed.
 //
 // Prints "key=value" lines; the exit status is 0 when every text was heard
 // or written.
@@ -223,40 +227,71 @@ int audible(const std::string& source, int count, const std::string& text) {
     }
     const auto quiet = std::chrono::milliseconds(1000);
     const auto longest = std::chrono::seconds(180);
+    const auto firstSound = std::chrono::seconds(10);
     // The text's first sentence opens the audio stream and starts the voice.
     const std::string first = firstSentence(text);
     ParluneDa_Play(h, first.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
-    monitor.firstSoundAfter(Clock::now(), std::chrono::seconds(10));
-    monitor.waitQuiet(quiet, longest);
+    if (monitor.firstSoundAfter(Clock::now(), firstSound) < 0.0) {
+        std::fprintf(stderr, "voice_probe: the warm-up sentence was not heard within 10 s\n");
+    }
+    bool quietNow = monitor.waitQuiet(quiet, longest);
     std::mt19937 random(4242);
     std::uniform_int_distribution<int> gap(100, 400);
-    std::vector<double> latency;
+    std::vector<double> latency, spans;
     int missed = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && quietNow; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
         const Clock::time_point called = Clock::now();
         if (ParluneDa_Play(h, text.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0) != PARLUNE_DA_OK) {
+            std::fprintf(stderr, "voice_probe: Play %d was refused\n", i + 1);
             ++missed;
             continue;
         }
-        const double heard = monitor.firstSoundAfter(called, std::chrono::seconds(10));
+        const double heard = monitor.firstSoundAfter(called, firstSound);
+        // Late sound must not be taken for the next Play's: wait for the quiet
+        // after a miss too. The last utterance is not waited for: Release
+        // cuts it short.
+        const bool last = i + 1 == count;
+        quietNow = last || monitor.waitQuiet(quiet, longest);
         if (heard < 0.0) {
+            std::fprintf(stderr, "voice_probe: Play %d was not heard within 10 s\n", i + 1);
             ++missed;
             continue;
         }
         latency.push_back(heard);
-        if (!monitor.waitQuiet(quiet, longest)) {
-            std::fprintf(stderr, "voice_probe: the utterance did not end within 180 s\n");
-            ++missed;
-            break;
+        // As it comes: what was measured survives a run cut short.
+        if (last) {
+            std::printf("audible_ms %.2f\n", heard);
+        } else {
+            const double span =
+                std::chrono::duration<double, std::milli>(monitor.lastSound() - called).count() -
+                heard;
+            spans.push_back(span);
+            std::printf("audible_ms %.2f span_ms %.0f\n", heard, span);
         }
+        std::fflush(stdout);
+    }
+    if (!quietNow) {
+        std::fprintf(stderr, "voice_probe: an utterance did not end within 180 s\n");
+        ++missed;
     }
     ParluneDa_Release(h);
-    std::printf("audible count=%d missed=%d lat_p50_ms=%.1f lat_p99_ms=%.1f lat_max_ms=%.1f\n",
-                count, missed, percentile(latency, 0.5), percentile(latency, 0.99),
-                percentile(latency, 1.0));
-    for (double l : latency) std::printf("audible_ms %.2f\n", l);
-    return missed == 0 ? 0 : 1;
+    // An utterance heard much shorter than the others had a pause longer than
+    // the quiet wait: the next Play may have been timed against its rest.
+    const double usual = percentile(spans, 0.5);
+    int cut = 0;
+    for (double span : spans) cut += span < 0.8 * usual ? 1 : 0;
+    if (cut > 0) {
+        std::fprintf(stderr,
+                     "voice_probe: %d utterance(s) sounded under 80%% of the usual %.0f ms\n", cut,
+                     usual);
+    }
+    std::printf(
+        "audible count=%d missed=%d cut=%d lat_p50_ms=%.1f lat_p99_ms=%.1f lat_max_ms=%.1f "
+        "span_p50_ms=%.0f\n",
+        count, missed, cut, percentile(latency, 0.5), percentile(latency, 0.99),
+        percentile(latency, 1.0), usual);
+    return missed == 0 && cut == 0 ? 0 : 1;
 }
 
 int usage() {
