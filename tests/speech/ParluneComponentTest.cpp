@@ -147,6 +147,13 @@ TEST_F(Speech, FailingPlayMeansErrorStateAndNoMoreReadsUntilResetAndActivation) 
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     ASSERT_TRUE(fake_engine::waitForPlays(2));
     EXPECT_EQ("waiting", fake_engine::plays()[1].text);
+    // Leaving the active state for the error state deactivates first, as the
+    // framework does: the failed session's engine is gone before the next.
+    std::vector<std::string> lifecycle;
+    for (const auto& c : fake_engine::calls()) {
+        if (c.function != "Play") lifecycle.push_back(c.function);
+    }
+    EXPECT_EQ((std::vector<std::string>{"Create", "Release", "Create"}), lifecycle);
 }
 
 TEST_F(Speech, AFullEngineQueueHoldsTheTextBackAndLosesNothing) {
