@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "support/Wait.h"
+
 RTC::Manager* speechManager() {
     static RTC::Manager* m = [] {
         static char prog[] = "speech_tests", o[] = "-o", log[] = "logger.enable:NO", o2[] = "-o",
@@ -17,4 +21,11 @@ RTC::Manager* speechManager() {
         return mgr;
     }();
     return m;
+}
+
+void runCycles(RTC::PeriodicExecutionContext* ec, std::uint64_t n) {
+    const std::uint64_t target = ec->cycles() + n;
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ec->cycles() >= target; },
+                                       std::chrono::seconds(10), std::chrono::milliseconds(2)))
+        << "the execution context stopped running";
 }
