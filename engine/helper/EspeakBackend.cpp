@@ -55,7 +55,8 @@ bool EspeakBackend::select(const std::string& voice) {
 bool EspeakBackend::hasVoice(const std::string& voice) { return select(voice); }
 
 SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_view text,
-                                          int speed, const PcmCallback& out) {
+                                          const Prosody& prosody, const PcmCallback& out) {
+    const int speed = prosody.speed;
     if (!select(voice)) {
         return Result::Failed;
     }

@@ -17,7 +17,7 @@ class EspeakBackend : public SynthBackend {
     // Whether espeak-ng has a voice of this name.
     bool hasVoice(const std::string& voice);
 
-    Result speak(const std::string& voice, std::string_view text, int speed,
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 
   private:

@@ -126,8 +126,9 @@ std::string FliteBackend::prepare(std::string_view text) {
     return out;
 }
 
-SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text, int speed,
-                                         const PcmCallback& out) {
+SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text,
+                                         const Prosody& prosody, const PcmCallback& out) {
+    const int speed = prosody.speed;
     if (!load(voice)) {
         return Result::Failed;
     }

@@ -25,7 +25,7 @@ class FliteBackend : public SynthBackend {
     // does not have here.
     bool load(const std::string& voice);
 
-    Result speak(const std::string& voice, std::string_view text, int speed,
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 
     // What flite is given for `text`: Latin letters folded to ASCII,

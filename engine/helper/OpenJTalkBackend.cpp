@@ -229,7 +229,8 @@ std::string OpenJTalkBackend::check(const std::string& voice) const {
 }
 
 SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::string_view text,
-                                             int speed, const PcmCallback& out) {
+                                             const Prosody& prosody, const PcmCallback& out) {
+    const int speed = prosody.speed;
     prepare(voice, speed);
     std::unique_ptr<Run> run = std::move(m_next);
     if (!run) {

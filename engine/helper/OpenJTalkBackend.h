@@ -39,7 +39,7 @@ class OpenJTalkBackend : public SynthBackend {
     // are usable, else what is wrong, naming the file.
     std::string check(const std::string& voice) const;
 
-    Result speak(const std::string& voice, std::string_view text, int speed,
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 
     // Whether `bytes` look like a whole HTS voice: its header, and every

@@ -10,6 +10,12 @@
 
 namespace parlune::helper {
 
+// How a text is to sound, in percent of the voice's normal rate and pitch.
+struct Prosody {
+    int speed = 100;  // 50..300
+    int pitch = 100;  // 50..200
+};
+
 class SynthBackend {
   public:
     // Receives samples at `rate` Hz; returns false to stop synthesis.
@@ -19,10 +25,10 @@ class SynthBackend {
 
     virtual ~SynthBackend() = default;
 
-    // Speaks `text` with `voice` at `speed` percent of the voice's normal
-    // rate. Failed: nothing more will come for this text; Stopped: the
-    // callback asked to stop.
-    virtual Result speak(const std::string& voice, std::string_view text, int speed,
+    // Speaks `text` with `voice` at the rate and pitch of `prosody`.
+    // Failed: nothing more will come for this text; Stopped: the callback
+    // asked to stop.
+    virtual Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                          const PcmCallback& out) = 0;
 };
 

@@ -122,7 +122,8 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
 void VoiceRouter::warmUp() {
     // flite sets up its lexicon on first use; do that now, not on the first text.
     if (!m_warmUp.empty()) {
-        m_flite->speak(m_warmUp, "Ready.", 100, [](const int16_t*, size_t, int) { return true; });
+        m_flite->speak(m_warmUp, "Ready.", Prosody{},
+                       [](const int16_t*, size_t, int) { return true; });
         m_warmUp.clear();
     }
 }
@@ -149,8 +150,8 @@ const VoiceName& VoiceRouter::voiceFor(ScriptRouter::Script script) const {
     }
 }
 
-VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, int speed, bool startsUtterance,
-                                        PcmOutput& out) {
+VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& prosody,
+                                        bool startsUtterance, PcmOutput& out) {
     Outcome outcome;
     bool first = startsUtterance;
     for (const ScriptRouter::Segment& segment : ScriptRouter::split(text, m_hanziAreJapanese)) {
@@ -160,7 +161,7 @@ VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, int speed, bool s
             return out.write(samples, count, rate);
         };
         SynthBackend::Result result =
-            backendFor(voice)->speak(voice.voice, segment.text, speed, sink);
+            backendFor(voice)->speak(voice.voice, segment.text, prosody, sink);
         if (result == SynthBackend::Result::Stopped || !out.end()) {
             outcome.stopped = true;
             return outcome;

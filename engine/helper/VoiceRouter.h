@@ -48,7 +48,8 @@ class VoiceRouter {
         bool stopped = false;  // the receiver went away
         size_t failed = 0;     // sentences left out
     };
-    Outcome speak(std::string_view text, int speed, bool startsUtterance, PcmOutput& out);
+    Outcome speak(std::string_view text, const Prosody& prosody, bool startsUtterance,
+                  PcmOutput& out);
 
   private:
     SynthBackend* backendFor(const VoiceName& voice);

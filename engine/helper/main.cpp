@@ -199,10 +199,11 @@ int main(int argc, char** argv) {
         proto::SpeakHeader speak{};
         std::memcpy(&speak, payload.data(), sizeof speak);
         std::string_view text(payload.data() + sizeof speak, head.size - sizeof speak);
-        int speed = std::clamp(speak.speed, 50, 300);
+        parlune::helper::Prosody prosody{std::clamp(speak.speed, 50, 300),
+                                         std::clamp(speak.pitch, 50, 200)};
 
         VoiceRouter::Outcome outcome =
-            router.speak(text, speed, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
+            router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
         if (outcome.stopped) {
             return 0;
         }

@@ -136,7 +136,7 @@ bool HelperProcess::ended() const {
 }
 
 bool HelperProcess::sendSpeak(int32_t speed, uint32_t flags, std::string_view text) {
-    proto::SpeakHeader speak{speed, flags};
+    proto::SpeakHeader speak{speed, flags, 100, 100};
     proto::FrameHeader head{proto::kSpeak, static_cast<uint32_t>(sizeof speak + text.size())};
     std::vector<char> message(sizeof head + sizeof speak + text.size());
     std::memcpy(message.data(), &head, sizeof head);

@@ -21,6 +21,18 @@ enum FrameType : uint32_t {
     // helper -> library, before the hello: one line of text worth a warning
     // (a voice that could not be loaded and what speaks instead).
     kNotice = 5,
+    // helper -> library, no payload: a back end is still busy with the
+    // current kSpeak. Sent at least every quarter of the helper's timeout
+    // while nothing else is, so that only a helper that says nothing at all
+    // is taken for hung.
+    kKeepAlive = 6,
+    // library -> helper, no payload: stop the kSpeak under way; the helper
+    // ends it with kEnd kEndCancelled. A cancel that reaches an idle helper
+    // (its kEnd crossed the cancel) is ignored and answered with nothing.
+    kCancel = 7,
+    // helper -> library: timing marks of the samples sent before and after
+    // it (sentences, words, phonemes); payload defined with the marks.
+    kMark = 8,
 };
 
 struct FrameHeader {
@@ -47,6 +59,8 @@ enum SpeakFlags : uint32_t {
 struct SpeakHeader {
     int32_t speed;  // percent of each voice's normal rate, 50..300
     uint32_t flags;
+    int32_t volume = 100;  // percent of the voice's level, 0..200, applied after trimming
+    int32_t pitch = 100;   // percent of the voice's normal pitch, 50..200
 };
 
 enum EndStatus : int32_t {
@@ -55,6 +69,8 @@ enum EndStatus : int32_t {
     // Some sentences could not be synthesised and were left out; the rest
     // was spoken.
     kEndPartlySpoken = 2,
+    // A kCancel stopped it; what was sent before the kEnd was spoken.
+    kEndCancelled = 3,
 };
 
 // Upper bounds a reader enforces before trusting a size field.
