@@ -3,6 +3,8 @@
 #include <omniORB4/omniORB.h>
 #include <rtm/SystemLogger.h>
 
+#include <string>
+
 namespace RTC {
 namespace corba {
 
@@ -32,9 +34,13 @@ DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::siz
     // the sample already: it is reported, never sent again.
     for (int attempt = 1;; ++attempt) {
         try {
-            return putOnce(data, length);
+            const DataPortStatus::Enum status = putOnce(data, length);
+            reportTimeouts();
+            return status;
         } catch (const CORBA::TIMEOUT&) {
-            warn("the receiver did not answer in time; the sample may or may not have arrived");
+            // Like COMPLETED_MAYBE: the sample may have arrived, so it is
+            // counted as sent; the run is logged once it ends.
+            ++m_timeouts;
             return DataPortStatus::SEND_TIMEOUT;
         } catch (const CORBA::COMM_FAILURE& e) {
             if (e.completed() == CORBA::COMPLETED_NO && attempt < 2) continue;
@@ -44,10 +50,20 @@ DataPortStatus::Enum RemoteConnector::putCdr(const unsigned char* data, std::siz
         }
         // Gone (refused, closed twice, no such object, a reply lost): the
         // connection is over.
+        reportTimeouts();
         warn("the connection to the receiver failed; the connection is lost");
         m_lost = true;
         return DataPortStatus::CONNECTION_LOST;
     }
+}
+
+void RemoteConnector::reportTimeouts() {
+    const unsigned long count = m_timeouts.exchange(0);
+    if (count == 0) return;
+    const std::string what = std::to_string(count) +
+                             " put(s) timed out before the receiver answered; each sample may "
+                             "or may not have arrived and was not sent again";
+    warn(what.c_str());
 }
 
 void RemoteConnector::warn(const char* what) const {
@@ -67,8 +83,9 @@ DataPortStatus::Enum RemoteConnector::putOnce(const unsigned char* data, std::si
             return DataPortStatus::SEND_FULL;
         case OpenRTM::BUFFER_EMPTY:
             return DataPortStatus::BUFFER_EMPTY;
+        // Not stored: unlike the call's own timeout, it may be sent again.
         case OpenRTM::BUFFER_TIMEOUT:
-            return DataPortStatus::SEND_TIMEOUT;
+            return DataPortStatus::BUFFER_TIMEOUT;
         case OpenRTM::PORT_ERROR:
             return DataPortStatus::PORT_ERROR;
         default:
@@ -97,6 +114,7 @@ void RemoteConnector::onDisconnect() {
 void RemoteConnector::release() {
     // The sending thread ends before what it sends through goes.
     stopPublisher();
+    reportTimeouts();
     if (m_released.exchange(true)) return;
     if (!CORBA::is_nil(m_poa.in()) && m_servantId.operator->() != nullptr) {
         try {

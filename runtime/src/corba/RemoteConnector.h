@@ -39,6 +39,8 @@ class RemoteConnector : public ConnectorBase {
     DataPortStatus::Enum putOnce(const unsigned char* data, std::size_t length);
     // A WARNING in the log about a failed put.
     void warn(const char* what) const;
+    // One WARNING for the run of timed-out puts that just ended, if any.
+    void reportTimeouts();
 
     RTC::ConnectorProfile m_profile;
     RTC::PortService_var m_self;
@@ -47,6 +49,7 @@ class RemoteConnector : public ConnectorBase {
     PortableServer::ObjectId_var m_servantId;
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_released{false};
+    std::atomic<unsigned long> m_timeouts{0};  // timed-out puts in the current run
 };
 
 }  // namespace corba

@@ -39,6 +39,8 @@ class ConnectorBase {
     // The receiving port when it lives in this process, else null.
     virtual InPortBase* localInPort() const { return nullptr; }
     // Sends one CDR-encoded sample to a receiver outside this process.
+    // SEND_FULL or BUFFER_TIMEOUT: the receiver could not store it;
+    // SEND_TIMEOUT: the call timed out, the sample may have arrived.
     virtual DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length) {
         (void)data;
         (void)length;

@@ -20,9 +20,9 @@ class LocalOutConnector : public ConnectorBase {
     InPortBase* localInPort() const override { return &m_in; }
     DataPortStatus::Enum putCdr(const unsigned char* data, std::size_t length) override {
         const DataPortStatus::Enum status = m_in.putCdr(id(), data, length, littleEndian());
-        // The receiver's buffer, not ours: the sender's side says so.
+        // The receiver's buffer, not ours: the sender's side says so. Its
+        // BUFFER_TIMEOUT (not stored) stays, unlike a call's SEND_TIMEOUT.
         if (status == DataPortStatus::BUFFER_FULL) return DataPortStatus::SEND_FULL;
-        if (status == DataPortStatus::BUFFER_TIMEOUT) return DataPortStatus::SEND_TIMEOUT;
         return status;
     }
     void onDisconnect() override { m_in.removeConnector(id()); }

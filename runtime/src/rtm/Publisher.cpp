@@ -11,9 +11,15 @@ namespace {
 // Pause before a sample the receiver had no room for is offered again.
 const std::chrono::milliseconds kBusyRetry(10);
 
+// The receiver answered that it could not store the sample: it is offered again.
 bool receiverBusy(DataPortStatus::Enum status) {
-    return status == DataPortStatus::SEND_FULL || status == DataPortStatus::SEND_TIMEOUT ||
-           status == DataPortStatus::BUFFER_FULL || status == DataPortStatus::BUFFER_TIMEOUT;
+    return status == DataPortStatus::SEND_FULL || status == DataPortStatus::BUFFER_FULL ||
+           status == DataPortStatus::BUFFER_TIMEOUT;
+}
+
+// Done with the sample: stored, or the call timed out and it may have arrived.
+bool consumed(DataPortStatus::Enum status) {
+    return status == DataPortStatus::PORT_OK || status == DataPortStatus::SEND_TIMEOUT;
 }
 
 }  // namespace
@@ -130,14 +136,14 @@ DataPortStatus::Enum Publisher::pushOne(std::uint64_t number) {
     bool sent = false;
     const DataPortStatus::Enum status = sendNumber(number, sent);
     // Kept for the next wake-up when the send failed.
-    if (status == DataPortStatus::PORT_OK) m_buffer.dropBefore(number + 1);
+    if (consumed(status)) m_buffer.dropBefore(number + 1);
     return status;
 }
 
 DataPortStatus::Enum Publisher::pushAll() {
     while (m_buffer.readable() > 0 && !stopping()) {
         const DataPortStatus::Enum status = pushOne(m_buffer.oldest());
-        if (status != DataPortStatus::PORT_OK) return status;
+        if (!consumed(status)) return status;
     }
     return DataPortStatus::PORT_OK;
 }
@@ -158,7 +164,7 @@ DataPortStatus::Enum Publisher::pushSkip() {
     while (offset < readable && !stopping()) {
         bool sent = false;
         const DataPortStatus::Enum status = sendNumber(first + offset, sent);
-        if (status != DataPortStatus::PORT_OK) {
+        if (!consumed(status)) {
             // The failed one is the first to go next time.
             m_buffer.dropBefore(first + offset);
             m_leftSkip = n;

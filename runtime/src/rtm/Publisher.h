@@ -6,9 +6,11 @@
 //   periodic: the thread wakes at the push rate
 //   push policy all: everything waiting; fifo: the oldest; new: the newest
 //   (older ones are dropped); skip: every (skip_count + 1)-th sample.
-// A sample whose send fails stays in the ring and is tried again on the next
-// wake-up (a new connection whose receiver had no room, SEND_FULL or
-// SEND_TIMEOUT, wakes again after 10 ms without waiting for a write); once
+// A sample the receiver could not store (SEND_FULL, BUFFER_FULL or
+// BUFFER_TIMEOUT) stays in the ring and is tried again on the next wake-up (a
+// new connection then wakes again after 10 ms without waiting for a write);
+// so does one whose send failed otherwise. A send that timed out
+// (SEND_TIMEOUT) may have delivered the sample: it is never sent again. Once
 // the receiver is known to be gone nothing more is sent and write() reports
 // CONNECTION_LOST.
 #pragma once
