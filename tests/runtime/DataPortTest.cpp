@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <rtm/InPort.h>
 #include <rtm/OutPort.h>
+#include <rtm/RTObject.h>
 
 #include "rtm/ConnectorBase.h"
 #include "rtm/InPortSettings.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -196,26 +198,98 @@ TEST(OutPort, WriteWithoutConnectionSucceeds) {
     EXPECT_TRUE(out.write());
 }
 
-// The port's own settings (a component's "port.outport.<name>.*") override
-// what a connection asks for; a bad one refuses the connection.
-TEST(OutPort, ItsOwnSettingsOverrideTheConnectionsRequest) {
-    Pair p;
-    coil::Properties flush;
-    flush.setProperty("dataport.subscription_type", "flush");
-    flush.setProperty("dataport.publisher.push_policy", "new");
-    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, flush));
-    EXPECT_EQ(nullptr, p.out.getConnectors().at(0)->publisher());
-    p.out.disconnect_all();
+// A component's settings for its out ports, in the framework's order:
+// "port.outport.dataport.*" over "port.outport.<name>.*", and whatever a
+// connection asks for ("dataport.*", "dataport.outport.*") over both; a bad
+// one refuses the connection.
+TEST(OutPort, AConnectionsRequestOverridesThePortsOwnSettings) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> component, request;
+        const char* kind;  // "flush" when the connection has no sending thread
+        const char* policy;
+        const char* shown;  // "dataport.outport.io_mode" in the connection's profile
+    };
+    const Case cases[] = {
+        {{}, {{"dataport.subscription_type", "flush"}}, "flush", "", ""},
+        {{{"port.outport.out.io_mode", "nonblock"},
+          {"port.outport.out.publisher.push_policy", "all"}},
+         {},
+         "new",
+         "all",
+         "nonblock"},
+        {{{"port.outport.out.io_mode", "nonblock"}},
+         {{"dataport.subscription_type", "flush"}},
+         "new",
+         "new",
+         "nonblock"},  // io_mode names the publisher, whoever gives it
+        {{{"port.outport.out.io_mode", "nonblock"},
+          {"port.outport.out.publisher.push_policy", "all"}},
+         {{"dataport.io_mode", "block"}},
+         "flush",
+         "",
+         ""},
+        {{{"port.outport.out.io_mode", "nonblock"}},
+         {{"dataport.outport.io_mode", "periodic"}, {"dataport.publisher.push_rate", "100"}},
+         "periodic",
+         "new",
+         "periodic"},
+        {{{"port.outport.out.io_mode", "nonblock"},
+          {"port.outport.out.publisher.push_policy", "all"}},
+         {{"dataport.publisher.push_policy", "fifo"}},
+         "new",
+         "fifo",
+         "nonblock"},
+        {{{"port.outport.out.io_mode", "flush"}, {"port.outport.dataport.io_mode", "nonblock"}},
+         {},
+         "new",
+         "new",
+         "nonblock"},
+        {{{"port.outport.out.io_mode", "sometimes"}}, {}, nullptr, "", ""},
+        {{{"port.outport.out.io_mode", "sometimes"}},
+         {{"dataport.io_mode", "block"}},
+         "flush",
+         "",
+         ""},
+    };
+    for (const Case& c : cases) {
+        Pair p;  // outlives the component that holds its out port
+        RTC::RTObject_impl comp(nullptr);
+        for (const auto& kv : c.component) comp.getProperties().setProperty(kv.first, kv.second);
+        ASSERT_TRUE(comp.addOutPort("out", p.out));
+        coil::Properties request;
+        for (const auto& kv : c.request) request.setProperty(kv.first, kv.second);
+        const std::string trace = c.component.empty() ? "-" : c.component[0].second;
+        if (c.kind == nullptr) {
+            EXPECT_EQ(RTC::BAD_PARAMETER, RTC::connectLocal(p.out, p.in, request)) << trace;
+            EXPECT_TRUE(p.out.getConnectors().empty());
+            continue;
+        }
+        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, request)) << trace;
+        const auto connector = p.out.getConnectors().at(0);
+        const RTC::Publisher* publisher = connector->publisher();
+        EXPECT_EQ(c.kind, std::string(publisher ? publisher->settings().kindName() : "flush"))
+            << trace;
+        if (publisher != nullptr) {
+            const char* policies[] = {"all", "fifo", "skip", "new"};
+            EXPECT_EQ(c.policy,
+                      std::string(policies[static_cast<int>(publisher->settings().policy)]))
+                << trace;
+        }
+        // The profile shows the port's own settings where the request has none.
+        EXPECT_EQ(c.shown, connector->profile().properties.getProperty("dataport.outport.io_mode"))
+            << trace;
+        p.out.disconnect_all();
+    }
+}
 
+// A port that sends from the connection's thread delivers a burst in order.
+TEST(OutPort, ANonblockConnectionDeliversEverySampleOfABurst) {
+    Pair p;
     coil::Properties own;
     own.setProperty("io_mode", "nonblock");
     own.setProperty("publisher.push_policy", "all");
     p.out.init(own);
-    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in, flush));
-    const auto connector = p.out.getConnectors().at(0);
-    ASSERT_NE(nullptr, connector->publisher());
-    EXPECT_EQ(RTC::PublisherSettings::PushPolicy::All, connector->publisher()->settings().policy);
-    // Every sample of a burst arrives, sent by the connection's own thread.
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in));
     for (const char* s : {"one", "two", "three"}) {
         p.outValue.data = s;
         EXPECT_TRUE(p.out.write());
@@ -228,12 +302,6 @@ TEST(OutPort, ItsOwnSettingsOverrideTheConnectionsRequest) {
         },
         std::chrono::seconds(10)));
     EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), got);
-    p.out.disconnect_all();
-
-    own.setProperty("io_mode", "sometimes");
-    p.out.init(own);
-    EXPECT_EQ(RTC::BAD_PARAMETER, RTC::connectLocal(p.out, p.in, flush));
-    EXPECT_TRUE(p.out.getConnectors().empty());
 }
 
 TEST(Connection, TypeMismatchIsRefused) {

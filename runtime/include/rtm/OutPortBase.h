@@ -20,12 +20,13 @@ class OutPortBase : public PortBase {
     static const char* subscriptionTypes();
 
     // The port's own settings for its connections (the component's
-    // "port.outport.dataport.*", then "port.outport.<name>.*" keys, without
-    // the prefix: io_mode, buffer.length, publisher.push_policy, ...). As in
-    // the framework, they override what a connection asks for.
+    // "port.outport.<name>.*" keys with "port.outport.dataport.*" laid over
+    // them, without the prefix: io_mode, buffer.length, ...). A connection's
+    // own request ("dataport.*", "dataport.outport.*") overrides them.
     void init(const coil::Properties& prop);
-    // The properties a connection is made with: `requested`, each of the
-    // port's own settings laid over it as "dataport.outport.<key>".
+    // The properties a connection is made with: `requested`, and as
+    // "dataport.outport.<key>" each of the port's own settings for a key the
+    // request leaves unset; its profile shows them.
     coil::Properties connectionProperties(const coil::Properties& requested) const;
 
   protected:

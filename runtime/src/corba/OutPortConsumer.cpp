@@ -21,7 +21,7 @@ std::shared_ptr<RemoteConnector> OutPortConsumer::subscribeInterface(
     OpenRTM::InPortCdr_var target = offeredInPort(cprof);
     if (CORBA::is_nil(target.in())) return nullptr;
     // Checked when the connection was published; flush when unreadable.
-    // The port's own settings override the request's.
+    // The port's own settings fill in what the request leaves unset.
     const coil::Properties prop = m_port->connectionProperties(toProperties(cprof.properties));
     PublisherSettings publishing;
     PublisherSettings::fromConnection(prop, publishing, nullptr);

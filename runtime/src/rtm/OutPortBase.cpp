@@ -22,8 +22,15 @@ void OutPortBase::init(const coil::Properties& prop) {
 coil::Properties OutPortBase::connectionProperties(const coil::Properties& requested) const {
     coil::Properties merged(requested);
     std::lock_guard<std::mutex> guard(m_connectorsMutex);
-    for (const std::string& key : m_own.propertyNames())
-        merged.setProperty("dataport.outport." + key, m_own.getProperty(key));
+    // The connection's "dataport.outport.<key>", then its "dataport.<key>",
+    // then the port's own <key>: the port fills in only what is not asked for.
+    for (const std::string& key : m_own.propertyNames()) {
+        const std::string outKey = "dataport.outport." + key;
+        if (!requested.getProperty(outKey).empty() ||
+            !requested.getProperty("dataport." + key).empty())
+            continue;
+        merged.setProperty(outKey, m_own.getProperty(key));
+    }
     return merged;
 }
 

@@ -155,10 +155,11 @@ void RTObject_impl::registerInPort(const char* name, InPortBase& inport) {
 
 bool RTObject_impl::addOutPort(const char* name, OutPortBase& outport) {
     if (name != nullptr && outport.getShortName() != name) outport.setName(name);
-    // The port's own connection settings from the component's properties.
+    // The port's own connection settings from the component's properties:
+    // the settings for every out port ("dataport") win over the port's own.
     coil::Properties own;
     for (const std::string& prefix :
-         {std::string("port.outport.dataport"), "port.outport." + outport.getShortName()}) {
+         {"port.outport." + outport.getShortName(), std::string("port.outport.dataport")}) {
         if (const coil::Properties* node = m_properties.findNode(prefix)) own << *node;
     }
     outport.init(own);
