@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/GatedRecorder.h"
 #include "support/Wait.h"
 
 namespace {
@@ -302,6 +303,44 @@ TEST(OutPort, ANonblockConnectionDeliversEverySampleOfABurst) {
         },
         std::chrono::seconds(10)));
     EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), got);
+}
+
+// A connection whose receiver is gone; telling its peers takes until the
+// test opens the gate (as a call to a vanished host takes its timeout).
+class LostConnector : public RTC::ConnectorBase {
+  public:
+    LostConnector(const RTC::ConnectorInfo& info, testsupport::GatedRecorder<int>& peers)
+        : ConnectorBase(info), m_peers(peers) {}
+    RTC::DataPortStatus::Enum putCdr(const unsigned char*, std::size_t) override {
+        return RTC::DataPortStatus::CONNECTION_LOST;
+    }
+    bool lost() const override { return true; }
+    void onDisconnect() override {
+        m_peers.enter();
+        m_peers.take("told");
+    }
+
+  private:
+    testsupport::GatedRecorder<int>& m_peers;
+};
+
+TEST(Connection, ALostOnesPeersAreToldWithoutHoldingUpTheWriter) {
+    testsupport::GatedRecorder<int> peers(0);
+    peers.close();
+    RTC::TimedString value;
+    RTC::OutPort<RTC::TimedString> out("out", value);
+    RTC::ConnectorInfo info;
+    info.id = "lost";
+    out.addConnector(std::make_shared<LostConnector>(info, peers));
+    value.data = "to nobody";
+    std::future<bool> writing = std::async(std::launch::async, [&] { return out.write(); });
+    // The peers are not answering yet (for up to 10 s).
+    ASSERT_EQ(std::future_status::ready, writing.wait_for(std::chrono::seconds(5)));
+    EXPECT_FALSE(writing.get());
+    EXPECT_TRUE(out.getConnectors().empty());
+    ASSERT_TRUE(peers.waitEntered(1));
+    peers.open();
+    EXPECT_TRUE(peers.waitGot(1));
 }
 
 TEST(Connection, TypeMismatchIsRefused) {

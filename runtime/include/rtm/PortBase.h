@@ -5,6 +5,7 @@
 
 #include <coil/Properties.h>
 
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,7 +47,8 @@ class PortBase {
     bool disconnect(const std::string& id);
     void disconnect_all();
 
-    // Ends the connections whose other end is gone.
+    // Ends the connections whose other end is gone; their peers are told
+    // from a thread of their own, not the caller's.
     void dropLostConnectors();
 
     // Connection bookkeeping, used by connectors. A removed connection's
@@ -71,6 +73,11 @@ class PortBase {
     coil::Properties m_properties;
 
   private:
+    // Calls the connector's onDisconnect() on a thread of its own.
+    void tellLater(const std::shared_ptr<ConnectorBase>& connector);
+
+    std::mutex m_noticesMutex;
+    std::vector<std::future<void>> m_notices;  // lost connections' peers being told
     std::string m_shortName;
     std::string m_name;
     RTObject_impl* m_owner;

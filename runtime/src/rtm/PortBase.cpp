@@ -4,13 +4,20 @@
 #include "ConnectorBase.h"
 
 #include <algorithm>
+#include <chrono>
+#include <system_error>
 
 namespace RTC {
 
 PortBase::PortBase(const char* name)
     : m_shortName(name ? name : ""), m_name(m_shortName), m_owner(nullptr) {}
 
-PortBase::~PortBase() { disconnect_all(); }
+PortBase::~PortBase() {
+    disconnect_all();
+    // The lost connections' peers are told before the port goes.
+    std::lock_guard<std::mutex> guard(m_noticesMutex);
+    m_notices.clear();
+}
 
 std::string PortBase::getName() const { return m_name; }
 
@@ -76,8 +83,28 @@ void PortBase::dropLostConnectors() {
     for (const auto& c : lost) {
         connectorRemoved(c->id());
         c->stopPublisher();
-        c->onDisconnect();
+        tellLater(c);
     }
+}
+
+void PortBase::tellLater(const std::shared_ptr<ConnectorBase>& connector) {
+    std::lock_guard<std::mutex> guard(m_noticesMutex);
+    m_notices.erase(std::remove_if(m_notices.begin(), m_notices.end(),
+                                   [](const std::future<void>& f) {
+                                       return f.wait_for(std::chrono::seconds(0)) ==
+                                              std::future_status::ready;
+                                   }),
+                    m_notices.end());
+    // The peers of a lost connection may be gone too: telling them can take
+    // a call timeout each, which is not the writer's to wait for.
+    try {
+        m_notices.push_back(
+            std::async(std::launch::async, [connector] { connector->onDisconnect(); }));
+        return;
+    } catch (const std::system_error&) {
+        // No thread to be had: told here, late rather than never.
+    }
+    connector->onDisconnect();
 }
 
 void PortBase::addConnector(const std::shared_ptr<ConnectorBase>& connector) {
