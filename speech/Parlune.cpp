@@ -43,17 +43,15 @@ bool accepted(int result) {
            result == PARLUNE_DA_E_AUDIO;
 }
 
-// The connection settings "status" starts from; writing to it must never
-// wait for a consumer. Each is set unless the configuration already does.
-// clang-format off
+// The connection settings "status" starts from, each unless the
+// configuration sets it; a connection may ask for others. A thread per
+// connection sends; the component's sender waits (at most 1 s per event) while
+// a connection's ring is full, so a reader that keeps reading loses nothing.
 const char* const status_port_defaults[][2] = {
-    {"port.outport.status.buffer.length", "256"},
-};
-// Whatever the configuration says: a thread per connection sends, the writer
-// only stores; a full ring loses its oldest event; every event is sent.
-const char* const status_port_settings[][2] = {
     {"port.outport.status.io_mode", "nonblock"},
-    {"port.outport.status.buffer.write.full_policy", "overwrite"},
+    {"port.outport.status.buffer.length", "256"},
+    {"port.outport.status.buffer.write.full_policy", "block"},
+    {"port.outport.status.buffer.write.timeout", "1.0"},
     {"port.outport.status.publisher.push_policy", "all"},
 };
 // clang-format on
@@ -67,6 +65,9 @@ Parlune::Parlune(RTC::Manager* manager)
       m_waiting(false),
       m_statusEnabled(false),
       m_statusOut("status", m_status),
+      // A final event for each text of a full engine queue (4096), each
+      // with the two before it, and then some.
+      m_statusSender(m_statusOut, m_status, 16384),
       m_engineEvents(false) {}
 
 Parlune::~Parlune() {}
@@ -80,8 +81,8 @@ RTC::ReturnCode_t Parlune::onInitialize() {
         for (const auto& kv : status_port_defaults) {
             if (props.getProperty(kv[0]).empty()) props.setProperty(kv[0], kv[1]);
         }
-        for (const auto& kv : status_port_settings) props.setProperty(kv[0], kv[1]);
         registerOutPort("status", m_statusOut);
+        m_statusSender.start();
     }
     return RTC::RTC_OK;
 }
@@ -97,10 +98,7 @@ bool Parlune::statusWanted() {
 }
 
 void Parlune::report(const RTC::Time& tm, const std::string& event) {
-    m_status.tm = tm;
-    m_status.data = event.c_str();
-    // The port only stores the sample; its connections' threads send it.
-    m_statusOut.write();
+    m_statusSender.post(tm, event);
 }
 
 void Parlune::reportPlay(int result) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "ParluneDa.h"
+#include "SampleSender.h"
 #include "TextLedger.h"
 
 // The engine's diagnostics; weak, so that an engine without them still links.
@@ -51,6 +52,9 @@ class Parlune : public RTC::DataFlowComponentBase {
     bool m_statusEnabled;
     RTC::TimedString m_status;
     RTC::OutPort<RTC::TimedString> m_statusOut;
+    // Writes the events to m_statusOut, so that no connection holds up the
+    // context; it owns m_status.
+    SampleSender m_statusSender;
     // The engine reports each accepted text's fate (events enabled).
     bool m_engineEvents;
     TextLedger m_texts;

@@ -217,19 +217,24 @@ TEST_F(Status, DeactivationDropsWhatHadNoEndAndThenNothingMore) {
     EXPECT_EQ(after, events(after.size()));
 }
 
-// The reader of "status" is a port whose buffer never empties and whose
-// writers would wait for room: speech and the context go on regardless.
+// A reader of "status" whose buffer never empties, on a connection that
+// asks to be sent to in the writer's thread and to wait for room: speech and
+// the context go on regardless, and the reader that does read loses nothing.
 TEST_F(Status, AConsumerThatNeverReadsHoldsNothingUp) {
     create("&status.enable=YES");
     RTC::TimedString stuckValue;
     RTC::InPort<RTC::TimedString> stuck("stuck", stuckValue);
-    // A sender that waited for this reader would wait 3 s per event.
+    // A writer that waited for this reader would wait 3 s per event.
     coil::Properties flush;
     flush.setProperty("dataport.subscription_type", "flush");
+    flush.setProperty("dataport.io_mode", "block");
+    flush.setProperty("dataport.buffer.write.full_policy", "block");
     flush.setProperty("dataport.inport.buffer.length", "1");
     flush.setProperty("dataport.inport.buffer.write.full_policy", "block");
     flush.setProperty("dataport.inport.buffer.write.timeout", "3");
-    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, stuck, flush));
+    std::string stuckId;
+    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, stuck, flush, &stuckId));
+    ASSERT_EQ(nullptr, status->getConnectors().back()->publisher());
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     const int texts = 20;
     for (int i = 1; i <= texts; ++i) {
@@ -241,9 +246,68 @@ TEST_F(Status, AConsumerThatNeverReadsHoldsNothingUp) {
     }
     runCycles(5);
     EXPECT_EQ(0u, fake_events::due());
-    // The reader that does read got every event.
+    // Once the stuck reader goes, the one that reads gets every event.
+    ASSERT_TRUE(status->disconnect(stuckId));
     EXPECT_EQ(static_cast<std::size_t>(3 * texts), events(3 * texts).size());
     ASSERT_EQ(RTC::RTC_OK, ec->deactivate_component());
+}
+
+// The component's sender on its own, into a reader that waits for room.
+struct SenderRig {
+    explicit SenderRig(std::size_t capacity, const char* readerLength)
+        : sender(out, value, capacity) {
+        coil::Properties p;
+        p.setProperty("dataport.io_mode", "block");
+        p.setProperty("dataport.inport.buffer.length", readerLength);
+        p.setProperty("dataport.inport.buffer.write.full_policy", "block");
+        p.setProperty("dataport.inport.buffer.write.timeout", "20");
+        EXPECT_EQ(RTC::RTC_OK, RTC::connectLocal(out, in, p));
+        sender.start();
+    }
+    ~SenderRig() { out.disconnect_all(); }
+    void post(const std::string& text) { sender.post(RTC::Time{0, 0}, text); }
+    // Reads until n samples came (up to 20 s).
+    std::vector<std::string> read(std::size_t n) {
+        testsupport::waitUntil(
+            [&] {
+                while (in.isNew() && in.read()) got.push_back(std::string(gotValue.data));
+                return got.size() >= n;
+            },
+            std::chrono::seconds(20), std::chrono::milliseconds(1));
+        return got;
+    }
+
+    RTC::TimedString value;
+    RTC::OutPort<RTC::TimedString> out{"out", value};
+    RTC::TimedString gotValue;
+    RTC::InPort<RTC::TimedString> in{"in", gotValue};
+    SampleSender sender;
+    std::vector<std::string> got;
+};
+
+TEST(SampleSender, AReaderThatKeepsReadingGetsAWholeBurstInOrder) {
+    // The final events of a full engine queue and the two before each.
+    const std::size_t burst = 3 * 4096;
+    SenderRig rig(16384, "64");
+    for (std::size_t i = 0; i < burst; ++i) rig.post(std::to_string(i));
+    const std::vector<std::string> got = rig.read(burst);
+    ASSERT_EQ(burst, got.size());
+    for (std::size_t i = 0; i < burst; ++i) ASSERT_EQ(std::to_string(i), got[i]);
+    EXPECT_EQ(0u, rig.sender.dropped());
+}
+
+TEST(SampleSender, AReaderThatStopsLosesTheOldestOnly) {
+    SenderRig rig(4, "1");
+    rig.post("first");  // fills the reader's buffer
+    ASSERT_TRUE(testsupport::waitUntil([&] { return rig.sender.waiting() == 0; },
+                                       std::chrono::seconds(10)));
+    rig.post("second");  // taken, then waits for room
+    ASSERT_TRUE(testsupport::waitUntil([&] { return rig.sender.waiting() == 0; },
+                                       std::chrono::seconds(10)));
+    for (const char* s : {"1", "2", "3", "4", "5", "6"}) rig.post(s);
+    EXPECT_EQ(2u, rig.sender.dropped());
+    EXPECT_EQ(4u, rig.sender.waiting());
+    EXPECT_EQ((std::vector<std::string>{"first", "second", "3", "4", "5", "6"}), rig.read(6));
 }
 
 }  // namespace
