@@ -296,6 +296,49 @@ TEST_F(MultiHost, AHostileCrowdCostsNeitherThreadsNorALegitimateQuery) {
     EXPECT_LT(threads(), 120);
 }
 
+// With the default limits and with the ORB's own idle scan set back to its
+// defaults (180 s, no limit on a request's rest) through corba.args.
+TEST_F(MultiHost, SilentAndTricklingConnectionsAreClosedWithinSeconds) {
+    makeLab(3);
+    startNaming();
+    int port = 7000;
+    for (const std::string& args :
+         {std::string(), std::string("-ORBinConScanPeriod 180 -ORBserverCallTimeOutPeriod 0")}) {
+        SCOPED_TRACE(args);
+        const std::string endpoint = lab->address(2) + ":" + std::to_string(++port);
+        std::vector<std::string> options = {"corba.endpoints:" + endpoint};
+        if (!args.empty()) options.push_back("corba.args:" + args);
+        Process& echo = launch(2, ECHO_LAUNCHER, options);
+        ASSERT_TRUE(waitState(3, "SampleEcho0", "Inactive")) << echo.err();
+        // 500 connections that never say a word and 200 that send a request
+        // header and then one byte a second.
+        Process& crowd =
+            start(3, {HOLD_CONNECTIONS, lab->address(2), std::to_string(port), "700", "0", "200"});
+        ASSERT_TRUE(crowd.waitForOutput("held 700", 30000)) << crowd.out();
+        const auto held = std::chrono::steady_clock::now();
+        // "closed K half=... ": K of them closed so far.
+        const auto closed = [&] {
+            const std::string line = lastLine(crowd.out(), "closed ");
+            return line.empty() ? 0 : std::atoi(line.c_str() + 7);
+        };
+        EXPECT_TRUE(waitUntil([&] { return closed() >= 700; }, seconds(20), milliseconds(200)))
+            << crowd.out();
+        const std::string last = lastLine(crowd.out(), "closed ");
+        EXPECT_EQ("200", field(last, "trickle")) << last;
+        // Meanwhile and afterwards the process answers as before.
+        EXPECT_EQ("Inactive\n", rtctl(3, {"state", "SampleEcho0"}).out);
+        EXPECT_TRUE(echo.running());
+        std::printf("hostile peer%s: %s (%.1f s after all were open)\n",
+                    args.empty() ? "" : " (ORB defaults)", last.c_str(),
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - held).count());
+        RecordProperty(args.empty() ? "closed" : "closed_orb_defaults", last);
+        crowd.signal(SIGINT);
+        echo.signal(SIGINT);
+        ASSERT_TRUE(echo.wait(10000));
+        ASSERT_TRUE(crowd.wait(10000));
+    }
+}
+
 TEST_F(MultiHost, NamingPolicyNumbersAcrossHostsAndReplaceEndpointPublishesTheRoute) {
     makeLab(4);
     startNaming();

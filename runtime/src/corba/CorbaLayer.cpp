@@ -12,6 +12,7 @@
 #include "ComponentServant.h"
 #include "ConfigurationServant.h"
 #include "ExecutionContextServant.h"
+#include "IncomingGuard.h"
 #include "NVUtil.h"
 #include "PortServant.h"
 
@@ -259,6 +260,7 @@ void CorbaLayer::shutdown() {
     if (m_namingThread.joinable()) m_namingThread.join();
     // The ORB's threads must end before the process's static objects go.
     if (!m_orbDown.exchange(true)) {
+        IncomingGuard::stop();
         try {
             m_orb->shutdown(true);
             m_orb->destroy();

@@ -33,9 +33,10 @@ std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
         {"threadPerConnectionLowerLimit", "48"},
         {"maxServerThreadPoolSize", "32"},
         {"maxServerThreadPerConnection", "8"},
-        // Incoming connections idle for 5-6 s are closed: this is also what
-        // drops a request whose rest never comes (the ORB's call timeout
-        // does not cover that wait). Outgoing ones idle for 3-4 s are closed
+        // Incoming connections idle for 5-6 s after a request are closed;
+        // the ORB starts a connection's idle count only once it has served a
+        // request, so one that never sends a whole request is closed by
+        // IncomingGuard instead. Outgoing ones idle for 3-4 s are closed
         // here first, so a put never goes out on a connection the receiver
         // has just closed: with a call timeout set the ORB does not resend
         // it, and the put fails as one that may have arrived. The scan runs
@@ -43,7 +44,8 @@ std::vector<std::pair<std::string, std::string>> OrbOptions::defaultLimits() {
         {"scanGranularity", "1"},
         {"inConScanPeriod", "5"},
         {"outConScanPeriod", "3"},
-        // A request whose rest does not arrive within 5 s closes its connection.
+        // A request whose rest stops arriving for 5 s closes its connection
+        // (one that trickles in a byte at a time is IncomingGuard's).
         {"serverCallTimeOutPeriod", "5000"},
         // Pool threads that have had nothing to do for 10 s end.
         {"idleThreadTimeout", "10"},

@@ -19,6 +19,7 @@
 #include <coil/Properties.h>
 #include <corbakit/EndpointList.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ class OrbOptions {
     static std::vector<std::pair<std::string, std::string>> defaultLimits();
     // The descriptor limit the process raises its soft limit to.
     static const unsigned long kOpenFiles = 4096;
+    // An incoming connection that has not sent a whole request this long
+    // after it was accepted is closed (IncomingGuard); with the scan's
+    // granularity, within 6 s.
+    static constexpr std::chrono::milliseconds kFirstRequestWithin{5000};
     // True for a preload entry naming the framework's TLS module.
     static bool isTlsModule(const std::string& entry);
     // The local address packets to host take (no packet is sent); "" when

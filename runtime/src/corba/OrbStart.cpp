@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "CorbaLayer.h"
+#include "IncomingGuard.h"
 #include "IorAddresses.h"
 
 namespace RTC {
@@ -44,6 +45,8 @@ bool OrbStart::start(const OrbOptions& options, CORBA::ORB_ptr& orb, PortableSer
     argv.push_back(nullptr);
     try {
         orb = initOrb(static_cast<int>(args.size()), argv.data());
+        // Before the listener serves anybody.
+        IncomingGuard::start(OrbOptions::kFirstRequestWithin);
         CORBA::Object_var obj = orb->resolve_initial_references("RootPOA");
         poa = PortableServer::POA::_narrow(obj.in());
         PortableServer::POAManager_var pm = poa->the_POAManager();
