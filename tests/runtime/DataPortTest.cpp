@@ -283,28 +283,6 @@ TEST(OutPort, AConnectionsRequestOverridesThePortsOwnSettings) {
     }
 }
 
-// A port that sends from the connection's thread delivers a burst in order.
-TEST(OutPort, ANonblockConnectionDeliversEverySampleOfABurst) {
-    Pair p;
-    coil::Properties own;
-    own.setProperty("io_mode", "nonblock");
-    own.setProperty("publisher.push_policy", "all");
-    p.out.init(own);
-    ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(p.out, p.in));
-    for (const char* s : {"one", "two", "three"}) {
-        p.outValue.data = s;
-        EXPECT_TRUE(p.out.write());
-    }
-    std::vector<std::string> got;
-    ASSERT_TRUE(testsupport::waitUntil(
-        [&] {
-            while (p.in.isNew() && p.in.read()) got.push_back(text(p.inValue));
-            return got.size() >= 3;
-        },
-        std::chrono::seconds(10)));
-    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), got);
-}
-
 // A connection whose receiver is gone; telling its peers takes until the
 // test opens the gate (as a call to a vanished host takes its timeout).
 class LostConnector : public RTC::ConnectorBase {
