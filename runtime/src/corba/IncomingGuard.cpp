@@ -91,12 +91,13 @@ void IncomingGuard::run() {
     while (!m_stop) {
         m_wake.wait_for(lock, std::chrono::seconds(1), [this] { return m_stop; });
         if (m_stop) return;
+        const long long limit = static_cast<long long>(m_limit.count());
         lock.unlock();
         const int closed = scan(std::chrono::steady_clock::now());
         if (closed > 0) {
             Logger rtclog("manager");
             RTC_WARN(("closed %d incoming connection(s) that sent no whole request within %lld ms",
-                      closed, static_cast<long long>(m_limit.count())));
+                      closed, limit));
         }
         lock.lock();
     }
