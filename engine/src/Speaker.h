@@ -93,6 +93,8 @@ class Speaker {
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
     void replaceHelper();
+    // A helper ended while idle: a new one after a pause (see Speaker.cpp).
+    void scheduleRestart();
     Wait waitForHelper(Clock::time_point deadline);
     void wake();
     void fail(int code);
@@ -122,6 +124,10 @@ class Speaker {
     int m_sampleRate = 0;
     std::string m_warning;  // written before start returns, read-only after
     bool m_firstHelper = true;
+    Clock::time_point m_helperSince;  // when the current helper greeted
+    std::chrono::milliseconds m_restartDelay{0};
+    Clock::time_point m_restartAt;
+    bool m_restartPending = false;
 };
 
 }  // namespace parlune

@@ -106,6 +106,30 @@ TEST_F(HelperFailure, HungHelperIsKilledItsTextSkippedAndTheNextSpoken) {
     EXPECT_TRUE(utterancesOf("Lost in a hung helper.").empty());
 }
 
+TEST_F(HelperFailure, HelperThatEndsRightAfterGreetingIsRestartedWithPauses) {
+    TempDir marks;
+    const std::string starts = marks.file("starts");
+    ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);
+    ::setenv("FAKE_HELPER_MODE", "short-lived", 1);
+    ::setenv("FAKE_HELPER_MARK", starts.c_str(), 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    // Idle for three seconds: pauses of 0.1, 0.2, 0.4, 0.8 and 1.6 s fit in,
+    // so at most a handful of starts (without pauses: hundreds).
+    pause(3000);
+    const std::string lines = readFile(starts);
+    const long count = std::count(lines.begin(), lines.end(), '\n');
+    EXPECT_GE(count, 3) << "not restarted at all";
+    EXPECT_LE(count, 8) << "restarted in a spin";
+    // A text is not kept waiting for the pause: it gets a helper at once and,
+    // since that one ends too, is skipped.
+    ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "Nobody speaks this.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    std::vector<ParluneDaEvent> events = eventsThrough(h, 1, 5);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2].kind, PARLUNE_DA_EVENT_SKIPPED);
+}
+
 TEST_F(HelperFailure, HelperThatCannotBeRestartedFailsTheNextPlayWithoutLosingIt) {
     // A copy of the helper that disappears once started: the next start fails.
     TempDir bin;
