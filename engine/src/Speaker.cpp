@@ -81,6 +81,16 @@ int Speaker::play(std::string text, int speed) {
     return result;
 }
 
+bool Speaker::takeWarning(std::string& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_warnings.empty()) {
+        return false;
+    }
+    line = std::move(m_warnings.front());
+    m_warnings.pop_front();
+    return true;
+}
+
 void Speaker::stop() {
     std::lock_guard<std::mutex> stopLock(m_stopMutex);
     {
@@ -267,6 +277,17 @@ void Speaker::scheduleRestart() {
                          : std::min(kLongestRestartDelay, m_restartDelay * 2);
     m_restartAt = Clock::now() + m_restartDelay;
     m_restartPending = true;
+    // One warning per run of ends: at its second, when it is a run.
+    m_restartsWarned = m_restartsWarned && !lived;
+    if (!m_restartsWarned && m_restartDelay > kFirstRestartDelay) {
+        m_restartsWarned = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_warnings.size() < 16) {
+            m_warnings.push_back(
+                "the synthesis helper keeps ending right after it starts; it is restarted "
+                "after pauses growing to 5 s");
+        }
+    }
 }
 
 void Speaker::replaceHelper() {

@@ -86,6 +86,8 @@ TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
     EXPECT_FALSE(waitForUtterance("After the kill.").empty());
     EXPECT_EQ(ParluneDa_Play(h, "No failure to report.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_NE(onlyHelper(), first);
+    char line[256];
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 0) << "one end is no run of them";
 }
 
 TEST_F(HelperFailure, HungHelperIsKilledItsTextSkippedAndTheNextSpoken) {
@@ -121,6 +123,14 @@ TEST_F(HelperFailure, HelperThatEndsRightAfterGreetingIsRestartedWithPauses) {
     const long count = std::count(lines.begin(), lines.end(), '\n');
     EXPECT_GE(count, 3) << "not restarted at all";
     EXPECT_LE(count, 8) << "restarted in a spin";
+    // One warning for the whole run, not one per start.
+    char line[256];
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 1);
+    EXPECT_NE(std::string(line).find("keeps ending right after it starts"), std::string::npos)
+        << line;
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 0);
+    EXPECT_EQ(ParluneDa_NextWarning(h, nullptr, sizeof line), -1);
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, 0), -1);
     // A text is not kept waiting for the pause: it gets a helper at once and,
     // since that one ends too, is skipped.
     ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
