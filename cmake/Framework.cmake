@@ -8,7 +8,12 @@ if(PARLUNE_FRAMEWORK STREQUAL "embedded")
 elseif(PARLUNE_FRAMEWORK STREQUAL "openrtm")
   # OpenRTM-aist 2.x ships OpenRTMConfig.cmake; its pkg-config file is broken.
   find_package(OpenRTM REQUIRED)
-  message(STATUS "Parlune: building against OpenRTM-aist ${OpenRTM_VERSION} (${OPENRTM_DIR})")
+  if(OPENRTM_EMBEDDED)
+    message(STATUS "Parlune: building against the embedded runtime's compatibility package, "
+      "OpenRTM-aist API ${OpenRTM_VERSION} (${OpenRTM_DIR})")
+  else()
+    message(STATUS "Parlune: building against OpenRTM-aist ${OpenRTM_VERSION} (${OpenRTM_DIR})")
+  endif()
 else()
   message(FATAL_ERROR "PARLUNE_FRAMEWORK must be 'embedded' or 'openrtm', not '${PARLUNE_FRAMEWORK}'")
 endif()

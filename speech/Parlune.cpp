@@ -180,6 +180,12 @@ RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
 }
 
 RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
+    // What the engine found wrong since (its helper ending again and again).
+    char warning[512];
+    if (ParluneDa_NextWarning != nullptr && m_handle != nullptr &&
+        ParluneDa_NextWarning(m_handle, warning, sizeof warning) == 1) {
+        RTC_WARN(("speech engine: %s", warning));
+    }
     // A text the engine had no room for is offered again before another is read.
     if (!m_waiting) {
         if (!m_inIn.isNew()) {

@@ -24,6 +24,8 @@
 // The engine's diagnostics; weak, so that an engine without them still links.
 extern "C" const char* ParluneDa_CreateError(void) __attribute__((weak));
 extern "C" const char* ParluneDa_CreateWarning(void) __attribute__((weak));
+extern "C" int ParluneDa_NextWarning(ParluneDaHandle handle, char* buffer, size_t size)
+    __attribute__((weak));
 // The engine's per-text events; without them "status" reports only what the
 // component itself knows (queued, dropped).
 extern "C" int ParluneDa_EnableEvents(ParluneDaHandle handle) __attribute__((weak));

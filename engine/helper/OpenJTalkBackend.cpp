@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "UniqueFd.h"
+#include "WorkLimit.h"
 
 namespace parlune::helper {
 
@@ -246,7 +247,7 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
     }
 
     std::string wav;
-    auto deadline = Clock::now() + std::chrono::milliseconds(m_setup.timeLimitMs);
+    auto deadline = Clock::now() + WorkLimit::of(m_setup.timeLimitMs, text.size());
     char buffer[65536];
     for (;;) {
         auto left =

@@ -1,8 +1,8 @@
 // Open JTalk for Japanese: its program run once per sentence, the WAV it
 // writes read from a pipe. A run that fails, ends without a WAV or takes
-// longer than the time limit is killed and counts as a failed sentence.
-// The next run is started as soon as one ends, so that it has loaded its
-// dictionary and voice by the time the next sentence comes.
+// longer than the sentence's time limit (growing with its length) is killed and counts as a failed
+// sentence. The next run is started as soon as one ends, so that it has loaded its dictionary and
+// voice by the time the next sentence comes.
 #pragma once
 
 #include <sys/types.h>
@@ -22,7 +22,7 @@ class OpenJTalkBackend : public SynthBackend {
         std::string program;     // open_jtalk
         std::string dictionary;  // its MeCab dictionary directory
         std::string voiceDir;    // holding the .htsvoice files
-        int timeLimitMs = 5000;  // per sentence
+        int timeLimitMs = 5000;  // per sentence, and WorkLimit's share of its bytes
     };
 
     explicit OpenJTalkBackend(Setup setup);

@@ -51,8 +51,20 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
     }
     m_flite = std::make_unique<FliteBackend>();
     OpenJTalkBackend::Setup setup{settings.openJTalk, settings.dictionary, settings.voiceDir,
-                                  std::max(100, settings.timeoutMs / 2)};
+                                  std::max(100, settings.timeoutMs)};
     m_openJTalk = std::make_unique<OpenJTalkBackend>(setup);
+    std::optional<FaultyBackend::Faults> faults = FaultyBackend::Faults::parse(settings.faults);
+    if (!faults) {
+        notices.push_back("PARLUNE_HELPER_FAULTS=" + settings.faults + ": not a list of faults");
+        return Start::NoVoice;
+    }
+    for (Engine engine : {Engine::Espeak, Engine::Flite, Engine::OpenJTalk}) {
+        if (faults->touch(engine)) {
+            SynthBackend* real = backendFor(VoiceName{engine, ""});
+            m_faulty.emplace(engine, std::make_unique<FaultyBackend>(*real, faults->fails(engine),
+                                                                     faults->slowMs));
+        }
+    }
 
     std::optional<VoiceName> main = VoiceName::parse(settings.voice);
     std::optional<VoiceName> japanese =
@@ -129,6 +141,10 @@ void VoiceRouter::warmUp() {
 }
 
 SynthBackend* VoiceRouter::backendFor(const VoiceName& voice) {
+    auto faulty = m_faulty.find(voice.engine);
+    if (faulty != m_faulty.end()) {
+        return faulty->second.get();
+    }
     switch (voice.engine) {
         case Engine::Flite:
             return m_flite.get();
@@ -170,6 +186,7 @@ VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& pr
             ++outcome.failed;
             continue;
         }
+        ++outcome.spoken;
         first = false;
     }
     return outcome;

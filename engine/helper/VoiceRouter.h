@@ -3,12 +3,14 @@
 // sentence by the voice of its script, in order, into one PcmOutput.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "EspeakBackend.h"
+#include "FaultyBackend.h"
 #include "FliteBackend.h"
 #include "OpenJTalkBackend.h"
 #include "PcmOutput.h"
@@ -32,6 +34,7 @@ class VoiceRouter {
         std::string openJTalk;
         std::string dictionary;
         int timeoutMs = 10000;  // the library's patience with a silent helper
+        std::string faults;     // PARLUNE_HELPER_FAULTS, test-only (see FaultyBackend)
     };
 
     enum class Start { Ok, NoData, NoVoice };
@@ -47,6 +50,7 @@ class VoiceRouter {
     struct Outcome {
         bool stopped = false;  // the receiver went away
         size_t failed = 0;     // sentences left out
+        size_t spoken = 0;     // sentences synthesised
     };
     Outcome speak(std::string_view text, const Prosody& prosody, bool startsUtterance,
                   PcmOutput& out);
@@ -60,6 +64,7 @@ class VoiceRouter {
     std::unique_ptr<EspeakBackend> m_espeak;
     std::unique_ptr<FliteBackend> m_flite;
     std::unique_ptr<OpenJTalkBackend> m_openJTalk;
+    std::map<VoiceName::Engine, std::unique_ptr<FaultyBackend>> m_faulty;  // tests only
     VoiceName m_japanese;
     VoiceName m_latin;
     VoiceName m_other;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -24,12 +25,14 @@
 #include <vector>
 
 #include "HelperProtocol.h"
+#include "KeepAlive.h"
 #include "PcmOutput.h"
 #include "VoiceRouter.h"
 
 namespace {
 
 namespace proto = parlune::protocol;
+using parlune::helper::KeepAlive;
 using parlune::helper::PcmOutput;
 using parlune::helper::VoiceRouter;
 
@@ -129,6 +132,8 @@ VoiceRouter::Settings settingsFrom(int argc, char** argv) {
     settings.voiceDir = voiceDirectory();
     settings.openJTalk = PARLUNE_OPEN_JTALK;
     settings.dictionary = PARLUNE_OPEN_JTALK_DICTIONARY;
+    const char* faults = std::getenv("PARLUNE_HELPER_FAULTS");
+    settings.faults = faults != nullptr ? faults : "";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         size_t eq = arg.find('=');
@@ -164,7 +169,8 @@ int main(int argc, char** argv) {
 
     VoiceRouter router;
     std::vector<std::string> notices;
-    VoiceRouter::Start start = router.start(settingsFrom(argc, argv), notices);
+    const VoiceRouter::Settings settings = settingsFrom(argc, argv);
+    VoiceRouter::Start start = router.start(settings, notices);
     for (const std::string& notice : notices) {
         sendFrame(proto::kNotice, notice.data(),
                   std::min<size_t>(notice.size(), proto::kMaxNoticeBytes));
@@ -179,8 +185,12 @@ int main(int argc, char** argv) {
     }
     router.warmUp();
 
-    PcmOutput output(VoiceRouter::kOutputRate, [](const int16_t* samples, size_t count) {
-        return sendFrame(proto::kPcm, samples, count * sizeof(int16_t));
+    // Well within the library's patience, however the threads are scheduled.
+    KeepAlive keepAlive(std::chrono::milliseconds(std::max(10, settings.timeoutMs / 5)),
+                        [] { return sendFrame(proto::kKeepAlive, nullptr, 0); });
+    PcmOutput output(VoiceRouter::kOutputRate, [&keepAlive](const int16_t* samples, size_t count) {
+        return keepAlive.send(
+            [&] { return sendFrame(proto::kPcm, samples, count * sizeof(int16_t)); }, true);
     });
     std::vector<char> payload;
     for (;;) {
@@ -202,13 +212,18 @@ int main(int argc, char** argv) {
         parlune::helper::Prosody prosody{std::clamp(speak.speed, 50, 300),
                                          std::clamp(speak.pitch, 50, 200)};
 
+        keepAlive.begin();
         VoiceRouter::Outcome outcome =
             router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
         if (outcome.stopped) {
             return 0;
         }
-        int32_t status = outcome.failed == 0 ? proto::kEndOk : proto::kEndPartlySpoken;
-        if (!sendFrame(proto::kEnd, &status, sizeof status)) {
+        // Partly spoken only when some of it was synthesised.
+        int32_t status = outcome.failed == 0  ? proto::kEndOk
+                         : outcome.spoken > 0 ? proto::kEndPartlySpoken
+                                              : proto::kEndSynthFailed;
+        if (!keepAlive.send([&] { return sendFrame(proto::kEnd, &status, sizeof status); },
+                            false)) {
             return 0;
         }
     }

@@ -11,6 +11,7 @@
  */
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(PARLUNE_DA_BUILDING)
@@ -113,6 +114,14 @@ PARLUNE_DA_API const char* ParluneDa_CreateWarning(void);
  * a fresh one), plus the texts of which a sentence failed and was left out
  * while the rest was spoken; -1 for a NULL, unknown or released handle. */
 PARLUNE_DA_API int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle);
+
+/* Takes the oldest line worth a warning that this engine instance has to say
+ * since it was created (e.g. its synthesis helper keeps ending right after
+ * it starts: one line for the whole run of such ends), copied into `buffer`
+ * (cut to `size` - 1 bytes, NUL-terminated): 1. 0 when there is none; -1 for
+ * a NULL buffer, a zero size, or a NULL, unknown or released handle. Never
+ * waits for the engine's threads. A caller logs the line as a warning. */
+PARLUNE_DA_API int ParluneDa_NextWarning(ParluneDaHandle handle, char* buffer, size_t size);
 
 /* What became of each text: an event queue per handle, off until
  * ParluneDa_EnableEvents. The engine's threads only append to it; the caller

@@ -1,6 +1,7 @@
 // The exported functions of libParluneDa.
 #include "ParluneDa.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -129,6 +130,29 @@ int64_t ParluneDa_SkippedTexts(ParluneDaHandle handle) {
         std::shared_ptr<parlune::Speaker> speaker =
             parlune::HandleRegistry::instance().find(handle);
         return speaker ? static_cast<int64_t>(speaker->skippedTexts()) : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+int ParluneDa_NextWarning(ParluneDaHandle handle, char* buffer, size_t size) {
+    try {
+        if (buffer == nullptr || size == 0) {
+            return -1;
+        }
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return -1;
+        }
+        std::string line;
+        if (!speaker->takeWarning(line)) {
+            return 0;
+        }
+        const size_t length = std::min(line.size(), size - 1);
+        std::memcpy(buffer, line.data(), length);
+        buffer[length] = '\0';
+        return 1;
     } catch (...) {
         return -1;
     }

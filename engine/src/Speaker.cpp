@@ -12,10 +12,20 @@
 
 #include "ParluneDa.h"
 #include "SentenceSplitter.h"
+#include "WorkLimit.h"
 
 namespace parlune {
 
 namespace proto = protocol;
+
+namespace {
+
+// A helper that ends while idle is restarted after a pause that doubles from
+// the first to the longest while it keeps ending within the longest.
+constexpr std::chrono::milliseconds kFirstRestartDelay{100};
+constexpr std::chrono::milliseconds kLongestRestartDelay{5000};
+
+}  // namespace
 
 Speaker::Speaker(Options options)
     : m_options(std::move(options)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -69,6 +79,16 @@ int Speaker::play(std::string text, int speed) {
     }
     wake();
     return result;
+}
+
+bool Speaker::takeWarning(std::string& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_warnings.empty()) {
+        return false;
+    }
+    line = std::move(m_warnings.front());
+    m_warnings.pop_front();
+    return true;
 }
 
 void Speaker::stop() {
@@ -190,6 +210,7 @@ bool Speaker::startHelper(std::string* error) {
                 break;
             }
             m_sampleRate = hello.sampleRate;
+            m_helperSince = Clock::now();
             // Reported once: a replacement helper says the same again.
             if (m_firstHelper) {
                 m_warning = notices;
@@ -223,7 +244,13 @@ bool Speaker::nextItem(Item& item) {
         pollfd fds[3] = {{m_wake.get(), POLLIN, 0},
                          {m_helper ? m_helper->fd() : -1, POLLIN, 0},
                          {m_helper ? m_helper->exitFd() : -1, POLLIN, 0}};
-        int n = ::poll(fds, 3, -1);
+        int timeoutMs = -1;
+        if (!m_helper && m_restartPending) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_restartAt - Clock::now());
+            timeoutMs = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+        int n = ::poll(fds, 3, timeoutMs);
         if (n < 0) {
             continue;  // EINTR
         }
@@ -234,7 +261,31 @@ bool Speaker::nextItem(Item& item) {
         if (fds[1].revents != 0 || fds[2].revents != 0) {
             // No text was being spoken: replace the helper, report nothing.
             m_helper.reset();
+            scheduleRestart();
+        } else if (n == 0 && !m_helper && m_restartPending) {
+            m_restartPending = false;
             startHelper();
+        }
+    }
+}
+
+void Speaker::scheduleRestart() {
+    // One that lived long enough ended by chance: the pause starts afresh.
+    const bool lived = Clock::now() - m_helperSince >= kLongestRestartDelay;
+    m_restartDelay = lived || m_restartDelay.count() == 0
+                         ? kFirstRestartDelay
+                         : std::min(kLongestRestartDelay, m_restartDelay * 2);
+    m_restartAt = Clock::now() + m_restartDelay;
+    m_restartPending = true;
+    // One warning per run of ends: at its second, when it is a run.
+    m_restartsWarned = m_restartsWarned && !lived;
+    if (!m_restartsWarned && m_restartDelay > kFirstRestartDelay) {
+        m_restartsWarned = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_warnings.size() < 16) {
+            m_warnings.push_back(
+                "the synthesis helper keeps ending right after it starts; it is restarted "
+                "after pauses growing to 5 s");
         }
     }
 }
@@ -269,6 +320,7 @@ void Speaker::speak(const Item& item) {
     }
     const std::string text = m_decoder->toUtf8(item.text);
     bool partly = false;  // a sentence was left out
+    bool heard = false;   // some of the text was synthesised
     uint32_t flags = proto::kSpeakStartsUtterance;
     for (std::string_view piece : SentenceSplitter::split(text)) {
         Piece result = speakPiece(piece, flags, utterance);
@@ -276,9 +328,13 @@ void Speaker::speak(const Item& item) {
         const char* skipped = nullptr;  // why the text is dropped whole
         switch (result) {
             case Piece::Spoken:
+                heard = true;
                 continue;
             case Piece::PartlySpoken:
-                partly = true;
+                heard = partly = true;
+                continue;
+            case Piece::Refused:
+                partly = true;  // nothing of this piece; the rest may still be
                 continue;
             case Piece::Stopped:
                 m_sink->abandon();
@@ -288,9 +344,6 @@ void Speaker::speak(const Item& item) {
                 break;
             case Piece::Hung:
                 skipped = "hang";
-                break;
-            case Piece::Refused:
-                skipped = "refused";
                 break;
             case Piece::AudioFailed:
                 break;
@@ -308,6 +361,14 @@ void Speaker::speak(const Item& item) {
     }
     if (partly) {
         ++m_skipped;
+    }
+    if (partly && !heard) {
+        // Nothing of it was synthesised: no sound, no file, not finished.
+        if (utterance.audioOk) {
+            m_sink->abandon();
+        }
+        noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "refused");
+        return;
     }
     if (!utterance.audioOk || !m_sink->finish()) {
         fail(PARLUNE_DA_E_AUDIO);
@@ -356,8 +417,11 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
             return Piece::Crashed;
         }
     }
+    // Silence beyond the timeout is a hung helper; so is work beyond the
+    // piece's limit, however busy the helper says it is.
     const auto timeout = std::chrono::milliseconds(m_options.helperTimeoutMs);
-    auto deadline = Clock::now() + timeout;
+    const auto workDeadline = Clock::now() + WorkLimit::of(m_options.helperTimeoutMs, piece.size());
+    auto deadline = std::min(Clock::now() + timeout, workDeadline);
     proto::FrameHeader header{};
     std::vector<char> payload;
     for (;;) {
@@ -388,6 +452,8 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
                 if (utterance.audioOk && !utterance.started && samples > 0) {
                     noteStarted(utterance, samples);
                 }
+            } else if (header.type == proto::kKeepAlive && payload.empty()) {
+                continue;  // still at work
             } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
                 int32_t status;
                 std::memcpy(&status, payload.data(), sizeof status);
@@ -410,7 +476,7 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
             replaceHelper();  // crashed or misbehaved mid-utterance
             return Piece::Crashed;
         }
-        deadline = Clock::now() + timeout;
+        deadline = std::min(Clock::now() + timeout, workDeadline);
     }
 }
 

@@ -53,6 +53,9 @@ class Speaker {
     // and texts of which a sentence failed and was left out.
     uint64_t skippedTexts() const { return m_skipped; }
 
+    // Takes the oldest warning the worker left (see ParluneDa_NextWarning).
+    bool takeWarning(std::string& line);
+
     // What became of each text queued after events were enabled.
     EventQueue& events() { return m_events; }
 
@@ -93,6 +96,8 @@ class Speaker {
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
     void replaceHelper();
+    // A helper ended while idle: a new one after a pause (see Speaker.cpp).
+    void scheduleRestart();
     Wait waitForHelper(Clock::time_point deadline);
     void wake();
     void fail(int code);
@@ -103,11 +108,12 @@ class Speaker {
     std::atomic<int> m_failure{0};  // first failure not yet reported
     std::atomic<uint64_t> m_skipped{0};
 
-    std::mutex m_mutex;  // guards m_queue, m_queuedBytes, m_accepted and m_closed
+    std::mutex m_mutex;  // guards m_queue, m_queuedBytes, m_accepted, m_closed, m_warnings
     std::deque<Item> m_queue;
     size_t m_queuedBytes = 0;
     uint64_t m_accepted = 0;  // texts queued since start
     bool m_closed = false;
+    std::deque<std::string> m_warnings;  // not yet taken; a handful at most
     // QUEUED, final and IDLE events are appended under m_mutex: QUEUED in
     // the order texts are queued, IDLE only while the queue is empty.
     EventQueue m_events;
@@ -122,6 +128,11 @@ class Speaker {
     int m_sampleRate = 0;
     std::string m_warning;  // written before start returns, read-only after
     bool m_firstHelper = true;
+    Clock::time_point m_helperSince;  // when the current helper greeted
+    std::chrono::milliseconds m_restartDelay{0};
+    Clock::time_point m_restartAt;
+    bool m_restartPending = false;
+    bool m_restartsWarned = false;  // for the current run of early ends
 };
 
 }  // namespace parlune

@@ -23,7 +23,8 @@ void pause(int milliseconds) {
 void EngineFixture::SetUp() {
     for (const char* name :
          {"PARLUNE_AUDIO", "PARLUNE_VOICE", "PARLUNE_VOICE_JA", "PARLUNE_VOICE_EN",
-          "PARLUNE_VOICE_DIR", "PARLUNE_ENCODING", "PARLUNE_HELPER", "PARLUNE_HELPER_TIMEOUT_MS"}) {
+          "PARLUNE_VOICE_DIR", "PARLUNE_ENCODING", "PARLUNE_HELPER", "PARLUNE_HELPER_TIMEOUT_MS",
+          "PARLUNE_HELPER_FAULTS"}) {
         ::unsetenv(name);
     }
     // Tests that choose a locale get the one the suite started with back.

@@ -86,6 +86,8 @@ TEST_F(HelperFailure, KilledWhileIdleIsReplacedWithoutAFailure) {
     EXPECT_FALSE(waitForUtterance("After the kill.").empty());
     EXPECT_EQ(ParluneDa_Play(h, "No failure to report.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_NE(onlyHelper(), first);
+    char line[256];
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 0) << "one end is no run of them";
 }
 
 TEST_F(HelperFailure, HungHelperIsKilledItsTextSkippedAndTheNextSpoken) {
@@ -104,6 +106,38 @@ TEST_F(HelperFailure, HungHelperIsKilledItsTextSkippedAndTheNextSpoken) {
     EXPECT_EQ(ParluneDa_SkippedTexts(h), 1);
     EXPECT_EQ(ParluneDa_Play(h, "No failure is left to report.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_TRUE(utterancesOf("Lost in a hung helper.").empty());
+}
+
+TEST_F(HelperFailure, HelperThatEndsRightAfterGreetingIsRestartedWithPauses) {
+    TempDir marks;
+    const std::string starts = marks.file("starts");
+    ::setenv("PARLUNE_HELPER", PARLUNE_FAKE_HELPER, 1);
+    ::setenv("FAKE_HELPER_MODE", "short-lived", 1);
+    ::setenv("FAKE_HELPER_MARK", starts.c_str(), 1);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    // Idle for three seconds: pauses of 0.1, 0.2, 0.4, 0.8 and 1.6 s fit in,
+    // so at most a handful of starts (without pauses: hundreds).
+    pause(3000);
+    const std::string lines = readFile(starts);
+    const long count = std::count(lines.begin(), lines.end(), '\n');
+    EXPECT_GE(count, 3) << "not restarted at all";
+    EXPECT_LE(count, 8) << "restarted in a spin";
+    // One warning for the whole run, not one per start.
+    char line[256];
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 1);
+    EXPECT_NE(std::string(line).find("keeps ending right after it starts"), std::string::npos)
+        << line;
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, sizeof line), 0);
+    EXPECT_EQ(ParluneDa_NextWarning(h, nullptr, sizeof line), -1);
+    EXPECT_EQ(ParluneDa_NextWarning(h, line, 0), -1);
+    // A text is not kept waiting for the pause: it gets a helper at once and,
+    // since that one ends too, is skipped.
+    ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "Nobody speaks this.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    std::vector<ParluneDaEvent> events = eventsThrough(h, 1, 5);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2].kind, PARLUNE_DA_EVENT_SKIPPED);
 }
 
 TEST_F(HelperFailure, HelperThatCannotBeRestartedFailsTheNextPlayWithoutLosingIt) {

@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "FaultyBackend.h"
 #include "FliteBackend.h"
 #include "OpenJTalkBackend.h"
 #include "Resampler.h"
@@ -202,6 +204,24 @@ TEST(OpenJTalkBackend, AVoiceFileMustBeWhole) {
     EXPECT_FALSE(OpenJTalkBackend::isVoiceData("[GLOBAL]\n[POSITION]\n[DATA]\n"));
     EXPECT_FALSE(OpenJTalkBackend::isVoiceData(""));
     EXPECT_FALSE(OpenJTalkBackend::isVoiceData(std::string(1000, '\0')));
+}
+
+TEST(FaultyBackend, FaultListsAreReadWholeOrNotAtAll) {
+    using Engine = VoiceName::Engine;
+    using Faults = FaultyBackend::Faults;
+    std::optional<Faults> none = Faults::parse("");
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->touch(Engine::Espeak) || none->touch(Engine::Flite));
+    std::optional<Faults> some = Faults::parse("fail=openjtalk,fail=flite,slow=250");
+    ASSERT_TRUE(some);
+    EXPECT_TRUE(some->fails(Engine::OpenJTalk) && some->fails(Engine::Flite));
+    EXPECT_FALSE(some->fails(Engine::Espeak));
+    EXPECT_TRUE(some->touch(Engine::Espeak)) << "slowness is every back end's";
+    EXPECT_EQ(some->slowMs, 250);
+    for (const char* bad : {"fail=", "fail=auto", "fail=OpenJTalk", "slow=", "slow=-1", "slow=1s",
+                            "slow=99999999", "fail=flite,,", "fail=flite;slow=1", "crash"}) {
+        EXPECT_FALSE(Faults::parse(bad)) << bad;
+    }
 }
 
 TEST(VoiceName, NamesOfEveryEngineAndNothingElse) {

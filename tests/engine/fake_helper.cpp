@@ -3,14 +3,14 @@
 //   deaf    - stops reading (shuts its receiving side) and waits
 //   garbage - answers a request with a frame far larger than allowed
 //   silent  - reads requests and never answers
-//   refusing - answers each read of requests with "synthesis failed"
-//   partly  - answers each read of requests with two samples and "partly spoken"
 //   deaf-once - deaf if the file FAKE_HELPER_MARK does not exist yet (and
 //             creates it, writing its process number there); otherwise answers every request with
 //             an empty, successful end
 //   gone-once - like deaf-once, but instead of going deaf it ends right
 //             after its hello, leaving a child of its own that holds the
 //             socket open for a few seconds
+//   short-lived - appends a line to FAKE_HELPER_MARK and ends right after
+//             its hello, every time it is started
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -69,6 +69,16 @@ int main() {
     if (mode == nullptr) {
         return 1;
     }
+    if (std::strcmp(mode, "short-lived") == 0) {
+        const char* mark = std::getenv("FAKE_HELPER_MARK");
+        int fd = mark != nullptr ? ::open(mark, O_WRONLY | O_CREAT | O_APPEND, 0600) : -1;
+        if (fd >= 0) {
+            (void)!::write(fd, "started\n", 8);
+            ::close(fd);
+        }
+        const uint32_t hello[] = {1, 8, 0, 22050};
+        return sendWords(hello, 4) ? 0 : 1;
+    }
     bool deaf = std::strcmp(mode, "deaf") == 0;
     const bool once = std::strcmp(mode, "deaf-once") == 0 || std::strcmp(mode, "gone-once") == 0;
     if (once) {
@@ -113,14 +123,6 @@ int main() {
         ssize_t n = ::read(kFd, buffer, sizeof buffer);
         if (n <= 0) {
             return 0;
-        }
-        if (std::strcmp(mode, "refusing") == 0) {
-            const uint32_t failed[] = {4, 4, 1};  // kEnd, size, kEndSynthFailed
-            sendWords(failed, 3);
-        }
-        if (std::strcmp(mode, "partly") == 0) {
-            const uint32_t partly[] = {3, 4, 0x30003000, 4, 4, 2};  // kPcm, kEnd partly spoken
-            sendWords(partly, 6);
         }
         if (std::strcmp(mode, "garbage") == 0) {
             const uint32_t huge[] = {3, 0x7fffffff, 0, 0};  // kPcm of 2 GiB
