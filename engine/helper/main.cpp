@@ -81,6 +81,17 @@ bool readAll(void* buffer, size_t size) {
     return true;
 }
 
+// Takes a kCancel waiting on the socket, without blocking; anything else
+// waiting stays for the main loop.
+bool cancelArrived() {
+    proto::FrameHeader head{};
+    ssize_t n = ::recv(proto::kHelperFd, &head, sizeof head, MSG_PEEK | MSG_DONTWAIT);
+    if (n != static_cast<ssize_t>(sizeof head) || head.type != proto::kCancel || head.size != 0) {
+        return false;
+    }
+    return readAll(&head, sizeof head);
+}
+
 bool sendHello(int32_t status, int32_t rate) {
     proto::HelloPayload hello{status, rate};
     return sendFrame(proto::kHello, &hello, sizeof hello);
@@ -179,7 +190,13 @@ int main(int argc, char** argv) {
     }
     router.warmUp();
 
-    PcmOutput output(VoiceRouter::kOutputRate, [](const int16_t* samples, size_t count) {
+    bool cancelled = false;  // the speak under way was cancelled
+    PcmOutput output(VoiceRouter::kOutputRate, [&cancelled](const int16_t* samples, size_t count) {
+        // Between chunks: a cancel ends the synthesis here.
+        if (cancelArrived()) {
+            cancelled = true;
+            return false;
+        }
         return sendFrame(proto::kPcm, samples, count * sizeof(int16_t));
     });
     std::vector<char> payload;
@@ -187,6 +204,9 @@ int main(int argc, char** argv) {
         proto::FrameHeader head{};
         if (!readAll(&head, sizeof head)) {
             return 0;  // the library closed the socket
+        }
+        if (head.type == proto::kCancel && head.size == 0) {
+            continue;  // it crossed the kEnd of what it meant to cancel
         }
         if (head.type != proto::kSpeak || head.size < sizeof(proto::SpeakHeader) ||
             head.size > proto::kMaxSpeakBytes) {
@@ -202,12 +222,16 @@ int main(int argc, char** argv) {
         parlune::helper::Prosody prosody{std::clamp(speak.speed, 50, 300),
                                          std::clamp(speak.pitch, 50, 200)};
 
+        output.setVolume(std::clamp(speak.volume, 0, 200));
+        cancelled = false;
         VoiceRouter::Outcome outcome =
             router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
-        if (outcome.stopped) {
+        if (outcome.stopped && !cancelled) {
             return 0;
         }
-        int32_t status = outcome.failed == 0 ? proto::kEndOk : proto::kEndPartlySpoken;
+        int32_t status = cancelled             ? proto::kEndCancelled
+                         : outcome.failed == 0 ? proto::kEndOk
+                                               : proto::kEndPartlySpoken;
         if (!sendFrame(proto::kEnd, &status, sizeof status)) {
             return 0;
         }
