@@ -148,7 +148,18 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
     feat_set_float(v->features, "duration_stretch", stretch);
     std::string prepared = prepare(text);
     g_streaming = Streaming{&out, false, ratePercent};
-    flite_text_to_speech(prepared.c_str(), v, "none");
+    // Read as flite reads a file: utterance by utterance, each streamed as
+    // soon as it is made, so that the receiver can stop it between them.
+    cst_tokenstream* ts =
+        ts_open_string(prepared.c_str(), get_param_string(v->features, "text_whitespace", nullptr),
+                       get_param_string(v->features, "text_singlecharsymbols", nullptr),
+                       get_param_string(v->features, "text_prepunctuation", nullptr),
+                       get_param_string(v->features, "text_postpunctuation", nullptr));
+    if (ts == nullptr) {
+        g_streaming = Streaming{};
+        return Result::Failed;
+    }
+    flite_ts_to_speech(ts, v, "none");  // closes the stream
     bool stopped = g_streaming.stopped;
     g_streaming = Streaming{};
     return stopped ? Result::Stopped : Result::Spoken;
