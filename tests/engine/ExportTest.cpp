@@ -24,7 +24,8 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
     EXPECT_EQ(names, (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
                                             "T ParluneDa_Release", "T ParluneDa_CreateError",
                                             "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts",
-                                            "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent"}));
+                                            "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent",
+                                            "T ParluneDa_PlayWith", "T ParluneDa_Interrupt"}));
 }
 
 }  // namespace
