@@ -327,10 +327,8 @@ void Speaker::speak(const Item& item) {
                 m_sink->abandon();
                 return;
             case Piece::Cut:
-                // Cut between pieces, or again: a sink's cut is idempotent.
-                if (!m_sink->cut()) {
-                    fail(PARLUNE_DA_E_AUDIO);
-                }
+                // Cut between pieces, or again: idempotent.
+                silence(utterance);
                 noteEnd(utterance,
                         utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
                         "interrupted");
@@ -364,7 +362,7 @@ void Speaker::speak(const Item& item) {
     const bool finished = utterance.audioOk && m_sink->finish();
     if (isCut(item)) {
         // Cut while it played out: what was still to be heard is silenced.
-        m_sink->cut();
+        silence(utterance);
         noteEnd(utterance, utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
                 "interrupted");
         return;
@@ -430,7 +428,7 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
         }
         if (wait == Wait::Woken) {
             if (isCut(item)) {
-                return cancelPiece();
+                return cancelPiece(utterance);
             }
             continue;  // more text queued; it waits its turn
         }
@@ -448,7 +446,7 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
                     return Piece::Stopped;
                 }
                 if (isCut(item)) {
-                    return cancelPiece();
+                    return cancelPiece(utterance);
                 }
                 if (utterance.audioOk && !utterance.started && samples > 0) {
                     noteStarted(utterance, samples);
@@ -479,11 +477,18 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
     }
 }
 
-Speaker::Piece Speaker::cancelPiece() {
-    // Silence first: the helper's answer is not waited for.
-    if (!m_sink->cut()) {
+void Speaker::silence(const Utterance& utterance) {
+    // What was heard stays where it is kept (a file); none heard, none kept.
+    if (!utterance.started) {
+        m_sink->abandon();
+    } else if (!m_sink->cut()) {
         fail(PARLUNE_DA_E_AUDIO);
     }
+}
+
+Speaker::Piece Speaker::cancelPiece(const Utterance& utterance) {
+    // Silence first: the helper's answer is not waited for.
+    silence(utterance);
     if (!m_helper->sendCancel()) {
         replaceHelper();
         return Piece::Cut;

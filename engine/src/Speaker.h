@@ -101,8 +101,10 @@ class Speaker {
     Piece speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance);
     // Whether an interrupt came since `item` was queued.
     bool isCut(const Item& item) const { return item.generation != m_generation.load(); }
+    // Ends the cut utterance in the sink at once.
+    void silence(const Utterance& utterance);
     // Silences the sink and has the helper end the piece under way early.
-    Piece cancelPiece();
+    Piece cancelPiece(const Utterance& utterance);
     void noteStarted(Utterance& utterance, size_t samples);
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
