@@ -81,18 +81,6 @@ class SpeechInterrupt : public ::testing::Test {
     std::unique_ptr<Process> printer;
 };
 
-TEST_F(SpeechInterrupt, OffByDefaultTheComponentIsAsSpecified) {
-    TempDir wav;
-    speech = launch(SPEECH_LAUNCHER, dir, wav.path());
-    ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
-    EXPECT_EQ("speed=100\n", rtctl(dir, {"conf", "Parlune0"}).out);
-    ToolResult r = rtctl(dir, {"inject", "Parlune0.interrupt", "now"});
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(std::string::npos, r.err.find("interrupt")) << r.err;
-    r = rtctl(dir, {"conf", "Parlune0", "set", "volume", "50"});
-    EXPECT_FALSE(r.ok);
-}
-
 // A long text cut mid-sentence: it finished interrupted, the one queued
 // behind it is dropped, the urgent text is spoken next; each ends once.
 TEST_F(SpeechInterrupt, UrgentTextCutsALongOneAndIsSpokenNext) {
