@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 // clang-format off
 static const char* parlune_spec[] = {
@@ -68,14 +69,31 @@ Parlune::Parlune(RTC::Manager* manager)
       // A final event for each text of a full engine queue (4096), each
       // with the two before it, and then some.
       m_statusSender(m_statusOut, m_status, 16384),
-      m_engineEvents(false) {}
+      m_engineEvents(false),
+      m_interruptEnabled(false),
+      m_interruptIn("interrupt", m_interrupt),
+      m_controlsEnabled(false),
+      m_volume(100),
+      m_pitch(100) {}
 
 Parlune::~Parlune() {}
 
 RTC::ReturnCode_t Parlune::onInitialize() {
     registerInPort("in", m_inIn);
     bindParameter("speed", m_speed, "100");
-    m_statusEnabled = statusWanted();
+    m_controlsEnabled = wanted("controls", "volume and pitch stay the voice's own");
+    if (m_controlsEnabled) {
+        // In the default set beside speed, so that tools list and change them.
+        coil::Properties& props = getProperties();
+        for (const char* key : {"conf.default.volume", "conf.default.pitch"}) {
+            if (props.getProperty(key).empty()) props.setProperty(key, "100");
+        }
+        bindParameter("volume", m_volume, "100");
+        bindParameter("pitch", m_pitch, "100");
+    }
+    m_interruptEnabled = wanted("interrupt", "the interrupt port stays off");
+    if (m_interruptEnabled) registerInPort("interrupt", m_interruptIn);
+    m_statusEnabled = wanted("status", "the status port stays off");
     if (m_statusEnabled) {
         coil::Properties& props = getProperties();
         for (const auto& kv : status_port_defaults) {
@@ -87,12 +105,13 @@ RTC::ReturnCode_t Parlune::onInitialize() {
     return RTC::RTC_OK;
 }
 
-bool Parlune::statusWanted() {
-    const std::string value = coil::normalize(getProperties().getProperty("status.enable"));
+bool Parlune::wanted(const char* name, const char* otherwise) {
+    const std::string key = std::string(name) + ".enable";
+    const std::string value = coil::normalize(getProperties().getProperty(key));
     if (value == "yes") return true;
     if (!value.empty() && value != "no") {
-        RTC_WARN(("status.enable '%s' is neither YES nor NO; the status port stays off",
-                  getProperties().getProperty("status.enable").c_str()));
+        RTC_WARN(("%s '%s' is neither YES nor NO; %s", key.c_str(),
+                  getProperties().getProperty(key).c_str(), otherwise));
     }
     return false;
 }
@@ -101,17 +120,47 @@ void Parlune::report(const RTC::Time& tm, const std::string& event) {
     m_statusSender.post(tm, event);
 }
 
-void Parlune::reportPlay(int result) {
+int Parlune::play(const std::string& text) {
+    if (m_controlsEnabled && ParluneDa_PlayWith != nullptr) {
+        return ParluneDa_PlayWith(m_handle, text.c_str(), m_speed, m_volume, m_pitch);
+    }
+    return ParluneDa_Play(m_handle, text.c_str(), m_speed, 0, 0, 0);
+}
+
+void Parlune::reportPlay(const RTC::Time& tm, int result) {
     if (!m_statusEnabled || result == PARLUNE_DA_E_QUEUE_FULL) return;
     if (!accepted(result)) {
-        report(m_in.tm, refusal(result));
+        report(tm, refusal(result));
         return;
     }
     // The engine's own "queued" comes in order with its other events.
     if (m_engineEvents) {
-        m_texts.accept(m_in.tm);
+        m_texts.accept(tm);
     } else {
-        report(m_in.tm, "queued");
+        report(tm, "queued");
+    }
+}
+
+void Parlune::interrupt() {
+    std::vector<RTC::TimedString> urgent;
+    while (m_interruptIn.isNew() && m_interruptIn.read()) urgent.push_back(m_interrupt);
+    if (m_handle != nullptr && ParluneDa_Interrupt != nullptr) ParluneDa_Interrupt(m_handle);
+    // Texts the engine never took: the one waiting for room, those in "in".
+    if (m_waiting && m_statusEnabled) report(m_in.tm, "dropped interrupted");
+    m_waiting = false;
+    while (m_inIn.isNew() && m_inIn.read()) {
+        if (m_statusEnabled) report(m_in.tm, "dropped interrupted");
+    }
+    // The engine's drops are reported before the urgent texts are queued.
+    drainEvents();
+    for (const RTC::TimedString& text : urgent) {
+        if (text.data[0] == '\0') continue;  // an empty one only silences
+        const int result = play(std::string(text.data));
+        // The queue was just emptied: no room now means none for it at all.
+        if (result == PARLUNE_DA_E_QUEUE_FULL && m_statusEnabled) {
+            report(text.tm, "dropped refused");
+        }
+        reportPlay(text.tm, result);
     }
 }
 
@@ -129,7 +178,9 @@ void Parlune::drainEvents() {
                 if (m_texts.find(event.text, tm)) report(tm, "started");
                 break;
             case PARLUNE_DA_EVENT_FINISHED:
-                if (m_texts.end(event.text, tm)) report(tm, "finished");
+                // Only an interrupt's cut is told apart; "partly" is finished.
+                if (m_texts.end(event.text, tm))
+                    report(tm, detail == "interrupted" ? "finished interrupted" : "finished");
                 break;
             case PARLUNE_DA_EVENT_SKIPPED:
                 if (m_texts.end(event.text, tm))
@@ -186,6 +237,7 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
         ParluneDa_NextWarning(m_handle, warning, sizeof warning) == 1) {
         RTC_WARN(("speech engine: %s", warning));
     }
+    if (m_interruptEnabled && m_interruptIn.isNew()) interrupt();
     // A text the engine had no room for is offered again before another is read.
     if (!m_waiting) {
         if (!m_inIn.isNew()) {
@@ -195,8 +247,8 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
         m_inIn.read();
     }
     std::string text(m_in.data);
-    int result = ParluneDa_Play(m_handle, text.c_str(), m_speed, 0, 0, 0);
-    reportPlay(result);
+    int result = play(text);
+    reportPlay(m_in.tm, result);
     drainEvents();
     // A full queue is no failure: the text waits here, later ones in the port,
     // and a sender beyond the port's length is held back until there is room.

@@ -4,6 +4,10 @@
 // of each text on the TimedString port "status": one sample per event,
 // stamped with the text's own tm ("queued", "started", "finished",
 // "skipped <why>", "dropped [why]", "idle").
+// With "interrupt.enable: YES" a TimedString on the port "interrupt" silences
+// what is playing, drops every text waiting, and is spoken next (an empty
+// one only silences). With "controls.enable: YES" the parameters "volume"
+// (percent, 0..200) and "pitch" (percent, 50..200) join "speed".
 #pragma once
 
 // The data type header must come before the other framework headers.
@@ -31,6 +35,11 @@ extern "C" int ParluneDa_NextWarning(ParluneDaHandle handle, char* buffer, size_
 extern "C" int ParluneDa_EnableEvents(ParluneDaHandle handle) __attribute__((weak));
 extern "C" int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event)
     __attribute__((weak));
+// Steering; without them an interrupt drops only what waits in the component,
+// and volume and pitch stay the voice's own.
+extern "C" int ParluneDa_Interrupt(ParluneDaHandle handle) __attribute__((weak));
+extern "C" int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, std::int32_t speed,
+                                  std::int32_t volume, std::int32_t pitch) __attribute__((weak));
 
 class Parlune : public RTC::DataFlowComponentBase {
   public:
@@ -60,14 +69,26 @@ class Parlune : public RTC::DataFlowComponentBase {
     // The engine reports each accepted text's fate (events enabled).
     bool m_engineEvents;
     TextLedger m_texts;
+    // The opt-in interrupt port and steering parameters.
+    bool m_interruptEnabled;
+    RTC::TimedString m_interrupt;
+    RTC::InPort<RTC::TimedString> m_interruptIn;
+    bool m_controlsEnabled;
+    std::int32_t m_volume;
+    std::int32_t m_pitch;
 
   private:
-    // Reads "status.enable" from the component's properties.
-    bool statusWanted();
+    // Reads an extension's "<name>.enable"; a value neither YES nor NO is
+    // warned about, ending with `otherwise`.
+    bool wanted(const char* name, const char* otherwise);
     // Writes one event about the text stamped tm to "status".
     void report(const RTC::Time& tm, const std::string& event);
-    // The outcome of one Play of m_in.
-    void reportPlay(int result);
+    // Queues a text with the engine, with volume and pitch when they are on.
+    int play(const std::string& text);
+    // The outcome of one Play of the text stamped tm.
+    void reportPlay(const RTC::Time& tm, int result);
+    // Silences the engine, drops what waits, plays the urgent texts read.
+    void interrupt();
     // Passes on the engine's events that are due.
     void drainEvents();
 };

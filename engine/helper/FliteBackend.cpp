@@ -29,6 +29,7 @@ constexpr char kLatin1Fold[] =
 struct Streaming {
     const SynthBackend::PcmCallback* out = nullptr;
     bool stopped = false;
+    int ratePercent = 100;  // of the voice's sample rate, as the samples are passed on
 };
 Streaming g_streaming;
 
@@ -36,8 +37,8 @@ int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_inf
     if (g_streaming.stopped || g_streaming.out == nullptr) {
         return CST_AUDIO_STREAM_STOP;
     }
-    if (size > 0 &&
-        !(*g_streaming.out)(w->samples + start, static_cast<size_t>(size), w->sample_rate)) {
+    if (size > 0 && !(*g_streaming.out)(w->samples + start, static_cast<size_t>(size),
+                                        w->sample_rate * g_streaming.ratePercent / 100)) {
         g_streaming.stopped = true;
         return CST_AUDIO_STREAM_STOP;
     }
@@ -128,15 +129,37 @@ std::string FliteBackend::prepare(std::string_view text) {
 
 SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text,
                                          const Prosody& prosody, const PcmCallback& out) {
-    const int speed = prosody.speed;
     if (!load(voice)) {
         return Result::Failed;
     }
     cst_voice* v = m_voices[voice];
-    feat_set_float(v->features, "duration_stretch", 100.0f / static_cast<float>(speed));
+    float stretch = 100.0f / static_cast<float>(prosody.speed);
+    const float shift = static_cast<float>(prosody.pitch) / 100.0f;
+    int ratePercent = 100;
+    if (voice == "rms") {
+        // This voice's F0 model takes no shift: it is made slower by the
+        // factor and played faster by it, which raises every frequency.
+        stretch *= shift;
+        ratePercent = prosody.pitch;
+        feat_set_float(v->features, "f0_shift", 1.0f);
+    } else {
+        feat_set_float(v->features, "f0_shift", shift);
+    }
+    feat_set_float(v->features, "duration_stretch", stretch);
     std::string prepared = prepare(text);
-    g_streaming = Streaming{&out, false};
-    flite_text_to_speech(prepared.c_str(), v, "none");
+    g_streaming = Streaming{&out, false, ratePercent};
+    // Read as flite reads a file: utterance by utterance, each streamed as
+    // soon as it is made, so that the receiver can stop it between them.
+    cst_tokenstream* ts =
+        ts_open_string(prepared.c_str(), get_param_string(v->features, "text_whitespace", nullptr),
+                       get_param_string(v->features, "text_singlecharsymbols", nullptr),
+                       get_param_string(v->features, "text_prepunctuation", nullptr),
+                       get_param_string(v->features, "text_postpunctuation", nullptr));
+    if (ts == nullptr) {
+        g_streaming = Streaming{};
+        return Result::Failed;
+    }
+    flite_ts_to_speech(ts, v, "none");  // closes the stream
     bool stopped = g_streaming.stopped;
     g_streaming = Streaming{};
     return stopped ? Result::Stopped : Result::Spoken;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -114,22 +115,27 @@ OpenJTalkBackend::Run::~Run() {
     }
 }
 
-void OpenJTalkBackend::prepare(const std::string& voice, int speed) {
-    if (!m_next || m_next->voice != voice || m_next->speed != speed) {
+void OpenJTalkBackend::prepare(const std::string& voice, const Prosody& prosody) {
+    if (!m_next || m_next->voice != voice || m_next->speed != prosody.speed ||
+        m_next->pitch != prosody.pitch) {
         m_next.reset();
-        m_next = start(voice, speed);
+        m_next = start(voice, prosody);
     }
 }
 
 std::unique_ptr<OpenJTalkBackend::Run> OpenJTalkBackend::start(const std::string& voice,
-                                                               int speed) const {
+                                                               const Prosody& prosody) const {
     Pipe input;
     Pipe output;
     if (!input.open() || !output.open()) {
         return nullptr;
     }
     char rate[16];
-    std::snprintf(rate, sizeof rate, "%.2f", static_cast<double>(speed) / 100.0);
+    std::snprintf(rate, sizeof rate, "%.2f", static_cast<double>(prosody.speed) / 100.0);
+    // The program shifts the pitch by half tones: 12 to the octave.
+    char halfTones[16];
+    std::snprintf(halfTones, sizeof halfTones, "%.3f",
+                  12.0 * std::log2(static_cast<double>(prosody.pitch) / 100.0));
     std::string file = voiceFile(voice);
     const char* argv[] = {m_setup.program.c_str(),
                           "-x",
@@ -138,6 +144,8 @@ std::unique_ptr<OpenJTalkBackend::Run> OpenJTalkBackend::start(const std::string
                           file.c_str(),
                           "-r",
                           rate,
+                          "-fm",
+                          halfTones,
                           "-g",
                           kGainDb,
                           "-ow",
@@ -164,7 +172,8 @@ std::unique_ptr<OpenJTalkBackend::Run> OpenJTalkBackend::start(const std::string
     run->input = std::move(input.write);
     run->output = std::move(output.read);
     run->voice = voice;
-    run->speed = speed;
+    run->speed = prosody.speed;
+    run->pitch = prosody.pitch;
     return run;
 }
 
@@ -231,8 +240,7 @@ std::string OpenJTalkBackend::check(const std::string& voice) const {
 
 SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::string_view text,
                                              const Prosody& prosody, const PcmCallback& out) {
-    const int speed = prosody.speed;
-    prepare(voice, speed);
+    prepare(voice, prosody);
     std::unique_ptr<Run> run = std::move(m_next);
     if (!run) {
         return Result::Failed;
@@ -276,7 +284,7 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
     run->pid = -1;
     run.reset();
     // The next sentence's run loads while this one plays.
-    prepare(voice, speed);
+    prepare(voice, prosody);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return Result::Failed;
     }

@@ -30,8 +30,8 @@ class OpenJTalkBackend : public SynthBackend {
     OpenJTalkBackend(const OpenJTalkBackend&) = delete;
     OpenJTalkBackend& operator=(const OpenJTalkBackend&) = delete;
 
-    // Starts a run for this voice and speed ahead of the first sentence.
-    void prepare(const std::string& voice, int speed);
+    // Starts a run for this voice, speed and pitch ahead of the first sentence.
+    void prepare(const std::string& voice, const Prosody& prosody);
 
     // The file of a voice ("mei", "m001") in the voice directory.
     std::string voiceFile(const std::string& voice) const;
@@ -54,10 +54,11 @@ class OpenJTalkBackend : public SynthBackend {
         UniqueFd output;
         std::string voice;
         int speed = 0;
+        int pitch = 0;
         ~Run();  // kills and reaps the program
     };
 
-    std::unique_ptr<Run> start(const std::string& voice, int speed) const;
+    std::unique_ptr<Run> start(const std::string& voice, const Prosody& prosody) const;
 
     Setup m_setup;
     std::unique_ptr<Run> m_next;

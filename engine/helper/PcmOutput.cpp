@@ -11,7 +11,7 @@ constexpr size_t kFrameSamples = 4096;
 }  // namespace
 
 PcmOutput::PcmOutput(int outputRate, Send send)
-    : m_outputRate(outputRate), m_send(std::move(send)) {}
+    : m_outputRate(outputRate), m_send(std::move(send)), m_volume(outputRate) {}
 
 void PcmOutput::begin(int keepLeadMs) {
     m_keepLeadMs = keepLeadMs;
@@ -56,6 +56,8 @@ bool PcmOutput::end() {
 }
 
 bool PcmOutput::send() {
+    // After the trimming, which judges silence by the voice's own level.
+    m_volume.apply(m_converted.data(), m_converted.size());
     size_t sent = 0;
     while (sent < m_converted.size()) {
         size_t n = std::min(kFrameSamples, m_converted.size() - sent);

@@ -1,5 +1,6 @@
 // Where the back ends' samples go: leading silence shortened, converted to
-// the helper's one output rate, handed on as soon as they are made.
+// the helper's one output rate, scaled to the volume asked for, handed on as
+// soon as they are made.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 
 #include "Resampler.h"
 #include "SilenceTrimmer.h"
+#include "VolumeLimiter.h"
 
 namespace parlune::helper {
 
@@ -24,6 +26,8 @@ class PcmOutput {
     // Starts one synthesised stretch; of the silence before its first
     // audible sample at most `keepLeadMs` is kept.
     void begin(int keepLeadMs);
+    // The volume of what is sent from now on, percent 0..200.
+    void setVolume(int percent) { m_volume.setVolume(percent); }
     // Samples at `rate`; false when the receiver is gone.
     bool write(const int16_t* samples, size_t count, int rate);
     // Ends the stretch, sending what the converter still holds.
@@ -37,6 +41,7 @@ class PcmOutput {
     int m_keepLeadMs = 0;
     bool m_started = false;
     SilenceTrimmer m_trimmer;
+    VolumeLimiter m_volume;
     std::map<int, std::unique_ptr<Resampler>> m_resamplers;  // by input rate
     Resampler* m_resampler = nullptr;
     std::vector<int16_t> m_trimmed;

@@ -121,7 +121,7 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
     }
     m_japanese = *japanese;
     if (m_japanese.engine == Engine::OpenJTalk) {
-        m_openJTalk->prepare(m_japanese.voice, 100);
+        m_openJTalk->prepare(m_japanese.voice, Prosody{});
     }
     // Latin script in a Japanese or English locale is taken for English.
     m_latin = fliteAsked || language == "en" || language == "ja"

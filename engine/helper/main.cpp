@@ -84,6 +84,17 @@ bool readAll(void* buffer, size_t size) {
     return true;
 }
 
+// Takes a kCancel waiting on the socket, without blocking; anything else
+// waiting stays for the main loop.
+bool cancelArrived() {
+    proto::FrameHeader head{};
+    ssize_t n = ::recv(proto::kHelperFd, &head, sizeof head, MSG_PEEK | MSG_DONTWAIT);
+    if (n != static_cast<ssize_t>(sizeof head) || head.type != proto::kCancel || head.size != 0) {
+        return false;
+    }
+    return readAll(&head, sizeof head);
+}
+
 bool sendHello(int32_t status, int32_t rate) {
     proto::HelloPayload hello{status, rate};
     return sendFrame(proto::kHello, &hello, sizeof hello);
@@ -188,15 +199,25 @@ int main(int argc, char** argv) {
     // Well within the library's patience, however the threads are scheduled.
     KeepAlive keepAlive(std::chrono::milliseconds(std::max(10, settings.timeoutMs / 5)),
                         [] { return sendFrame(proto::kKeepAlive, nullptr, 0); });
-    PcmOutput output(VoiceRouter::kOutputRate, [&keepAlive](const int16_t* samples, size_t count) {
-        return keepAlive.send(
-            [&] { return sendFrame(proto::kPcm, samples, count * sizeof(int16_t)); }, true);
-    });
+    bool cancelled = false;  // the speak under way was cancelled
+    PcmOutput output(
+        VoiceRouter::kOutputRate, [&keepAlive, &cancelled](const int16_t* samples, size_t count) {
+            // Between chunks: a cancel ends the synthesis here.
+            if (cancelArrived()) {
+                cancelled = true;
+                return false;
+            }
+            return keepAlive.send(
+                [&] { return sendFrame(proto::kPcm, samples, count * sizeof(int16_t)); }, true);
+        });
     std::vector<char> payload;
     for (;;) {
         proto::FrameHeader head{};
         if (!readAll(&head, sizeof head)) {
             return 0;  // the library closed the socket
+        }
+        if (head.type == proto::kCancel && head.size == 0) {
+            continue;  // it crossed the kEnd of what it meant to cancel
         }
         if (head.type != proto::kSpeak || head.size < sizeof(proto::SpeakHeader) ||
             head.size > proto::kMaxSpeakBytes) {
@@ -212,16 +233,19 @@ int main(int argc, char** argv) {
         parlune::helper::Prosody prosody{std::clamp(speak.speed, 50, 300),
                                          std::clamp(speak.pitch, 50, 200)};
 
+        output.setVolume(std::clamp(speak.volume, 0, 200));
+        cancelled = false;
         keepAlive.begin();
         VoiceRouter::Outcome outcome =
             router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
-        if (outcome.stopped) {
+        if (outcome.stopped && !cancelled) {
             return 0;
         }
         // Partly spoken only when some of it was synthesised.
-        int32_t status = outcome.failed == 0  ? proto::kEndOk
-                         : outcome.spoken > 0 ? proto::kEndPartlySpoken
-                                              : proto::kEndSynthFailed;
+        int32_t status = cancelled             ? proto::kEndCancelled
+                         : outcome.failed == 0 ? proto::kEndOk
+                         : outcome.spoken > 0  ? proto::kEndPartlySpoken
+                                               : proto::kEndSynthFailed;
         if (!keepAlive.send([&] { return sendFrame(proto::kEnd, &status, sizeof status); },
                             false)) {
             return 0;

@@ -159,7 +159,8 @@ typedef struct ParluneDaEvent {
      * the text), "hang" (it stayed silent too long), "refused" (the
      * synthesiser failed it), "nohelper" (none could be started) or "audio"
      * (it could not be output). FINISHED: "partly" when a sentence of it was
-     * left out, else "". */
+     * left out, else "". FINISHED and DROPPED: "interrupted" after
+     * ParluneDa_Interrupt. */
     char detail[PARLUNE_DA_EVENT_DETAIL_BYTES];
 } ParluneDaEvent;
 
@@ -175,6 +176,34 @@ PARLUNE_DA_API int ParluneDa_EnableEvents(ParluneDaHandle handle);
  * when none is due, -1 for a NULL event or a NULL, unknown or released
  * handle. Never blocks on the engine's work. */
 PARLUNE_DA_API int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event);
+
+/* Steering the voice, beside the three engine functions (a caller that may
+ * run against an engine without them declares them weak, as above). */
+
+/* Volumes are percent of the voice's level (0 is silence, 50 is -6 dB, above
+ * 100 a peak limiter keeps every sample in range); pitches percent of the
+ * voice's normal pitch (150: its median F0 times 1.5). Values outside the
+ * ranges are taken as the nearer end. */
+#define PARLUNE_DA_VOLUME_MIN 0
+#define PARLUNE_DA_VOLUME_NORMAL 100
+#define PARLUNE_DA_VOLUME_MAX 200
+#define PARLUNE_DA_PITCH_MIN 50
+#define PARLUNE_DA_PITCH_NORMAL 100
+#define PARLUNE_DA_PITCH_MAX 200
+
+/* ParluneDa_Play with the text's volume and pitch; the same results. */
+PARLUNE_DA_API int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, int32_t speed,
+                                      int32_t volume, int32_t pitch);
+
+/* Silences the text being spoken at once (the audio server's stream is
+ * flushed, not drained; a WAV file is completed with what was written until
+ * now) and drops every queued text. Texts played afterwards are spoken as
+ * usual, the first of them next. Events: the cut text ends FINISHED with
+ * detail "interrupted" when some of it was heard, else DROPPED
+ * "interrupted"; every dropped one DROPPED "interrupted" (these final events
+ * come before the cut text's, whatever their order of acceptance). Returns
+ * PARLUNE_DA_OK, or PARLUNE_DA_E_HANDLE. */
+PARLUNE_DA_API int ParluneDa_Interrupt(ParluneDaHandle handle);
 
 #ifdef __cplusplus
 }

@@ -23,4 +23,9 @@ std::unique_ptr<AudioSink> AudioSink::create(const EngineConfig& config,
 
 int64_t AudioSink::heardAtNs(size_t) { return EventQueue::now(); }
 
+bool AudioSink::cut() {
+    abandon();
+    return true;
+}
+
 }  // namespace parlune

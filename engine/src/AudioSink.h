@@ -28,6 +28,10 @@ class AudioSink {
     virtual bool finish() = 0;
     // Drops the utterance begun last, with whatever was written of it.
     virtual void abandon() = 0;
+    // Ends the utterance begun last at once, where it has come to: what is
+    // still to be heard is silenced, what was kept so far stays kept (a file
+    // is completed). By default abandon(). False when output failed.
+    virtual bool cut();
     // When the first of the last `count` samples written will be heard
     // (CLOCK_MONOTONIC nanoseconds), as far as the sink can tell; by default
     // now, for sinks that take samples as they come.

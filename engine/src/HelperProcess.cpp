@@ -135,14 +135,25 @@ bool HelperProcess::ended() const {
     return p.fd >= 0 && ::poll(&p, 1, 0) > 0;
 }
 
-bool HelperProcess::sendSpeak(int32_t speed, uint32_t flags, std::string_view text) {
-    proto::SpeakHeader speak{speed, flags, 100, 100};
+bool HelperProcess::sendSpeak(int32_t speed, uint32_t flags, std::string_view text, int32_t volume,
+                              int32_t pitch) {
+    proto::SpeakHeader speak{speed, flags, volume, pitch};
     proto::FrameHeader head{proto::kSpeak, static_cast<uint32_t>(sizeof speak + text.size())};
     std::vector<char> message(sizeof head + sizeof speak + text.size());
     std::memcpy(message.data(), &head, sizeof head);
     std::memcpy(message.data() + sizeof head, &speak, sizeof speak);
     std::memcpy(message.data() + sizeof head + sizeof speak, text.data(), text.size());
+    return sendMessage(message);
+}
 
+bool HelperProcess::sendCancel() {
+    proto::FrameHeader head{proto::kCancel, 0};
+    std::vector<char> message(sizeof head);
+    std::memcpy(message.data(), &head, sizeof head);
+    return sendMessage(message);
+}
+
+bool HelperProcess::sendMessage(const std::vector<char>& message) {
     // A request is far smaller than the socket buffer, which holds nothing
     // else: waiting for room only happens with a helper that stopped reading.
     size_t sent = 0;

@@ -36,7 +36,11 @@ class HelperProcess {
 
     // Sends a speak request; false when the helper is gone or stopped
     // reading. `flags` are protocol::SpeakFlags.
-    bool sendSpeak(int32_t speed, uint32_t flags, std::string_view text);
+    bool sendSpeak(int32_t speed, uint32_t flags, std::string_view text, int32_t volume = 100,
+                   int32_t pitch = 100);
+    // Asks the helper to end the kSpeak under way early; false when it cannot
+    // be told.
+    bool sendCancel();
 
     // Reads what has arrived without blocking; false when the helper has
     // closed its end (ended or crashed) or sent more than a frame may hold.
@@ -47,6 +51,7 @@ class HelperProcess {
 
   private:
     HelperProcess(pid_t pid, UniqueFd pidfd, UniqueFd socket);
+    bool sendMessage(const std::vector<char>& message);
 
     pid_t m_pid;
     // Refers to this helper even after its number is reused: signals and the

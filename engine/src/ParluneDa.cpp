@@ -27,11 +27,11 @@ void noteCreateFailure(const char* why) {
     }
 }
 
-int clampedSpeed(int32_t speed) {
-    if (speed < PARLUNE_DA_SPEED_MIN) {
-        return PARLUNE_DA_SPEED_MIN;
+int clamped(int32_t value, int low, int high) {
+    if (value < low) {
+        return low;
     }
-    return speed > PARLUNE_DA_SPEED_MAX ? PARLUNE_DA_SPEED_MAX : speed;
+    return value > high ? high : value;
 }
 
 ParluneDaHandle createEngine() {
@@ -62,7 +62,8 @@ ParluneDaHandle createEngine() {
     return parlune::HandleRegistry::instance().add(std::move(speaker));
 }
 
-int playText(ParluneDaHandle handle, const char* text, int32_t speed) {
+int playText(ParluneDaHandle handle, const char* text, int32_t speed, int32_t volume,
+             int32_t pitch) {
     std::shared_ptr<parlune::Speaker> speaker = parlune::HandleRegistry::instance().find(handle);
     if (!speaker) {
         return PARLUNE_DA_E_HANDLE;
@@ -74,7 +75,10 @@ int playText(ParluneDaHandle handle, const char* text, int32_t speed) {
     if (size > PARLUNE_DA_MAX_TEXT_BYTES) {
         return PARLUNE_DA_E_TEXT_TOO_LONG;
     }
-    return speaker->play(std::string(text, size), clampedSpeed(speed));
+    return speaker->play(std::string(text, size),
+                         clamped(speed, PARLUNE_DA_SPEED_MIN, PARLUNE_DA_SPEED_MAX),
+                         clamped(volume, PARLUNE_DA_VOLUME_MIN, PARLUNE_DA_VOLUME_MAX),
+                         clamped(pitch, PARLUNE_DA_PITCH_MIN, PARLUNE_DA_PITCH_MAX));
 }
 
 }  // namespace
@@ -101,11 +105,30 @@ ParluneDaHandle ParluneDa_Create(void) {
 int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t, int32_t,
                    int32_t) {
     try {
-        return playText(handle, text, speed);
+        return playText(handle, text, speed, PARLUNE_DA_VOLUME_NORMAL, PARLUNE_DA_PITCH_NORMAL);
     } catch (...) {
         // No room for the text: it was not queued, as with a full queue, and
         // the caller may offer it again.
         return PARLUNE_DA_E_QUEUE_FULL;
+    }
+}
+
+int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, int32_t speed, int32_t volume,
+                       int32_t pitch) {
+    try {
+        return playText(handle, text, speed, volume, pitch);
+    } catch (...) {
+        return PARLUNE_DA_E_QUEUE_FULL;  // as Play
+    }
+}
+
+int ParluneDa_Interrupt(ParluneDaHandle handle) {
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        return speaker ? speaker->interrupt() : PARLUNE_DA_E_HANDLE;
+    } catch (...) {
+        return PARLUNE_DA_E_HANDLE;
     }
 }
 

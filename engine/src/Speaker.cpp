@@ -50,7 +50,7 @@ std::unique_ptr<Speaker> Speaker::start(Options options, std::string& error) {
 
 Speaker::~Speaker() { stop(); }
 
-int Speaker::play(std::string text, int speed) {
+int Speaker::play(std::string text, int speed, int volume, int pitch) {
     int result = PARLUNE_DA_OK;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -66,7 +66,8 @@ int Speaker::play(std::string text, int speed) {
         size_t size = text.size();
         const uint64_t ordinal = m_accepted + 1;
         const bool reported = m_events.enabled();
-        m_queue.push_back(Item{std::move(text), speed, ordinal, reported});
+        m_queue.push_back(
+            Item{std::move(text), speed, volume, pitch, m_generation.load(), ordinal, reported});
         if (reported && !m_events.push(PARLUNE_DA_EVENT_QUEUED, ordinal, EventQueue::now())) {
             // No memory for its event: taken back, as when there is none for the text.
             m_queue.pop_back();
@@ -91,12 +92,41 @@ bool Speaker::takeWarning(std::string& line) {
     return true;
 }
 
+int Speaker::interrupt() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closed) {
+            return PARLUNE_DA_E_HANDLE;
+        }
+        // The text being spoken, if any, sees the new generation and is cut.
+        ++m_generation;
+        m_hush = true;
+        const int64_t now = EventQueue::now();
+        bool dropped = false;
+        for (const Item& item : m_queue) {
+            if (item.reported) {
+                m_events.push(PARLUNE_DA_EVENT_DROPPED, item.ordinal, now, "interrupted");
+                dropped = true;
+            }
+        }
+        m_queue.clear();
+        m_queuedBytes = 0;
+        // With no text under way nobody else says that nothing waits now.
+        if (dropped && !m_busy) {
+            m_events.push(PARLUNE_DA_EVENT_IDLE, 0, now);
+        }
+    }
+    wake();
+    return PARLUNE_DA_OK;
+}
+
 void Speaker::stop() {
     std::lock_guard<std::mutex> stopLock(m_stopMutex);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closed = true;
         m_stop = true;
+        m_hush = true;
         m_queue.clear();
         m_queuedBytes = 0;
     }
@@ -237,6 +267,11 @@ bool Speaker::nextItem(Item& item) {
                 item = std::move(m_queue.front());
                 m_queue.pop_front();
                 m_queuedBytes -= item.text.size();
+                m_busy = true;
+                // Queued after the last interrupt: the sink may wait again.
+                if (!isCut(item)) {
+                    m_hush = false;
+                }
                 return true;
             }
         }
@@ -311,9 +346,17 @@ void Speaker::speak(const Item& item) {
         return;
     }
     if (!m_sink) {
-        m_sink = m_options.makeSink(m_stop);
+        m_sink = m_options.makeSink(m_hush);
+    }
+    if (isCut(item)) {
+        noteEnd(utterance, PARLUNE_DA_EVENT_DROPPED, "interrupted");
+        return;
     }
     if (!m_sink->begin(item.text, m_sampleRate)) {
+        if (isCut(item)) {
+            noteEnd(utterance, PARLUNE_DA_EVENT_DROPPED, "interrupted");
+            return;
+        }
         fail(PARLUNE_DA_E_AUDIO);
         noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "audio");
         return;
@@ -323,7 +366,7 @@ void Speaker::speak(const Item& item) {
     bool heard = false;   // some of the text was synthesised
     uint32_t flags = proto::kSpeakStartsUtterance;
     for (std::string_view piece : SentenceSplitter::split(text)) {
-        Piece result = speakPiece(piece, flags, utterance);
+        Piece result = isCut(item) ? Piece::Cut : speakPiece(piece, flags, utterance);
         flags = 0;
         const char* skipped = nullptr;  // why the text is dropped whole
         switch (result) {
@@ -338,6 +381,13 @@ void Speaker::speak(const Item& item) {
                 continue;
             case Piece::Stopped:
                 m_sink->abandon();
+                return;
+            case Piece::Cut:
+                // Cut between pieces, or again: idempotent.
+                silence(utterance);
+                noteEnd(utterance,
+                        utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
+                        "interrupted");
                 return;
             case Piece::Crashed:
                 skipped = "crash";
@@ -362,7 +412,7 @@ void Speaker::speak(const Item& item) {
     if (partly) {
         ++m_skipped;
     }
-    if (partly && !heard) {
+    if (partly && !heard && !isCut(item)) {
         // Nothing of it was synthesised: no sound, no file, not finished.
         if (utterance.audioOk) {
             m_sink->abandon();
@@ -370,7 +420,15 @@ void Speaker::speak(const Item& item) {
         noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "refused");
         return;
     }
-    if (!utterance.audioOk || !m_sink->finish()) {
+    const bool finished = utterance.audioOk && m_sink->finish();
+    if (isCut(item)) {
+        // Cut while it played out: what was still to be heard is silenced.
+        silence(utterance);
+        noteEnd(utterance, utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
+                "interrupted");
+        return;
+    }
+    if (!finished) {
         fail(PARLUNE_DA_E_AUDIO);
         noteEnd(utterance, PARLUNE_DA_EVENT_SKIPPED, "audio");
         return;
@@ -391,13 +449,11 @@ void Speaker::noteStarted(Utterance& utterance, size_t samples) {
 }
 
 void Speaker::noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail) {
-    if (!utterance.item.reported) {
-        return;
-    }
     // Not before it started, however the sink's estimate of that was off.
     const int64_t at = std::max(EventQueue::now(), utterance.startedNs);
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_stop) {
+    m_busy = false;
+    if (!utterance.item.reported || m_stop) {
         return;  // after a stop the caller reports what is left as dropped
     }
     m_events.push(kind, utterance.item.ordinal, at, detail);
@@ -407,12 +463,13 @@ void Speaker::noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const
 }
 
 Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance) {
-    if (!m_helper->sendSpeak(utterance.item.speed, flags, piece)) {
+    const Item& item = utterance.item;
+    if (!m_helper->sendSpeak(item.speed, flags, piece, item.volume, item.pitch)) {
         // The helper never got this piece: it had ended (unnoticed while a
         // text was already waiting) or stopped reading. That is no fault of
         // the text, so a fresh helper gets it once.
         replaceHelper();
-        if (!m_helper || !m_helper->sendSpeak(utterance.item.speed, flags, piece)) {
+        if (!m_helper || !m_helper->sendSpeak(item.speed, flags, piece, item.volume, item.pitch)) {
             replaceHelper();
             return Piece::Crashed;
         }
@@ -434,6 +491,9 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
             return Piece::Hung;
         }
         if (wait == Wait::Woken) {
+            if (isCut(item)) {
+                return cancelPiece(utterance);
+            }
             continue;  // more text queued; it waits its turn
         }
         bool open = m_helper->receive();
@@ -448,6 +508,9 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
                 }
                 if (m_stop) {
                     return Piece::Stopped;
+                }
+                if (isCut(item)) {
+                    return cancelPiece(utterance);
                 }
                 if (utterance.audioOk && !utterance.started && samples > 0) {
                     noteStarted(utterance, samples);
@@ -477,6 +540,55 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
             return Piece::Crashed;
         }
         deadline = std::min(Clock::now() + timeout, workDeadline);
+    }
+}
+
+void Speaker::silence(const Utterance& utterance) {
+    // What was heard stays where it is kept (a file); none heard, none kept.
+    if (!utterance.started) {
+        m_sink->abandon();
+    } else if (!m_sink->cut()) {
+        fail(PARLUNE_DA_E_AUDIO);
+    }
+}
+
+Speaker::Piece Speaker::cancelPiece(const Utterance& utterance) {
+    // Silence first: the helper's answer is not waited for.
+    silence(utterance);
+    if (!m_helper->sendCancel()) {
+        replaceHelper();
+        return Piece::Cut;
+    }
+    // What the helper made before it saw the cancel is discarded up to its
+    // kEnd, which may already be among the frames received; the helper
+    // stays, warm, for the next text.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.helperTimeoutMs);
+    proto::FrameHeader header{};
+    std::vector<char> payload;
+    bool open = true;
+    for (;;) {
+        HelperProcess::Frame frame;
+        while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete) {
+            // Samples, keep-alives, marks: all of the cut piece.
+            if (header.type == proto::kEnd) {
+                return Piece::Cut;
+            }
+        }
+        if (frame == HelperProcess::Frame::Malformed || !open) {
+            replaceHelper();
+            return Piece::Cut;
+        }
+        Wait wait = waitForHelper(deadline);
+        if (m_stop) {
+            return Piece::Stopped;
+        }
+        if (wait == Wait::TimedOut) {
+            replaceHelper();
+            return Piece::Cut;
+        }
+        if (wait == Wait::HelperReady) {
+            open = m_helper->receive();
+        }
     }
 }
 

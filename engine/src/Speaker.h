@@ -46,8 +46,15 @@ class Speaker {
     // Queues a text; returns a ParluneDaResult: queue full, a stopped
     // speaker, or an audio failure left by an earlier text (this text is
     // queued all the same) instead of OK.
-    // `speed` is percent of the normal rate, 50..300.
-    int play(std::string text, int speed);
+    // `speed` is percent of the normal rate, 50..300; `volume` percent of
+    // the voice's level, 0..200; `pitch` percent of its pitch, 50..200.
+    int play(std::string text, int speed, int volume = 100, int pitch = 100);
+
+    // Silences the text being spoken at once (it ends FINISHED "interrupted",
+    // or DROPPED "interrupted" when none of it was heard yet) and drops the
+    // queued ones (DROPPED "interrupted"); texts played afterwards are spoken
+    // as usual. Returns a ParluneDaResult: OK, or E_HANDLE once stopped.
+    int interrupt();
 
     // Texts not spoken because the helper crashed, hung or failed on them,
     // and texts of which a sentence failed and was left out.
@@ -71,8 +78,11 @@ class Speaker {
     struct Item {
         std::string text;
         int speed = 0;
-        uint64_t ordinal = 0;   // 1 for the first text accepted, 2 for the next...
-        bool reported = false;  // events were on when it was queued
+        int volume = 100;
+        int pitch = 100;
+        uint64_t generation = 0;  // interrupts before it was queued
+        uint64_t ordinal = 0;     // 1 for the first text accepted, 2 for the next...
+        bool reported = false;    // events were on when it was queued
     };
     // The text being spoken, as far as the pieces of it have come.
     struct Utterance {
@@ -84,7 +94,7 @@ class Speaker {
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
 
-    enum class Piece { Spoken, PartlySpoken, Crashed, Hung, Refused, AudioFailed, Stopped };
+    enum class Piece { Spoken, PartlySpoken, Crashed, Hung, Refused, AudioFailed, Stopped, Cut };
 
     explicit Speaker(Options options);
     void run(std::promise<bool>& started, std::string& error);
@@ -92,6 +102,12 @@ class Speaker {
     bool nextItem(Item& item);
     void speak(const Item& item);
     Piece speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance);
+    // Whether an interrupt came since `item` was queued.
+    bool isCut(const Item& item) const { return item.generation != m_generation.load(); }
+    // Ends the cut utterance in the sink at once.
+    void silence(const Utterance& utterance);
+    // Silences the sink and has the helper end the piece under way early.
+    Piece cancelPiece(const Utterance& utterance);
     void noteStarted(Utterance& utterance, size_t samples);
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
@@ -105,7 +121,11 @@ class Speaker {
     const Options m_options;
     UniqueFd m_wake;  // eventfd: work queued or stop requested
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_failure{0};  // first failure not yet reported
+    // Ends the sink's waits: set by a stop or an interrupt, cleared by the
+    // worker when it takes up a text queued after the last interrupt.
+    std::atomic<bool> m_hush{false};
+    std::atomic<uint64_t> m_generation{0};  // interrupts so far
+    std::atomic<int> m_failure{0};          // first failure not yet reported
     std::atomic<uint64_t> m_skipped{0};
 
     std::mutex m_mutex;  // guards m_queue, m_queuedBytes, m_accepted, m_closed, m_warnings
@@ -114,6 +134,7 @@ class Speaker {
     uint64_t m_accepted = 0;  // texts queued since start
     bool m_closed = false;
     std::deque<std::string> m_warnings;  // not yet taken; a handful at most
+    bool m_busy = false;                 // the worker took a text and has not ended it yet
     // QUEUED, final and IDLE events are appended under m_mutex: QUEUED in
     // the order texts are queued, IDLE only while the queue is empty.
     EventQueue m_events;

@@ -20,6 +20,8 @@ class WavSink : public AudioSink {
     bool write(const int16_t* samples, size_t count) override;
     bool finish() override;
     void abandon() override;
+    // The file keeps what was written until the cut; after finish, nothing.
+    bool cut() override { return m_wav.valid() ? finish() : true; }
 
   private:
     static unsigned long long nextNumber(const std::string& directory);

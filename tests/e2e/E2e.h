@@ -24,7 +24,8 @@ inline std::string naming() {
 }
 
 // A launcher of ours, registered with the test's naming service, speech
-// going to wav_dir; env adds NAME=VALUE settings.
+// going to wav_dir (to the audio server when it is ""); env adds NAME=VALUE
+// settings.
 inline std::unique_ptr<Process> launch(const std::string& program, const TempDir& dir,
                                        const std::string& wav_dir,
                                        std::vector<std::string> extra = {},
@@ -34,7 +35,7 @@ inline std::unique_ptr<Process> launch(const std::string& program, const TempDir
         "logger.file_name:" +
             dir.file(std::string(program).substr(program.rfind('/') + 1) + ".log")};
     args.insert(args.end(), extra.begin(), extra.end());
-    env.insert(env.begin(), "PARLUNE_AUDIO=wav:" + wav_dir);
+    if (!wav_dir.empty()) env.insert(env.begin(), "PARLUNE_AUDIO=wav:" + wav_dir);
     return std::unique_ptr<Process>(new Process(args, dir.path(), env));
 }
 

@@ -21,11 +21,12 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
         fields >> address >> type >> name;
         names.insert(type + " " + name);
     }
-    EXPECT_EQ(names, (std::set<std::string>{"T ParluneDa_Create", "T ParluneDa_Play",
-                                            "T ParluneDa_Release", "T ParluneDa_CreateError",
-                                            "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts",
-                                            "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent",
-                                            "T ParluneDa_NextWarning"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{
+                  "T ParluneDa_Create", "T ParluneDa_Play", "T ParluneDa_Release",
+                  "T ParluneDa_CreateError", "T ParluneDa_CreateWarning",
+                  "T ParluneDa_SkippedTexts", "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent",
+                  "T ParluneDa_NextWarning", "T ParluneDa_PlayWith", "T ParluneDa_Interrupt"}));
 }
 
 }  // namespace

@@ -121,5 +121,43 @@ TEST_F(PulsePlayback, ReleaseSilencesTheUtteranceBeingPlayed) {
     EXPECT_LT(audible * 50, 8000u) << "ms of sound; the text lasts about 30 s";
 }
 
+// The stream is flushed, not drained: the rest of the long text is never
+// heard, the urgent one is, and the events say which ended how.
+TEST_F(PulsePlayback, InterruptSilencesTheUtteranceAndTheUrgentOneIsHeardNext) {
+    Recorder recorder(m_wavDir.file("capture.raw"));
+    ASSERT_TRUE(recorder.running());
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
+    std::string longText;  // about half a minute of speech
+    while (longText.size() < 500) {
+        longText += "This sentence goes on and on until the engine is interrupted. ";
+    }
+    ASSERT_EQ(ParluneDa_Play(h, longText.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    ASSERT_TRUE(waitForSound(recorder, 4));
+    ASSERT_EQ(ParluneDa_Interrupt(h), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, "Stop now.", 100, 0, 0, 0), PARLUNE_DA_OK);
+    std::vector<std::pair<int, std::string>> told;  // kind and detail, text 1 then 2
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            ParluneDaEvent e{};
+            while (ParluneDa_NextEvent(h, &e) == 1) {
+                if (e.kind != PARLUNE_DA_EVENT_IDLE)
+                    told.emplace_back(e.kind * 10 + e.text, e.detail);
+            }
+            return !told.empty() && told.back().first == PARLUNE_DA_EVENT_FINISHED * 10 + 2;
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(2)));
+    EXPECT_EQ(told, (std::vector<std::pair<int, std::string>>{
+                        {11, ""}, {21, ""}, {12, ""}, {31, "interrupted"}, {22, ""}, {32, ""}}));
+    const size_t atEnd = recorder.loudWindows().size();
+    EXPECT_TRUE(testsupport::waitUntil([&] { return recorder.loudWindows().size() >= atEnd + 40; },
+                                       std::chrono::seconds(30), std::chrono::milliseconds(50)));
+    recorder.stop();
+    std::vector<bool> loud = recorder.loudWindows();
+    size_t audible = static_cast<size_t>(std::count(loud.begin(), loud.end(), true));
+    EXPECT_LT(audible * 50, 8000u) << "ms of sound; the long text lasts about 30 s";
+}
+
 }  // namespace
 }  // namespace parlune::test

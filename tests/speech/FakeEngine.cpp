@@ -28,7 +28,7 @@ std::vector<Call> calls() {
 std::vector<Call> plays() {
     std::vector<Call> out;
     for (const Call& c : calls()) {
-        if (c.function == "Play") out.push_back(c);
+        if (c.function == "Play" || c.function == "PlayWith") out.push_back(c);
     }
     return out;
 }
@@ -73,11 +73,12 @@ extern "C" ParluneDaHandle ParluneDa_Create(void) {
     return reinterpret_cast<ParluneDaHandle>(c.handle);
 }
 
-extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t a,
-                              int32_t b, int32_t d) {
+namespace {
+int playCall(const char* function, ParluneDaHandle handle, const char* text, int32_t speed,
+             int32_t a, int32_t b, int32_t d) {
     std::lock_guard<std::mutex> g(fake_engine::g_mutex);
     Call c;
-    c.function = "Play";
+    c.function = function;
     c.handle = reinterpret_cast<std::uintptr_t>(handle);
     c.text = text ? text : "<null>";
     c.speed = speed;
@@ -91,6 +92,31 @@ extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t 
     if (fake_engine::g_failTimes > 0) --fake_engine::g_failTimes;
     return fake_engine::g_failResult;
 }
+}  // namespace
+
+extern "C" int ParluneDa_Play(ParluneDaHandle handle, const char* text, int32_t speed, int32_t a,
+                              int32_t b, int32_t d) {
+    return playCall("Play", handle, text, speed, a, b, d);
+}
+
+#ifdef FAKE_ENGINE_STEERING
+// Only in the tests of an engine that can be steered: volume and pitch go to
+// extra[0] and extra[1] of a "PlayWith" call.
+extern "C" int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, int32_t speed,
+                                  int32_t volume, int32_t pitch) {
+    return playCall("PlayWith", handle, text, speed, volume, pitch, 0);
+}
+
+extern "C" int ParluneDa_Interrupt(ParluneDaHandle handle) {
+    std::lock_guard<std::mutex> g(fake_engine::g_mutex);
+    Call c;
+    c.function = "Interrupt";
+    c.handle = reinterpret_cast<std::uintptr_t>(handle);
+    if (fake_engine::g_cycle) c.cycle = fake_engine::g_cycle();
+    fake_engine::g_calls.push_back(c);
+    return 0;
+}
+#endif
 
 extern "C" void ParluneDa_Release(ParluneDaHandle handle) {
     std::lock_guard<std::mutex> g(fake_engine::g_mutex);

@@ -10,7 +10,7 @@
 namespace fake_engine {
 
 struct Call {
-    std::string function;  // "Create", "Play", "Release"
+    std::string function;  // "Create", "Play", "Release"; "PlayWith", "Interrupt"
     std::uintptr_t handle = 0;
     std::string text;
     std::int32_t speed = 0;
@@ -19,6 +19,7 @@ struct Call {
 };
 
 std::vector<Call> calls();
+// The Play and PlayWith calls.
 std::vector<Call> plays();
 void reset();
 // Play returns this for texts equal to failText: the next `times` times, or
