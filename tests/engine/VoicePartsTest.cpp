@@ -146,6 +146,13 @@ TEST(SilenceTrimmer, KeepsOnlyTheAskedLeadAndEverythingAfterTheFirstSound) {
     EXPECT_EQ(out.back(), -3000);
     EXPECT_TRUE(trimmer.heardSound());
 
+    // A soft first sound (-58 dBFS, an "h" starting) is sound, not silence.
+    trimmer.reset(2);
+    out.clear();
+    const int16_t soft[] = {4, -5, 3, -40, 12, 300};
+    trimmer.process(soft, 6, out);
+    EXPECT_EQ(out, (std::vector<int16_t>{-5, 3, -40, 12, 300}));
+
     // All silence: nothing comes out.
     trimmer.reset(0);
     out.clear();
