@@ -25,6 +25,7 @@
 
 #include "HelperProtocol.h"
 #include "PcmOutput.h"
+#include "Priority.h"
 #include "VoiceRouter.h"
 
 namespace {
@@ -161,6 +162,8 @@ int main(int argc, char** argv) {
     // A synthesiser program that ends before reading its text must not end
     // this process with it.
     ::signal(SIGPIPE, SIG_IGN);
+    // Before the voices load: loading is on the way to the first sound too.
+    parlune::helper::Priority::raise();
 
     VoiceRouter router;
     std::vector<std::string> notices;
