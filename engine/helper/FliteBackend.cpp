@@ -29,19 +29,21 @@ constexpr char kLatin1Fold[] =
 struct Streaming {
     const SynthBackend::PcmCallback* out = nullptr;
     bool stopped = false;
+    cst_tokenstream* text = nullptr;
 };
 Streaming g_streaming;
 
 int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info*) {
-    if (g_streaming.stopped || g_streaming.out == nullptr) {
-        return CST_AUDIO_STREAM_STOP;
+    if (!g_streaming.stopped && g_streaming.out != nullptr &&
+        (size <= 0 ||
+         (*g_streaming.out)(w->samples + start, static_cast<size_t>(size), w->sample_rate))) {
+        return CST_AUDIO_STREAM_CONT;
     }
-    if (size > 0 &&
-        !(*g_streaming.out)(w->samples + start, static_cast<size_t>(size), w->sample_rate)) {
-        g_streaming.stopped = true;
-        return CST_AUDIO_STREAM_STOP;
+    g_streaming.stopped = true;
+    if (g_streaming.text != nullptr) {
+        g_streaming.text->eof_flag = 1;  // no further sentence is started
     }
-    return CST_AUDIO_STREAM_CONT;
+    return CST_AUDIO_STREAM_STOP;
 }
 
 char fold(char32_t cp) {
@@ -135,8 +137,20 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
     cst_voice* v = m_voices[voice];
     feat_set_float(v->features, "duration_stretch", 100.0f / static_cast<float>(speed));
     std::string prepared = prepare(text);
-    g_streaming = Streaming{&out, false};
-    flite_text_to_speech(prepared.c_str(), v, "none");
+    // Sentence by sentence, as flite reads a file: its first chunk comes
+    // after the first sentence's analysis, not the whole text's (a 60-word
+    // text as one utterance waited 4 times longer than its first sentence).
+    const auto param = [v](const char* name) {
+        return get_param_string(v->features, name, nullptr);
+    };
+    cst_tokenstream* ts =
+        ts_open_string(prepared.c_str(), param("text_whitespace"), param("text_singlecharsymbols"),
+                       param("text_prepunctuation"), param("text_postpunctuation"));
+    if (ts == nullptr) {
+        return Result::Failed;
+    }
+    g_streaming = Streaming{&out, false, ts};
+    flite_ts_to_speech(ts, v, "none");  // closes the stream
     bool stopped = g_streaming.stopped;
     g_streaming = Streaming{};
     return stopped ? Result::Stopped : Result::Spoken;
