@@ -13,7 +13,12 @@
 #                lists 1-4, harvard.txt) spoken into WAV files
 #                (PARLUNE_AUDIO=wav:DIR), resampled to 16 kHz mono with sox,
 #                decoded by pocketsphinx_batch with pocketsphinx-en-us's
-#                generic language model; case and punctuation ignored.
+#                generic language model; case and punctuation ignored. The
+#                row en/flite-own is flite's own program (flite -voice rms)
+#                on the same sentences, the reference for the engine's
+#                English. Every file reaches the listener with the same
+#                lead: its silence before the first audible sample replaced
+#                by 250 ms of zeros (voice_probe relead).
 #   first5_ms    Play -> first sample in the WAV file being written, for a
 #   first60_ms   short (5-word) and a long (60-word) text of the language
 #                (texts.txt); p50 and p99 over the repeats.
@@ -21,7 +26,9 @@
 #   audible60_ms server's null sink monitor (as bench/e2e), the same texts;
 #                each Play after the one before has fallen silent (the
 #                long text: each in a fresh probe after a warm-up sentence).
-#   lead_ms      silence before the first audible sample in the WAV files.
+#                Audible: a magnitude above AUDIBLE_LEVEL.
+#   lead_ms      silence before the first audible sample (above 33, -60
+#                dBFS) in the WAV files.
 #   rtf          synthesis time / audio time: Play -> finished WAV file over
 #                the file's length, long text.
 #   rss_mb       the synthesis helper's resident memory after the long texts;
@@ -43,6 +50,13 @@
 #                     voices, so drift on a shared machine hits them alike
 #                     (default 2)
 #   VOICE_ONLY        optional: a comma list of sections (wer, wav, audible)
+#   LANGS             the languages measured (default: en ja de)
+#   AUDIBLE_LEVEL     the magnitude above which a sample is audible (default
+#                     33, -60 dBFS, where soft first consonants start; 500
+#                     was used before and misses them)
+#   HOGS              this many `yes > /dev/null` (nice 0) run beside the
+#                     whole measurement, as other work on a robot does
+#                     (default 0)
 #
 # Audible repeats of the short text wait for each utterance to end, so they
 # cost its length: espeak-ng's "ja" (the Japanese baseline) names every
@@ -50,8 +64,8 @@
 # every program runs under a deadline, and one that misses it is reported
 # and skipped.
 #
-# Needs sox, and for wer_pct pocketsphinx and pocketsphinx-en-us (Debian; not
-# installed by scripts/install-deps). Starts its own PulseAudio server
+# Needs sox, and for wer_pct pocketsphinx, pocketsphinx-en-us and flite
+# (Debian; not installed by scripts/install-deps). Starts its own PulseAudio server
 # (tests/support/with-pulse) and stops everything it starts by process id.
 set -u
 
@@ -72,6 +86,10 @@ wav_repeats=${WAV_REPEATS:-4}
 short_count=${SHORT_COUNT:-16}
 long_count=${LONG_COUNT:-4}
 rounds=${ROUNDS:-2}
+langs=${LANGS:-en ja de}
+audible_level=${AUDIBLE_LEVEL:-33}
+hogs=${HOGS:-0}
+wer_lead_ms=250
 model=/usr/share/pocketsphinx/model/en-us
 
 [ -x "$probe" ] || { echo "run.sh: $probe is missing (build the target voice_probe)" >&2; exit 1; }
@@ -79,8 +97,9 @@ command -v sox >/dev/null || { echo "run.sh: sox is missing (Debian: sox)" >&2; 
 
 only=${VOICE_ONLY:-}
 want() { [ -z "$only" ] || [[ ",$only," == *",$1,"* ]]; }
-if want wer && { ! command -v pocketsphinx_batch >/dev/null || [ ! -f "$model/en-us.lm.bin" ]; }; then
-  echo "run.sh: no word error rates: install pocketsphinx pocketsphinx-en-us (Debian)" >&2
+if want wer && { ! command -v pocketsphinx_batch >/dev/null || [ ! -f "$model/en-us.lm.bin" ] ||
+  ! command -v flite >/dev/null; }; then
+  echo "run.sh: no word error rates: install pocketsphinx pocketsphinx-en-us flite (Debian)" >&2
   only=${only:-wav,audible}
   only=${only//wer/}
 fi
@@ -111,23 +130,35 @@ within() {
   return $rc
 }
 
-# wer_run VOICE: the Harvard round trip for one English voice.
+# wer_run VOICE: the Harvard round trip for one English voice; VOICE
+# flite-own is flite's own program with the engine's English voice.
 wer_run() {
   local row=en/$1 dir
   dir=$work/wer-$(slug "$row")
   mkdir -p "$dir/wav" "$dir/16k"
   progress "wer: $row"
-  # Each sentence has a deadline of its own in the probe (120 s).
-  voice en "$1"
-  if ! within 600 "$row: the Harvard sentences" "${voice_env[@]}" "$probe" wav "$dir/wav" "$here/harvard.txt" \
-    >"$dir/probe.out" 2>"$dir/probe.err"; then
-    echo "run.sh: $row: the Harvard sentences were not all spoken: $(tail -n 1 "$dir/probe.err")" >&2
-    return 1
+  if [ "$1" = flite-own ]; then
+    local n=0 line
+    : >"$dir/probe.out"
+    while IFS= read -r line; do
+      n=$((n + 1))
+      within 60 "flite" flite -voice rms -t "$line" -o "$dir/wav/own$n.wav" || return 1
+      echo "utt text=$n by=flite file=own$n.wav" >>"$dir/probe.out"
+    done <"$here/harvard.txt"
+  else
+    # Each sentence has a deadline of its own in the probe (120 s).
+    voice en "$1"
+    if ! within 600 "$row: the Harvard sentences" "${voice_env[@]}" "$probe" wav "$dir/wav" "$here/harvard.txt" \
+      >"$dir/probe.out" 2>"$dir/probe.err"; then
+      echo "run.sh: $row: the Harvard sentences were not all spoken: $(tail -n 1 "$dir/probe.err")" >&2
+      return 1
+    fi
   fi
   local n file
   : >"$dir/ctl"
   while read -r n file; do
-    within 30 "sox" sox -V1 "$dir/wav/$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
+    within 30 "relead" "$probe" relead "$dir/wav/$file" "$dir/wav/lead-$file" "$wer_lead_ms" || return 1
+    within 30 "sox" sox -V1 "$dir/wav/lead-$file" -r 16000 -c 1 -b 16 "$dir/16k/u$n.wav" || return 1
     echo "u$n" >>"$dir/ctl"
   done < <(sed -n 's/^utt text=\([0-9]*\) .* file=\(.*\)$/\1 \2/p' "$dir/probe.out")
   if ! within 900 "$row: pocketsphinx_batch" pocketsphinx_batch -adcin yes -adchdr 44 -cepdir "$dir/16k" -cepext .wav -ctl "$dir/ctl" \
@@ -186,7 +217,7 @@ audible_run() {
   voice "$lang" "$name"
   for _ in $(seq "$calls"); do
     if ! within $((60 + 200 * each)) "$row: the audible $kind text" "${voice_env[@]}" PARLUNE_AUDIO=pulse \
-      "$probe" audible cap.monitor "$each" "$(text_of "$lang" "$kind")" >>"$out.out" 2>>"$out.err"; then
+      "$probe" audible cap.monitor "$each" "$(text_of "$lang" "$kind")" "$audible_level" >>"$out.out" 2>>"$out.err"; then
       echo "run.sh: $row: the $kind text was not all heard: $(tail -n 1 "$out.err")" >&2
     fi
   done
@@ -202,13 +233,20 @@ audible_run() {
 
 per_round() { echo $(((($1) + rounds - 1) / rounds)); }
 
+# Other work on the machine, at the same nice value as the voice.
+hog_pids=()
+for _ in $(seq "$hogs"); do
+  bench_start "$work/hog" sh -c 'exec yes >/dev/null'
+  hog_pids+=("$started")
+done
+
 status=0
 if want wer; then
-  for name in $(tr ' ' '\n' <<<"$voices_en" | head -n "$wer_voices"); do wer_run "$name" || status=1; done
+  for name in $(tr ' ' '\n' <<<"$voices_en" | head -n "$wer_voices") flite-own; do wer_run "$name" || status=1; done
 fi
 for round in $(seq "$rounds"); do
   progress "round $round of $rounds"
-  for lang in en ja de; do
+  for lang in $langs; do
     i=0
     for name in $(voices_of "$lang"); do
       i=$((i + 1))
@@ -224,12 +262,14 @@ for round in $(seq "$rounds"); do
   done
 done
 
+[ ${#hog_pids[@]} -gt 0 ] && bench_stop "${hog_pids[@]}"
+
 bases=""
-for lang in en ja de; do
+for lang in $langs; do
   set -- $(voices_of "$lang")
   bases="$bases $lang/$1"
 done
-echo "voice benchmarks: $(nproc) cores, load average $(bench_load) at the end"
+echo "voice benchmarks: $(nproc) cores, $hogs CPU hogs, audible above $audible_level, load average $(bench_load) at the end"
 awk -v figures="wer_pct first5_ms first60_ms audible5_ms audible60_ms lead_ms rtf rss_mb hwm_mb" \
   -v spread="first5_ms first60_ms audible5_ms audible60_ms" -v bases="$bases" \
   -f "$here/voice-table.awk" "$results"

@@ -9,14 +9,18 @@
 //       sample in the file being written (seen through inotify) and to the
 //       finished file, the audio's length and its leading silence; then the
 //       memory of the synthesis helper (this process's child).
-//   voice_probe audible SOURCE COUNT TEXT
+//   voice_probe audible SOURCE COUNT TEXT [LEVEL]
 //       COUNT calls of ParluneDa_Play(TEXT) through PulseAudio, each timed
-//       to the first audible sample at SOURCE (a sink's monitor, e.g.
-//       cap.monitor); each call after the one before has fallen silent (1 s
-//       without an audible sample, at most 180 s); the last utterance is cut
+//       to the first audible sample (magnitude above LEVEL, default 33,
+//       -60 dBFS) at SOURCE (a sink's monitor, e.g. cap.monitor); each call after the one before
+//       has fallen silent (1 s without an audible sample, at most 180 s); the last utterance is cut
 //       short once heard. Prints each latency as it is measured (with how
 //       long that utterance sounded, but for the last), then a summary; a
 //       Play not heard within 10 s is counted as missed.
+//   voice_probe relead IN OUT MS
+//       Copies the WAV file IN to OUT with the silence before its first
+//       audible sample replaced by MS milliseconds of zeros, so that two
+//       synthesisers' files reach a listener with the same lead.
 //
 // Prints "key=value" lines; the exit status is 0 when every text was heard
 // or written.
@@ -30,6 +34,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +43,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "FileDescriptor.h"
@@ -57,14 +63,20 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Audible: a magnitude above -60 dBFS, where soft first consonants start.
+constexpr int kAudibleLevel = 33;
+
 // What one finished WAV file holds; rate 0 when it cannot be read.
 struct WavFacts {
     int rate = 0;
     double audioMs = 0;
     double leadMs = 0;  // before the first sample above the audible threshold
+    size_t firstAudible = 0;
+    std::vector<int16_t> samples;
 };
 
-// Reads a file in the engine's WAV layout (44-byte header, 16-bit mono).
+// Reads a file in the canonical WAV layout (44-byte header, 16-bit mono) as
+// the engine and flite write it.
 WavFacts readWav(const std::string& path, int threshold) {
     WavFacts facts;
     std::ifstream in(path, std::ios::binary);
@@ -77,7 +89,7 @@ WavFacts readWav(const std::string& path, int threshold) {
     };
     const uint32_t rate = le32(24);
     const uint32_t bytes = le32(40);
-    if (rate == 0 || std::memcmp(header, "RIFF", 4) != 0) return facts;
+    if (rate == 0 || std::memcmp(header, "RIFF", 4) != 0 || le32(36) != 0x61746164) return facts;
     std::vector<int16_t> samples(bytes / 2);
     in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(bytes));
     samples.resize(static_cast<size_t>(in.gcount()) / 2);
@@ -91,7 +103,36 @@ WavFacts readWav(const std::string& path, int threshold) {
     facts.rate = static_cast<int>(rate);
     facts.audioMs = 1000.0 * static_cast<double>(samples.size()) / rate;
     facts.leadMs = 1000.0 * static_cast<double>(first) / rate;
+    facts.firstAudible = first;
+    facts.samples = std::move(samples);
     return facts;
+}
+
+int relead(const std::string& inPath, const std::string& outPath, int leadMs) {
+    const WavFacts facts = readWav(inPath, kAudibleLevel);
+    if (facts.rate == 0) {
+        std::fprintf(stderr, "voice_probe: %s is not a 16-bit mono WAV file\n", inPath.c_str());
+        return 1;
+    }
+    std::vector<int16_t> out(static_cast<size_t>(facts.rate) * static_cast<size_t>(leadMs) / 1000);
+    out.insert(out.end(), facts.samples.begin() + static_cast<std::ptrdiff_t>(facts.firstAudible),
+               facts.samples.end());
+    const auto le = [](uint32_t v) {
+        return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8 & 0xff),
+                           static_cast<char>(v >> 16 & 0xff), static_cast<char>(v >> 24 & 0xff)};
+    };
+    const uint32_t bytes = static_cast<uint32_t>(out.size() * sizeof(int16_t));
+    const uint32_t rate = static_cast<uint32_t>(facts.rate);
+    const std::string header = "RIFF" + le(36 + bytes) + "WAVEfmt " + le(16) + le(0x10001) +
+                               le(rate) + le(rate * 2) + le(0x100002) + "data" + le(bytes);
+    std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
+    file.write(header.data(), static_cast<std::streamsize>(header.size()));
+    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(bytes));
+    if (!file.flush()) {
+        std::fprintf(stderr, "voice_probe: cannot write %s\n", outPath.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 std::string statusField(const std::string& pid, const std::string& key) {
@@ -190,7 +231,7 @@ int wav(const std::string& dir, const std::string& textsPath, int repeat) {
                 ++failed;
                 continue;
             }
-            const WavFacts facts = readWav(dir + "/" + done, 500);
+            const WavFacts facts = readWav(dir + "/" + done, kAudibleLevel);
             std::printf(
                 "utt text=%zu first_ms=%.2f done_ms=%.2f audio_ms=%.1f lead_ms=%.1f "
                 "rate=%d file=%s\n",
@@ -213,7 +254,7 @@ std::string firstSentence(const std::string& text) {
     return text.substr(0, end);
 }
 
-int audible(const std::string& source, int count, const std::string& text) {
+int audible(const std::string& source, int count, const std::string& text, int level) {
     SoundMonitor monitor(source);
     if (!monitor.ok()) {
         std::fprintf(stderr, "voice_probe: cannot record %s\n", source.c_str());
@@ -231,7 +272,7 @@ int audible(const std::string& source, int count, const std::string& text) {
     // The text's first sentence opens the audio stream and starts the voice.
     const std::string first = firstSentence(text);
     ParluneDa_Play(h, first.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0);
-    if (monitor.firstSoundAfter(Clock::now(), firstSound) < 0.0) {
+    if (monitor.firstSoundAfter(Clock::now(), firstSound, level) < 0.0) {
         std::fprintf(stderr, "voice_probe: the warm-up sentence was not heard within 10 s\n");
     }
     bool quietNow = monitor.waitQuiet(quiet, longest);
@@ -247,7 +288,7 @@ int audible(const std::string& source, int count, const std::string& text) {
             ++missed;
             continue;
         }
-        const double heard = monitor.firstSoundAfter(called, firstSound);
+        const double heard = monitor.firstSoundAfter(called, firstSound, level);
         // Late sound must not be taken for the next Play's: wait for the quiet
         // after a miss too. The last utterance is not waited for: Release
         // cuts it short.
@@ -297,7 +338,8 @@ int audible(const std::string& source, int count, const std::string& text) {
 int usage() {
     std::fprintf(stderr,
                  "usage: voice_probe wav DIR TEXTS [REPEAT]\n"
-                 "       voice_probe audible SOURCE COUNT TEXT\n");
+                 "       voice_probe audible SOURCE COUNT TEXT [LEVEL]\n"
+                 "       voice_probe relead IN OUT MS\n");
     return 2;
 }
 
@@ -311,10 +353,18 @@ int main(int argc, char** argv) {
         if (repeat <= 0) return usage();
         return wav(argv[2], argv[3], repeat);
     }
-    if (command == "audible" && argc == 5) {
+    if (command == "audible" && (argc == 5 || argc == 6)) {
         const int count = std::atoi(argv[3]);
-        if (count <= 0) return usage();
-        return audible(argv[2], count, argv[4]);
+        const int level = argc == 6 ? std::atoi(argv[5]) : kAudibleLevel;
+        if (count <= 0 || level <= 0 || level >= 32767) return usage();
+        return audible(argv[2], count, argv[4], level);
+    }
+    if (command == "relead" && argc == 5) {
+        const int leadMs = std::atoi(argv[4]);
+        if (leadMs < 0 || leadMs > 10000 || (leadMs == 0 && std::string(argv[4]) != "0")) {
+            return usage();
+        }
+        return relead(argv[2], argv[3], leadMs);
     }
     return usage();
 }

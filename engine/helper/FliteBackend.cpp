@@ -30,19 +30,21 @@ struct Streaming {
     const SynthBackend::PcmCallback* out = nullptr;
     bool stopped = false;
     int ratePercent = 100;  // of the voice's sample rate, as the samples are passed on
+    cst_tokenstream* text = nullptr;
 };
 Streaming g_streaming;
 
 int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info*) {
-    if (g_streaming.stopped || g_streaming.out == nullptr) {
-        return CST_AUDIO_STREAM_STOP;
+    if (!g_streaming.stopped && g_streaming.out != nullptr &&
+        (size <= 0 || (*g_streaming.out)(w->samples + start, static_cast<size_t>(size),
+                                         w->sample_rate * g_streaming.ratePercent / 100))) {
+        return CST_AUDIO_STREAM_CONT;
     }
-    if (size > 0 && !(*g_streaming.out)(w->samples + start, static_cast<size_t>(size),
-                                        w->sample_rate * g_streaming.ratePercent / 100)) {
-        g_streaming.stopped = true;
-        return CST_AUDIO_STREAM_STOP;
+    g_streaming.stopped = true;
+    if (g_streaming.text != nullptr) {
+        g_streaming.text->eof_flag = 1;  // no further sentence is started
     }
-    return CST_AUDIO_STREAM_CONT;
+    return CST_AUDIO_STREAM_STOP;
 }
 
 char fold(char32_t cp) {
@@ -147,18 +149,20 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
     }
     feat_set_float(v->features, "duration_stretch", stretch);
     std::string prepared = prepare(text);
-    g_streaming = Streaming{&out, false, ratePercent};
-    // Read as flite reads a file: utterance by utterance, each streamed as
-    // soon as it is made, so that the receiver can stop it between them.
+    // Sentence by sentence, as flite reads a file: its first chunk comes
+    // after the first sentence's analysis, not the whole text's (a 60-word
+    // text as one utterance waited 4 times longer than its first sentence),
+    // and the receiver can stop it between sentences.
+    const auto param = [v](const char* name) {
+        return get_param_string(v->features, name, nullptr);
+    };
     cst_tokenstream* ts =
-        ts_open_string(prepared.c_str(), get_param_string(v->features, "text_whitespace", nullptr),
-                       get_param_string(v->features, "text_singlecharsymbols", nullptr),
-                       get_param_string(v->features, "text_prepunctuation", nullptr),
-                       get_param_string(v->features, "text_postpunctuation", nullptr));
+        ts_open_string(prepared.c_str(), param("text_whitespace"), param("text_singlecharsymbols"),
+                       param("text_prepunctuation"), param("text_postpunctuation"));
     if (ts == nullptr) {
-        g_streaming = Streaming{};
         return Result::Failed;
     }
+    g_streaming = Streaming{&out, false, ratePercent, ts};
     flite_ts_to_speech(ts, v, "none");  // closes the stream
     bool stopped = g_streaming.stopped;
     g_streaming = Streaming{};

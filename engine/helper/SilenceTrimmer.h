@@ -1,6 +1,7 @@
 // Shortens the silence before the first audible sample of a stream of
-// samples: keeps at most `keepSamples` of it, passes everything after the
-// first audible sample unchanged.
+// samples: keeps at most `keepSamples` of it (a look-back, so the rise of a
+// soft first consonant is not cut), passes everything after the first
+// audible sample unchanged.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,11 @@ namespace parlune::helper {
 
 class SilenceTrimmer {
   public:
-    // Samples whose magnitude stays at or below this are silence (-40 dBFS).
-    static constexpr int kThreshold = 328;
+    // Samples whose magnitude stays at or below this are silence (-60 dBFS).
+    // Soft onsets ("th", "h", "f", "s") start at 10-100 and stay under
+    // -40 dBFS (328) for tens of milliseconds: only the synthesiser's noise
+    // floor (about 5) is below this.
+    static constexpr int kThreshold = 33;
 
     // Starts a new stream.
     void reset(size_t keepSamples);

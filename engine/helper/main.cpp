@@ -27,6 +27,7 @@
 #include "HelperProtocol.h"
 #include "KeepAlive.h"
 #include "PcmOutput.h"
+#include "Priority.h"
 #include "VoiceRouter.h"
 
 namespace {
@@ -177,6 +178,8 @@ int main(int argc, char** argv) {
     // A synthesiser program that ends before reading its text must not end
     // this process with it.
     ::signal(SIGPIPE, SIG_IGN);
+    // Before the voices load: loading is on the way to the first sound too.
+    parlune::helper::Priority::raise();
 
     VoiceRouter router;
     std::vector<std::string> notices;

@@ -3,9 +3,11 @@
 // their output and exit status.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -66,7 +68,11 @@ TEST(VoiceProbeAudible, BadArgumentsAreRefusedWithUsage) {
          {std::vector<std::string>{"audible", "cap.monitor", "0", "Hello."},
           {"audible", "cap.monitor", "many", "Hello."},
           {"audible", "cap.monitor", "2"},
+          {"audible", "cap.monitor", "1", "Hello.", "0"},
+          {"audible", "cap.monitor", "1", "Hello.", "loud"},
           {"wav", "/nonexistent", "texts", "-1"},
+          {"relead", "in.wav", "out.wav", "-5"},
+          {"relead", "in.wav", "out.wav", "soon"},
           {"listen"}}) {
         std::vector<std::string> argv{VOICE_PROBE};
         argv.insert(argv.end(), args.begin(), args.end());
@@ -80,6 +86,39 @@ TEST(VoiceProbeAudible, BadArgumentsAreRefusedWithUsage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot record nosuchsink.monitor"), std::string::npos) << r.err;
     EXPECT_TRUE(linesStartingWith(r.out, "audible").empty()) << r.out;
+}
+
+// One utterance of espeak-ng into a WAV file, then its lead set to 250 ms:
+// the silence before the first sample above -60 dBFS, whatever it was.
+TEST(VoiceProbeRelead, TheLeadBecomesExactlyTheOneAskedAndBadFilesAreRefused) {
+    testsupport::TempDir dir;
+    std::ofstream(dir.file("texts")) << "Please close the front door.\n";
+    const auto spoken = run({VOICE_PROBE, "wav", dir.path(), dir.file("texts")},
+                            englishVoice("wav:" + dir.path()), std::chrono::seconds(60));
+    ASSERT_EQ(spoken.status, 0) << spoken.err;
+    const auto utt = linesStartingWith(spoken.out, "utt ");
+    ASSERT_EQ(utt.size(), 1u) << spoken.out;
+    const std::string file = utt[0].substr(utt[0].find("file=") + 5);
+    const auto r = run({VOICE_PROBE, "relead", dir.file(file), dir.file("lead.wav"), "250"},
+                       englishVoice("null"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // With no lead at all, the 250 ms of zeros are all that differs.
+    const auto none = run({VOICE_PROBE, "relead", dir.file("lead.wav"), dir.file("again.wav"), "0"},
+                          englishVoice("null"));
+    EXPECT_EQ(none.status, 0) << none.err;
+    const std::string lead = testsupport::readFile(dir.file("lead.wav"));
+    const std::string again = testsupport::readFile(dir.file("again.wav"));
+    // 250 ms of 22050 Hz, 16-bit samples more than the file without a lead.
+    const size_t leadBytes = 2 * (22050 * 250 / 1000);
+    EXPECT_EQ(lead.size(), again.size() + leadBytes);
+    EXPECT_TRUE(lead.substr(44 + leadBytes) == again.substr(44));
+    EXPECT_EQ(lead.substr(44, leadBytes), std::string(leadBytes, '\0'));
+
+    std::ofstream(dir.file("empty")) << "";
+    const auto bad = run({VOICE_PROBE, "relead", dir.file("empty"), dir.file("x.wav"), "250"},
+                         englishVoice("null"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("is not a 16-bit mono WAV file"), std::string::npos) << bad.err;
 }
 
 // The script restricted to its quick section and few voices.

@@ -130,6 +130,31 @@ TEST(FliteBackend, TextIsFoldedToWhatFliteReadsAndLongWordsAreCut) {
                             std::string(4, 'x'));
 }
 
+TEST(FliteBackend, EverySentenceIsSpokenAndAStopStartsNoFurtherOne) {
+    FliteBackend flite;
+    ASSERT_TRUE(flite.load("rms"));
+    const std::string text = "The first door is open. The second one is shut! Is the third?";
+    size_t whole = 0;
+    EXPECT_EQ(flite.speak("rms", text, Prosody{},
+                          [&](const int16_t*, size_t count, int rate) {
+                              EXPECT_EQ(rate, 16000);
+                              whole += count;
+                              return true;
+                          }),
+              SynthBackend::Result::Spoken);
+    EXPECT_GT(whole, 16000u * 3);  // three sentences, over a second each
+
+    // Asked to stop at the first chunk: no other chunk is offered.
+    int chunks = 0;
+    EXPECT_EQ(flite.speak("rms", text, Prosody{},
+                          [&](const int16_t*, size_t, int) {
+                              ++chunks;
+                              return false;
+                          }),
+              SynthBackend::Result::Stopped);
+    EXPECT_EQ(chunks, 1);
+}
+
 TEST(SilenceTrimmer, KeepsOnlyTheAskedLeadAndEverythingAfterTheFirstSound) {
     std::vector<int16_t> in(1000, 5);
     in.push_back(2000);
@@ -147,6 +172,13 @@ TEST(SilenceTrimmer, KeepsOnlyTheAskedLeadAndEverythingAfterTheFirstSound) {
     EXPECT_EQ(out[100], 2000);
     EXPECT_EQ(out.back(), -3000);
     EXPECT_TRUE(trimmer.heardSound());
+
+    // A soft first sound (-58 dBFS, an "h" starting) is sound, not silence.
+    trimmer.reset(2);
+    out.clear();
+    const int16_t soft[] = {4, -5, 3, -40, 12, 300};
+    trimmer.process(soft, 6, out);
+    EXPECT_EQ(out, (std::vector<int16_t>{-5, 3, -40, 12, 300}));
 
     // All silence: nothing comes out.
     trimmer.reset(0);
