@@ -127,7 +127,6 @@ std::vector<std::string> commaList(const std::string& text) {
 VoiceRouter::Settings settingsFrom(int argc, char** argv) {
     VoiceRouter::Settings settings;
     settings.voiceDir = voiceDirectory();
-    settings.openJTalk = PARLUNE_OPEN_JTALK;
     settings.dictionary = PARLUNE_OPEN_JTALK_DICTIONARY;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -155,11 +154,9 @@ int main(int argc, char** argv) {
     // Die with the thread that started us; EOF on the socket covers the rest.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
-    // The programs we run for a synthesiser must not hold the engine's socket:
+    // Whatever a synthesiser might start must not hold the engine's socket:
     // our end of it has to close when this process ends.
     ::fcntl(proto::kHelperFd, F_SETFD, FD_CLOEXEC);
-    // A synthesiser program that ends before reading its text must not end
-    // this process with it.
     ::signal(SIGPIPE, SIG_IGN);
 
     VoiceRouter router;
