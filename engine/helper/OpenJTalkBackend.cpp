@@ -67,25 +67,38 @@ bool OpenJTalkBackend::isVoiceData(const std::string& bytes) {
 }
 
 std::string OpenJTalkBackend::load(const std::string& voice) {
-    if (m_voices.count(voice) != 0) {
+    if (m_checked.count(voice) != 0) {
         return std::string();
     }
     struct stat st {};
-    if (::stat((m_setup.dictionary + "/sys.dic").c_str(), &st) != 0 ||
-        !m_analysis.load(m_setup.dictionary)) {
-        return "the dictionary " + m_setup.dictionary + " is missing or unreadable";
+    if (::stat((m_setup.dictionary + "/sys.dic").c_str(), &st) != 0) {
+        return "the dictionary " + m_setup.dictionary + " is missing";
     }
     std::string path = voiceFile(voice);
     std::string bytes;
     if (!readFile(path, bytes)) {
         return "the voice file " + path + " is missing or unreadable";
     }
-    auto loaded = std::make_unique<HtsVoice>();
-    if (!isVoiceData(bytes) || !loaded->load(path)) {
+    if (!isVoiceData(bytes)) {
         return "the voice file " + path + " is damaged";
     }
-    m_voices[voice] = std::move(loaded);
+    m_checked.insert(voice);
     return std::string();
+}
+
+HtsVoice* OpenJTalkBackend::ready(const std::string& voice) {
+    auto found = m_voices.find(voice);
+    if (found != m_voices.end()) {
+        return found->second.get();
+    }
+    if (!load(voice).empty() || !m_analysis.load(m_setup.dictionary)) {
+        return nullptr;
+    }
+    auto loaded = std::make_unique<HtsVoice>();
+    if (!loaded->load(voiceFile(voice))) {
+        return nullptr;
+    }
+    return (m_voices[voice] = std::move(loaded)).get();
 }
 
 void OpenJTalkBackend::warmUp(const std::string& voice) {
@@ -94,14 +107,15 @@ void OpenJTalkBackend::warmUp(const std::string& voice) {
 
 SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::string_view text,
                                              const Prosody& prosody, const PcmCallback& out) {
-    if (!load(voice).empty()) {
+    HtsVoice* hts = ready(voice);
+    if (hts == nullptr) {
         return Result::Failed;
     }
     std::vector<std::string> labels = m_analysis.labels(text);
     if (labels.empty()) {
         return Result::Failed;  // nothing to say, as the program reports it
     }
-    return m_voices[voice]->speak(labels, prosody, out);
+    return hts->speak(labels, prosody, out);
 }
 
 }  // namespace parlune::helper

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "HtsVoice.h"
@@ -25,10 +26,11 @@ class OpenJTalkBackend : public SynthBackend {
 
     explicit OpenJTalkBackend(Setup setup);
 
-    // Checks the dictionary and the voice's file, then loads both.
+    // Checks the dictionary and the voice's file (quick: the helper has not
+    // greeted the library yet).
     std::string load(const std::string& voice) override;
-    // Speaks a short sentence, so that the pages of the dictionary and the
-    // voice the first text needs are in memory.
+    // Loads both and speaks a short sentence, so that the first text finds
+    // the dictionary's and the voice's pages in memory.
     void warmUp(const std::string& voice) override;
 
     using SynthBackend::speak;
@@ -43,8 +45,13 @@ class OpenJTalkBackend : public SynthBackend {
     static bool isVoiceData(const std::string& bytes);
 
   private:
+    // The voice loaded, loading it and the dictionary the first time; null
+    // when either cannot be loaded.
+    HtsVoice* ready(const std::string& voice);
+
     Setup m_setup;
     JapaneseAnalysis m_analysis;
+    std::set<std::string> m_checked;
     std::map<std::string, std::unique_ptr<HtsVoice>> m_voices;
 };
 
