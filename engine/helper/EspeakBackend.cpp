@@ -75,7 +75,9 @@ bool EspeakBackend::select(const std::string& voice) {
     return true;
 }
 
-bool EspeakBackend::hasVoice(const std::string& voice) { return select(voice); }
+std::string EspeakBackend::load(const std::string& voice) {
+    return select(voice) ? std::string() : "espeak-ng has no such voice";
+}
 
 SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_view text,
                                           const Prosody& prosody, const PcmCallback& out) {

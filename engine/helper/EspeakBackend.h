@@ -14,9 +14,9 @@ class EspeakBackend : public SynthBackend {
     // Null when espeak-ng cannot load its data.
     static std::unique_ptr<EspeakBackend> create();
 
-    // Whether espeak-ng has a voice of this name.
-    bool hasVoice(const std::string& voice);
+    std::string load(const std::string& voice) override;
 
+    using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 

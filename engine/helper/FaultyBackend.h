@@ -29,6 +29,9 @@ class FaultyBackend : public SynthBackend {
 
     FaultyBackend(SynthBackend& inner, bool fails, int slowMs);
 
+    std::string load(const std::string& voice) override { return m_inner.load(voice); }
+    void warmUp(const std::string& voice) override { m_inner.warmUp(voice); }
+    using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 

@@ -78,9 +78,9 @@ FliteBackend::FliteBackend() {
     flite_add_lang("usenglish", usenglish_init, cmu_lex_init);
 }
 
-bool FliteBackend::load(const std::string& voice) {
+std::string FliteBackend::load(const std::string& voice) {
     if (m_voices.count(voice) != 0) {
-        return true;
+        return std::string();
     }
     cst_voice* v = nullptr;
     if (voice == "rms") {
@@ -93,13 +93,17 @@ bool FliteBackend::load(const std::string& voice) {
         v = register_cmu_us_kal16(nullptr);
     }
     if (v == nullptr) {
-        return false;
+        return "flite has no such voice";
     }
     cst_audio_streaming_info* asi = new_audio_streaming_info();
     asi->asc = onChunk;
     feat_set(v->features, "streaming_info", audio_streaming_info_val(asi));
     m_voices[voice] = v;
-    return true;
+    return std::string();
+}
+
+void FliteBackend::warmUp(const std::string& voice) {
+    speak(voice, "Ready.", Prosody{}, [](const int16_t*, size_t, int) { return true; });
 }
 
 std::string FliteBackend::prepare(std::string_view text) {
@@ -131,7 +135,7 @@ std::string FliteBackend::prepare(std::string_view text) {
 
 SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text,
                                          const Prosody& prosody, const PcmCallback& out) {
-    if (!load(voice)) {
+    if (!load(voice).empty()) {
         return Result::Failed;
     }
     cst_voice* v = m_voices[voice];

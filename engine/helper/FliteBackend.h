@@ -21,10 +21,11 @@ class FliteBackend : public SynthBackend {
 
     FliteBackend();
 
-    // Loads a voice ahead of its first sentence; false for a name flite
-    // does not have here.
-    bool load(const std::string& voice);
+    std::string load(const std::string& voice) override;
+    // flite sets up its lexicon on first use: done here, not on the first text.
+    void warmUp(const std::string& voice) override;
 
+    using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
 

@@ -1,5 +1,7 @@
 // One speech synthesiser inside the helper: UTF-8 text in, 16-bit mono PCM
-// out through a callback as it is made.
+// out through a callback as it is made, one sentence at a time. Every back
+// end implements this and is named once, in BackendRegistry; the router
+// never names one.
 #pragma once
 
 #include <cstddef>
@@ -16,20 +18,47 @@ struct Prosody {
     int pitch = 100;  // 50..200
 };
 
+// Where a word or a phoneme starts in the samples of one speak call.
+struct SpeechMark {
+    enum class Kind { Word, Phoneme };
+    Kind kind = Kind::Word;
+    size_t sample = 0;  // offset from the call's first sample, at its rate
+    std::string name;   // the word or phoneme
+};
+
 class SynthBackend {
   public:
     // Receives samples at `rate` Hz; returns false to stop synthesis.
     using PcmCallback = std::function<bool(const int16_t* samples, size_t count, int rate)>;
+    // Receives each mark no later than the samples it points into.
+    using MarkCallback = std::function<void(const SpeechMark& mark)>;
 
     enum class Result { Spoken, Failed, Stopped };
 
     virtual ~SynthBackend() = default;
 
-    // Speaks `text` with `voice` at the rate and pitch of `prosody`.
-    // Failed: nothing more will come for this text; Stopped: the callback
-    // asked to stop.
+    // Readies `voice` (loads it once); "" when it can speak, else what is
+    // missing or wrong, naming the voice or the file.
+    virtual std::string load(const std::string& voice) = 0;
+
+    // Makes the first text of `voice` as quick as the next; called after
+    // the helper has greeted the library.
+    virtual void warmUp(const std::string& /*voice*/) {}
+
+    // Speaks one sentence `text` with `voice` at the rate and pitch of
+    // `prosody`. Failed: nothing more will come for this text; Stopped: the
+    // callback asked to stop.
     virtual Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                          const PcmCallback& out) = 0;
+
+    // The same, with the timing of words and phonemes handed to `marks`.
+    // A back end that knows its timing overrides both; the others speak
+    // without marks.
+    virtual bool givesMarks() const { return false; }
+    virtual Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
+                         const PcmCallback& out, const MarkCallback& /*marks*/) {
+        return speak(voice, text, prosody, out);
+    }
 };
 
 }  // namespace parlune::helper

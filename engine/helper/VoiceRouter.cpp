@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "BackendRegistry.h"
+
 namespace parlune::helper {
 
 namespace {
@@ -26,43 +28,35 @@ std::string languageOf(const std::string& espeakVoice) {
 
 bool VoiceRouter::usable(const VoiceName& voice, const char* variable, const std::string& value,
                          std::vector<std::string>& notices) {
-    bool ok = true;
-    if (voice.engine == Engine::Espeak) {
-        ok = m_espeak->hasVoice(voice.voice);
-        if (!ok) {
-            notices.push_back(std::string(variable) + "=" + value +
-                              ": espeak-ng has no such voice");
-        }
-    } else if (voice.engine == Engine::Flite) {
-        ok = m_flite->load(voice.voice);
-        if (!ok) {
-            notices.push_back(std::string(variable) + "=" + value + ": flite has no such voice");
-        } else if (m_warmUp.empty()) {
-            m_warmUp = voice.voice;
-        }
+    SynthBackend* backend = backendFor(voice);
+    std::string problem = backend != nullptr ? backend->load(voice.voice) : "not available";
+    if (!problem.empty()) {
+        notices.push_back(std::string(variable) + "=" + value + ": " + problem);
     }
-    return ok;
+    return problem.empty();
 }
 
 VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std::string>& notices) {
-    m_espeak = EspeakBackend::create();
-    if (!m_espeak) {
-        return Start::NoData;
+    BackendSetup setup{settings.voiceDir, settings.dictionary};
+    for (const BackendRegistry::Entry& entry : BackendRegistry::entries()) {
+        std::unique_ptr<SynthBackend> backend = entry.create(setup);
+        if (!backend && entry.required) {
+            return Start::NoData;
+        }
+        if (backend) {
+            m_backends[entry.engine] = std::move(backend);
+        }
     }
-    m_flite = std::make_unique<FliteBackend>();
-    OpenJTalkBackend::Setup setup{settings.openJTalk, settings.dictionary, settings.voiceDir,
-                                  std::max(100, settings.timeoutMs)};
-    m_openJTalk = std::make_unique<OpenJTalkBackend>(setup);
+    SynthBackend* espeak = m_backends[Engine::Espeak].get();
     std::optional<FaultyBackend::Faults> faults = FaultyBackend::Faults::parse(settings.faults);
     if (!faults) {
         notices.push_back("PARLUNE_HELPER_FAULTS=" + settings.faults + ": not a list of faults");
         return Start::NoVoice;
     }
-    for (Engine engine : {Engine::Espeak, Engine::Flite, Engine::OpenJTalk}) {
+    for (auto& [engine, backend] : m_backends) {
         if (faults->touch(engine)) {
-            SynthBackend* real = backendFor(VoiceName{engine, ""});
-            m_faulty.emplace(engine, std::make_unique<FaultyBackend>(*real, faults->fails(engine),
-                                                                     faults->slowMs));
+            m_faulty.emplace(engine, std::make_unique<FaultyBackend>(
+                                         *backend, faults->fails(engine), faults->slowMs));
         }
     }
 
@@ -82,7 +76,7 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
     // The locale's espeak-ng voice: the first of its candidates espeak-ng has.
     std::string localeVoice = "en";
     for (const std::string& candidate : settings.localeVoices) {
-        if (m_espeak->hasVoice(candidate)) {
+        if (espeak->load(candidate).empty()) {
             localeVoice = candidate;
             break;
         }
@@ -106,23 +100,22 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
     } else if (main->engine == Engine::OpenJTalk) {
         japanese = main;
     }
-    if (!usable(*japanese, "PARLUNE_VOICE_JA", settings.japanese, notices) ||
-        !usable(*english, fliteAsked ? "PARLUNE_VOICE" : "PARLUNE_VOICE_EN",
-                fliteAsked ? settings.voice : settings.english, notices)) {
-        return Start::NoVoice;
-    }
-    if (japanese->engine == Engine::OpenJTalk) {
-        std::string problem = m_openJTalk->check(japanese->voice);
+    // A Japanese voice that cannot speak here leaves Japanese to espeak-ng.
+    if (japanese->engine != Engine::Espeak) {
+        SynthBackend* backend = backendFor(*japanese);
+        std::string problem = backend != nullptr ? backend->load(japanese->voice) : "not built";
         if (!problem.empty()) {
             notices.push_back("Japanese voice " + japanese->text() + " unavailable: " + problem +
                               "; Japanese is read by espeak-ng ja (kana only)");
             japanese = kEspeakJapanese;
         }
     }
-    m_japanese = *japanese;
-    if (m_japanese.engine == Engine::OpenJTalk) {
-        m_openJTalk->prepare(m_japanese.voice, Prosody{});
+    if (!usable(*japanese, "PARLUNE_VOICE_JA", settings.japanese, notices) ||
+        !usable(*english, fliteAsked ? "PARLUNE_VOICE" : "PARLUNE_VOICE_EN",
+                fliteAsked ? settings.voice : settings.english, notices)) {
+        return Start::NoVoice;
     }
+    m_japanese = *japanese;
     // Latin script in a Japanese or English locale is taken for English.
     m_latin = fliteAsked || language == "en" || language == "ja"
                   ? *english
@@ -132,11 +125,10 @@ VoiceRouter::Start VoiceRouter::start(const Settings& settings, std::vector<std:
 }
 
 void VoiceRouter::warmUp() {
-    // flite sets up its lexicon on first use; do that now, not on the first text.
-    if (!m_warmUp.empty()) {
-        m_flite->speak(m_warmUp, "Ready.", Prosody{},
-                       [](const int16_t*, size_t, int) { return true; });
-        m_warmUp.clear();
+    for (const VoiceName* voice : {&m_japanese, &m_latin}) {
+        if (voice->engine != Engine::Espeak) {
+            backendFor(*voice)->warmUp(voice->voice);
+        }
     }
 }
 
@@ -145,14 +137,8 @@ SynthBackend* VoiceRouter::backendFor(const VoiceName& voice) {
     if (faulty != m_faulty.end()) {
         return faulty->second.get();
     }
-    switch (voice.engine) {
-        case Engine::Flite:
-            return m_flite.get();
-        case Engine::OpenJTalk:
-            return m_openJTalk.get();
-        default:
-            return m_espeak.get();
-    }
+    auto found = m_backends.find(voice.engine);
+    return found != m_backends.end() ? found->second.get() : nullptr;
 }
 
 const VoiceName& VoiceRouter::voiceFor(ScriptRouter::Script script) const {

@@ -9,12 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "EspeakBackend.h"
 #include "FaultyBackend.h"
-#include "FliteBackend.h"
-#include "OpenJTalkBackend.h"
 #include "PcmOutput.h"
 #include "ScriptRouter.h"
+#include "SynthBackend.h"
 #include "VoiceName.h"
 
 namespace parlune::helper {
@@ -31,7 +29,6 @@ class VoiceRouter {
         std::string english;                          // PARLUNE_VOICE_EN, "" for the default
         std::vector<std::string> localeVoices{"en"};  // espeak-ng voices of the locale, best first
         std::string voiceDir;
-        std::string openJTalk;
         std::string dictionary;
         int timeoutMs = 10000;  // the library's patience with a silent helper
         std::string faults;     // PARLUNE_HELPER_FAULTS, test-only (see FaultyBackend)
@@ -43,8 +40,8 @@ class VoiceRouter {
     // that could not be had and what speaks instead, or why it cannot start.
     Start start(const Settings& settings, std::vector<std::string>& notices);
 
-    // Readies the synthesisers for their first text; done after the hello,
-    // so that Create does not wait for it.
+    // Readies the voices in use for their first text; done after the
+    // hello, so that Create does not wait for it.
     void warmUp();
 
     struct Outcome {
@@ -61,15 +58,12 @@ class VoiceRouter {
     bool usable(const VoiceName& voice, const char* variable, const std::string& value,
                 std::vector<std::string>& notices);
 
-    std::unique_ptr<EspeakBackend> m_espeak;
-    std::unique_ptr<FliteBackend> m_flite;
-    std::unique_ptr<OpenJTalkBackend> m_openJTalk;
+    std::map<VoiceName::Engine, std::unique_ptr<SynthBackend>> m_backends;
     std::map<VoiceName::Engine, std::unique_ptr<FaultyBackend>> m_faulty;  // tests only
     VoiceName m_japanese;
     VoiceName m_latin;
     VoiceName m_other;
     bool m_hanziAreJapanese = true;
-    std::string m_warmUp;  // the flite voice to ready, if any
 };
 
 }  // namespace parlune::helper

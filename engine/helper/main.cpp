@@ -142,7 +142,6 @@ std::vector<std::string> commaList(const std::string& text) {
 VoiceRouter::Settings settingsFrom(int argc, char** argv) {
     VoiceRouter::Settings settings;
     settings.voiceDir = voiceDirectory();
-    settings.openJTalk = PARLUNE_OPEN_JTALK;
     settings.dictionary = PARLUNE_OPEN_JTALK_DICTIONARY;
     const char* faults = std::getenv("PARLUNE_HELPER_FAULTS");
     settings.faults = faults != nullptr ? faults : "";
@@ -172,11 +171,9 @@ int main(int argc, char** argv) {
     // Die with the thread that started us; EOF on the socket covers the rest.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::close_range(proto::kHelperFd + 1, ~0u, 0);
-    // The programs we run for a synthesiser must not hold the engine's socket:
+    // Whatever a synthesiser might start must not hold the engine's socket:
     // our end of it has to close when this process ends.
     ::fcntl(proto::kHelperFd, F_SETFD, FD_CLOEXEC);
-    // A synthesiser program that ends before reading its text must not end
-    // this process with it.
     ::signal(SIGPIPE, SIG_IGN);
     // Before the voices load: loading is on the way to the first sound too.
     parlune::helper::Priority::raise();

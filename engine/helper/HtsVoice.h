@@ -1,0 +1,38 @@
+// One HTS voice file loaded once into the HTS engine, speaking Open JTalk's
+// labels. A sentence's durations and parameters are made whole, its
+// waveform frame by frame and handed on in chunks, so the first sound does
+// not wait for the last. Not for concurrent use.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SynthBackend.h"
+
+namespace parlune::helper {
+
+class HtsVoice {
+  public:
+    HtsVoice();
+    ~HtsVoice();
+    HtsVoice(const HtsVoice&) = delete;
+    HtsVoice& operator=(const HtsVoice&) = delete;
+
+    // Loads a Japanese voice file; false when the engine refuses it.
+    bool load(const std::string& file);
+
+    // Speaks a sentence's labels at the rate and pitch of `prosody`.
+    SynthBackend::Result speak(const std::vector<std::string>& labels, const Prosody& prosody,
+                               const SynthBackend::PcmCallback& out);
+
+  private:
+    struct Engine;
+    // Runs the vocoder over the parameters made, chunk by chunk into `out`.
+    SynthBackend::Result vocode(const SynthBackend::PcmCallback& out);
+
+    std::unique_ptr<Engine> m_engine;
+    bool m_loaded = false;
+};
+
+}  // namespace parlune::helper
