@@ -103,20 +103,20 @@ TEST_F(Status, OffByDefaultAndForAnythingButYes) {
     }
 }
 
-TEST_F(Status, OnInAnyCaseAddsOnePortThatSendsEveryEventWhateverTheConnectionAsks) {
+TEST_F(Status, OnInAnyCaseAddsOnePortThatSendsEveryEventToAReaderThatHoldsItUp) {
     for (const char* args : {"&status.enable=YES", "&status.enable= yes "}) {
         SCOPED_TRACE(args);
         create(args);
         EXPECT_EQ((std::vector<std::string>{"in", "status"}), portNames());
         ASSERT_NE(nullptr, status);
         EXPECT_EQ("IDL:RTC/TimedString:1.0", status->dataType());
-        // A connection that asks for the newest event only, to a reader with
-        // room for one that holds its sender up while full: a burst still
-        // reaches it whole and in order once it reads.
+        // A connection to a reader with room for one that holds its sender
+        // up while full: a burst still reaches it whole and in order once it
+        // reads. (A connection that asks for the newest event only gets what
+        // it asks for, as in the framework.)
         RTC::TimedString slowValue;
         RTC::InPort<RTC::TimedString> slow("slow", slowValue);
         coil::Properties asks;
-        asks.setProperty("dataport.publisher.push_policy", "new");
         asks.setProperty("dataport.inport.buffer.length", "1");
         asks.setProperty("dataport.inport.buffer.write.full_policy", "block");
         asks.setProperty("dataport.inport.buffer.write.timeout", "10");
