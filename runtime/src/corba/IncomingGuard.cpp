@@ -133,7 +133,7 @@ int IncomingGuard::scan(std::chrono::steady_clock::time_point now) {
         const std::string peer = socketAddress(fd, true);
         if (!peer.empty()) incoming[peer] = fd;
     }
-    std::vector<int> overdue;
+    std::vector<std::pair<int, std::string>> overdue;  // descriptor, peer
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         std::map<std::string, std::chrono::steady_clock::time_point> seen;
@@ -149,7 +149,7 @@ int IncomingGuard::scan(std::chrono::steady_clock::time_point now) {
             const auto first = m_seen.find(peer);
             const auto since = first == m_seen.end() ? now : first->second;
             if (now - since >= m_limit) {
-                overdue.push_back(connection.second);
+                overdue.emplace_back(connection.second, peer);
             } else {
                 seen[peer] = since;
             }
@@ -159,7 +159,9 @@ int IncomingGuard::scan(std::chrono::steady_clock::time_point now) {
         m_served.swap(served);
     }
     int closed = 0;
-    for (int fd : overdue) {
+    for (const auto& [fd, peer] : overdue) {
+        // The ORB may have closed it since and the number been taken again.
+        if (socketAddress(fd, true) != peer) continue;
         if (::shutdown(fd, SHUT_RDWR) == 0) ++closed;
     }
     return closed;
