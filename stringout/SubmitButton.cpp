@@ -17,6 +17,15 @@ int SubmitButton::handle(int event) {
         if (when() & FL_WHEN_RELEASE) do_callback();
         return 1;
     }
+    // The mnemonic presses the button but leaves the focus where it is, so
+    // the operator can go on typing in the field after Alt+S.
+    if (event == FL_SHORTCUT && (shortcut() ? Fl::test_shortcut(shortcut()) : test_shortcut())) {
+        Fl_Widget_Tracker alive(this);
+        simulate_key_action();
+        if (alive.deleted()) return 1;
+        if (when() & FL_WHEN_RELEASE) do_callback();
+        return 1;
+    }
     return Fl_Button::handle(event);
 }
 

@@ -34,12 +34,13 @@ class OpenWindow : public ::testing::Test {
         settle();
     }
     // Puts text into the field (replacing what is there) and submits it
-    // with the mnemonic; the focus ends on the button.
+    // with the mnemonic, which leaves the focus in the field; Tab then
+    // takes it back to the button.
     void submit(const std::string& text) {
         press({"Tab"});  // from the button to the field
         press({"ctrl+a", "BackSpace"});
         if (!text.empty()) typeText(text);
-        press({"alt+s"});
+        press({"alt+s", "Tab"});
     }
 
     std::unique_ptr<WindowThread> m_thread;

@@ -35,6 +35,10 @@ TEST_F(Keyboard, AltSPressesTheButtonFromTheField) {
     typeText("mnemonic");
     press({"alt+s"});
     EXPECT_EQ(fetch().text, "mnemonic");
+    // The field keeps the focus: typing goes on where it was.
+    typeText("!");
+    press({"alt+s"});
+    EXPECT_EQ(fetch().text, "mnemonic!");
 }
 
 TEST_F(Keyboard, EnterInTheFieldSubmitsNothing) {
