@@ -123,7 +123,8 @@ TEST_F(SpeechInterrupt, InterruptWhileDeactivating) {
     ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", longText(), "second", "third"}).ok);
     ASSERT_TRUE(waitTold([](const Told& t) { return hasWord(t, 0, "started"); })) << printer->out();
     Process deactivate({RTCTL, "-n", naming(), "deactivate", "Parlune0"}, dir.path());
-    Process interrupt({RTCTL, "-n", naming(), "inject", "Parlune0.interrupt", "urgent"},
+    // --keep: the component may already be inactive when rtctl connects.
+    Process interrupt({RTCTL, "-n", naming(), "inject", "--keep", "Parlune0.interrupt", "urgent"},
                       dir.path());
     ASSERT_TRUE(deactivate.wait(30000) && deactivate.exitedWith(0)) << deactivate.err();
     ASSERT_TRUE(interrupt.wait(30000) && interrupt.exitedWith(0)) << interrupt.err();
