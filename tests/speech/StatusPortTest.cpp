@@ -1,18 +1,10 @@
 // The opt-in "status" port on the embedded runtime, with the recording engine
 // and an engine event queue the tests fill.
-#include "FakeEngine.h"
-#include "FakeEvents.h"
 #include "Parlune.h"
-#include "SpeechManager.h"
+#include "SpeechComponent.h"
 #include "support/Wait.h"
 
-#include <gtest/gtest.h>
-#include <rtm/InPort.h>
-#include <rtm/OutPort.h>
-#include <rtm/PeriodicExecutionContext.h>
-
 #include "rtm/ConnectorBase.h"
-#include "rtm/LocalConnection.h"
 
 #include <chrono>
 #include <cstdint>
@@ -26,36 +18,8 @@ std::string line(const std::string& event, std::uint32_t sec, std::uint32_t nsec
     return event + "@" + std::to_string(sec) + "." + std::to_string(nsec);
 }
 
-class Status : public ::testing::Test {
+class Status : public SpeechComponent {
   protected:
-    void TearDown() override {
-        if (comp) speechManager()->deleteComponent(comp);
-        fake_engine::reset();
-        fake_events::reset();
-    }
-    // Creates Parlune0 with the creation arguments `args` and connects a
-    // sender to "in" (and a reader to "status" when there is one).
-    void create(const std::string& args) {
-        fake_engine::reset();
-        fake_events::reset();
-        comp =
-            speechManager()->createComponent(("Parlune?exec_cxt.periodic.rate=50" + args).c_str());
-        ASSERT_NE(nullptr, comp);
-        ec = comp->getOwnedExecutionContext();
-        auto* in = dynamic_cast<RTC::InPortBase*>(comp->findPort("in"));
-        ASSERT_NE(nullptr, in);
-        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, *in));
-        status = dynamic_cast<RTC::OutPortBase*>(comp->findPort("status"));
-        if (status != nullptr) {
-            ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, reader));
-        }
-    }
-    void send(const char* text, std::uint32_t sec, std::uint32_t nsec = 0) {
-        value.tm.sec = sec;
-        value.tm.nsec = nsec;
-        value.data = text;
-        out.write();
-    }
     // Waits (up to 10 s) until the context has run n more cycles.
     void runCycles(std::uint64_t n) { ::runCycles(ec, n); }
     // Reads from "status" until n events came (up to 10 s); all of them.
@@ -71,20 +35,6 @@ class Status : public ::testing::Test {
             std::chrono::seconds(10), std::chrono::milliseconds(2));
         return seen;
     }
-    std::vector<std::string> portNames() const {
-        std::vector<std::string> names;
-        for (RTC::PortBase* p : comp->getPorts()) names.push_back(p->getShortName());
-        return names;
-    }
-
-    RTC::RTObject_impl* comp = nullptr;
-    RTC::PeriodicExecutionContext* ec = nullptr;
-    RTC::OutPortBase* status = nullptr;
-    RTC::TimedString value;
-    RTC::OutPort<RTC::TimedString> out{"out", value};
-    RTC::TimedString got;
-    RTC::InPort<RTC::TimedString> reader{"reader", got, 1024};
-    std::vector<std::string> seen;
 };
 
 TEST_F(Status, OffByDefaultAndForAnythingButYes) {

@@ -1,17 +1,8 @@
 // The opt-in "interrupt" port and "volume"/"pitch" parameters on the embedded
 // runtime, with a recording engine that can be interrupted and steered.
-#include "FakeEngine.h"
-#include "FakeEvents.h"
 #include "Parlune.h"
-#include "SpeechManager.h"
+#include "SpeechComponent.h"
 #include "support/Wait.h"
-
-#include <gtest/gtest.h>
-#include <rtm/InPort.h>
-#include <rtm/OutPort.h>
-#include <rtm/PeriodicExecutionContext.h>
-
-#include "rtm/LocalConnection.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,37 +12,8 @@
 
 namespace {
 
-class Steering : public ::testing::Test {
+class Steering : public SpeechComponent {
   protected:
-    void TearDown() override {
-        if (comp) speechManager()->deleteComponent(comp);
-        fake_engine::reset();
-        fake_events::reset();
-    }
-    void create(const std::string& args) {
-        fake_engine::reset();
-        fake_events::reset();
-        comp =
-            speechManager()->createComponent(("Parlune?exec_cxt.periodic.rate=50" + args).c_str());
-        ASSERT_NE(nullptr, comp);
-        ec = comp->getOwnedExecutionContext();
-        auto* in = dynamic_cast<RTC::InPortBase*>(comp->findPort("in"));
-        ASSERT_NE(nullptr, in);
-        ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(out, *in));
-        if (auto* urgent = dynamic_cast<RTC::InPortBase*>(comp->findPort("interrupt"))) {
-            ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(urgentOut, *urgent));
-        }
-        if (auto* status = dynamic_cast<RTC::OutPortBase*>(comp->findPort("status"))) {
-            ASSERT_EQ(RTC::RTC_OK, RTC::connectLocal(*status, reader));
-        }
-    }
-    void send(RTC::OutPort<RTC::TimedString>& port, RTC::TimedString& v, const char* text,
-              std::uint32_t sec) {
-        v.tm.sec = sec;
-        v.tm.nsec = 0;
-        v.data = text;
-        port.write();
-    }
     // The status events that came within a few cycles, as "word@sec".
     std::vector<std::string> statusAfterCycles(std::uint64_t n) {
         runCycles(ec, n);
@@ -60,11 +22,6 @@ class Steering : public ::testing::Test {
             seen.push_back(std::string(got.data) + "@" + std::to_string(got.tm.sec));
         }
         return seen;
-    }
-    std::vector<std::string> portNames() const {
-        std::vector<std::string> names;
-        for (RTC::PortBase* p : comp->getPorts()) names.push_back(p->getShortName());
-        return names;
     }
     std::vector<std::string> parameters() const {
         std::vector<std::string> names =
@@ -80,14 +37,6 @@ class Steering : public ::testing::Test {
         }
         return names;
     }
-
-    RTC::RTObject_impl* comp = nullptr;
-    RTC::PeriodicExecutionContext* ec = nullptr;
-    RTC::TimedString value, urgentValue, got;
-    RTC::OutPort<RTC::TimedString> out{"out", value};
-    RTC::OutPort<RTC::TimedString> urgentOut{"urgent", urgentValue};
-    RTC::InPort<RTC::TimedString> reader{"reader", got, 1024};
-    std::vector<std::string> seen;
 };
 
 TEST_F(Steering, OffByDefaultAndForAnythingButYes) {
@@ -98,7 +47,7 @@ TEST_F(Steering, OffByDefaultAndForAnythingButYes) {
         EXPECT_EQ(std::vector<std::string>{"in"}, portNames());
         EXPECT_EQ(std::vector<std::string>{"speed"}, parameters());
         ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
-        send(out, value, "hello", 1);
+        send("hello", 1);
         ASSERT_TRUE(fake_engine::waitForPlays(1));
         EXPECT_EQ("Play", fake_engine::plays()[0].function);
         speechManager()->deleteComponent(comp);
@@ -118,18 +67,18 @@ TEST_F(Steering, OnAddsThePortAndTheParameters) {
 // then the urgent texts are played in order, an empty one only silencing.
 TEST_F(Steering, InterruptIsReadBeforeInAndDropsWhatWaits) {
     create("&interrupt.enable=YES&status.enable=YES");
-    send(out, value, "a", 1);
-    send(out, value, "b", 2);
-    send(urgentOut, urgentValue, "first", 3);
-    send(urgentOut, urgentValue, "", 4);
-    send(urgentOut, urgentValue, "second", 5);
+    send("a", 1);
+    send("b", 2);
+    urgent("first", 3);
+    urgent("", 4);
+    urgent("second", 5);
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
     ASSERT_TRUE(fake_engine::waitForPlays(2));
     EXPECT_EQ((std::vector<std::string>{"Interrupt ", "Play first", "Play second"}), engineCalls());
     EXPECT_EQ((std::vector<std::string>{"dropped interrupted@1", "dropped interrupted@2"}),
               statusAfterCycles(3));
     // Afterwards "in" is read as before.
-    send(out, value, "c", 6);
+    send("c", 6);
     ASSERT_TRUE(fake_engine::waitForPlays(3));
     EXPECT_EQ("c", fake_engine::plays().back().text);
 }
@@ -138,9 +87,9 @@ TEST_F(Steering, ATextWaitingForRoomIsDroppedNotOfferedAgain) {
     create("&interrupt.enable=YES&status.enable=YES");
     fake_engine::failOn("full", PARLUNE_DA_E_QUEUE_FULL);
     ASSERT_EQ(RTC::RTC_OK, ec->activate_component());
-    send(out, value, "full", 1);
+    send("full", 1);
     ASSERT_TRUE(fake_engine::waitForPlays(2));  // offered again: it waits
-    send(urgentOut, urgentValue, "now", 2);
+    urgent("now", 2);
     ASSERT_TRUE(testsupport::waitUntil([] { return fake_engine::plays().back().text == "now"; },
                                        std::chrono::seconds(10), std::chrono::milliseconds(2)));
     const size_t plays = fake_engine::plays().size();
@@ -163,7 +112,7 @@ TEST_F(Steering, VolumeAndPitchConversions) {
         for (const Case& c : cases) {
             comp->getConfigAdmin().setParameter("default", parameter, c.value);
             runCycles(ec, 2);
-            send(out, value, "x", 1);
+            send("x", 1);
             ASSERT_TRUE(fake_engine::waitForPlays(++n));
             const fake_engine::Call call = fake_engine::plays().back();
             EXPECT_EQ("PlayWith", call.function);
