@@ -225,6 +225,14 @@ TEST_F(JapaneseReading, FirstSoundsComeSoonerAndTheSentenceIsTheSame) {
                 return backend.speak("mei", text, prosody, out);
             });
             ASSERT_EQ(soon.size(), whole.size());
+            // At another rate too, nothing is lost or stretched.
+            prosody.speed = 300;
+            size_t fast = spoken([&](const SynthBackend::PcmCallback& out) {
+                              return backend.speak("mei", text, prosody, out);
+                          }).size();
+            EXPECT_EQ(fast, spoken([&](const SynthBackend::PcmCallback& out) {
+                                return voice.speak(m_analysis.labels(text), prosody, out);
+                            }).size());
             size_t voiced = firstAbove(soon, 0);
             EXPECT_LE(peak(whole, 0, voiced), kAudible);
             EXPECT_LE(firstAbove(soon, kAudible), firstAbove(whole, kAudible) + kRate / 100);
