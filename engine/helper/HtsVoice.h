@@ -26,8 +26,21 @@ class HtsVoice {
     SynthBackend::Result speak(const std::vector<std::string>& labels, const Prosody& prosody,
                                const SynthBackend::PcmCallback& out);
 
+    // The same sentence with its first sound sooner. Its leading silence is
+    // handed on as zeros, not voiced, but for the last few frames. With a
+    // `pause` (the index of a pause label inside the sentence; 0: none),
+    // the labels up to and with it are made on their own and voiced up to
+    // the pause's middle; from there on the waveform is the whole
+    // sentence's, as speak() makes it. The seam lies inside a pause the
+    // voice makes anyway; the length is speak()'s within a frame or two.
+    SynthBackend::Result speakSoon(const std::vector<std::string>& labels, size_t pause,
+                                   const Prosody& prosody, const SynthBackend::PcmCallback& out);
+
   private:
     struct Engine;
+    void setProsody(const Prosody& prosody);
+    // Durations and parameters of the first `count` labels.
+    bool generate(const std::vector<std::string>& labels, size_t count);
     // Runs the vocoder over the parameters made, chunk by chunk into `out`.
     SynthBackend::Result vocode(const SynthBackend::PcmCallback& out);
 

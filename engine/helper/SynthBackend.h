@@ -16,6 +16,10 @@ namespace parlune::helper {
 struct Prosody {
     int speed = 100;  // 50..300
     int pitch = 100;  // 50..200
+    // Nothing of the utterance plays yet: its first sound is being waited
+    // for, and a back end may hand on the sentence's start sooner at a small
+    // cost to its intonation.
+    bool firstSound = false;
 };
 
 // Where a word or a phoneme starts in the samples of one speak call.

@@ -162,8 +162,10 @@ VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& pr
         auto sink = [&out](const int16_t* samples, size_t count, int rate) {
             return out.write(samples, count, rate);
         };
+        Prosody how = prosody;
+        how.firstSound = first;
         SynthBackend::Result result =
-            backendFor(voice)->speak(voice.voice, segment.text, prosody, sink);
+            backendFor(voice)->speak(voice.voice, segment.text, how, sink);
         if (result == SynthBackend::Result::Stopped || !out.end()) {
             outcome.stopped = true;
             return outcome;

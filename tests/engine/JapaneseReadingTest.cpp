@@ -4,11 +4,17 @@
 // within 5%, made phrase by phrase.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "HtsVoice.h"
 #include "JapaneseAnalysis.h"
 #include "OpenJTalkBackend.h"
 #include "support/Files.h"
@@ -48,7 +54,11 @@ const std::vector<KanjiAndKana> kSentences = {
 struct ProgramOutput {
     std::vector<std::string> labels;
     std::vector<int16_t> samples;
+    size_t pauseMiddle = 0;  // the sample in the middle of the first pause; 0: none
 };
+
+constexpr int kRate = 48000;
+constexpr int kAudible = 33;  // -60 dBFS
 
 ProgramOutput runProgram(const std::string& text) {
     testsupport::TempDir dir;
@@ -68,7 +78,16 @@ ProgramOutput runProgram(const std::string& text) {
         } else if (inLabels && line.empty()) {
             break;
         } else if (inLabels) {
-            out.labels.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
+            // Times in 100 ns.
+            std::istringstream fields(line);
+            unsigned long long start = 0;
+            unsigned long long end = 0;
+            std::string label;
+            fields >> start >> end >> label;
+            out.labels.push_back(label);
+            if (out.pauseMiddle == 0 && JapaneseAnalysis::phonemeOf(label) == "pau") {
+                out.pauseMiddle = static_cast<size_t>((start + end) / 2 * kRate / 10000000ULL);
+            }
         }
     }
     // The program writes a plain 44-byte header.
@@ -79,6 +98,55 @@ ProgramOutput runProgram(const std::string& text) {
         std::memcpy(out.samples.data(), wav.data() + 44, out.samples.size() * 2);
     }
     return out;
+}
+
+std::vector<int16_t> spoken(
+    const std::function<SynthBackend::Result(const SynthBackend::PcmCallback&)>& speak) {
+    std::vector<int16_t> samples;
+    EXPECT_EQ(speak([&](const int16_t* chunk, size_t count, int rate) {
+                  EXPECT_EQ(rate, kRate);
+                  samples.insert(samples.end(), chunk, chunk + count);
+                  return true;
+              }),
+              SynthBackend::Result::Spoken);
+    return samples;
+}
+
+size_t firstAbove(const std::vector<int16_t>& samples, int level) {
+    size_t i = 0;
+    while (i < samples.size() && std::abs(samples[i]) <= level) {
+        ++i;
+    }
+    return i;
+}
+
+int peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    int most = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) {
+        most = std::max(most, std::abs(static_cast<int>(samples[i])));
+    }
+    return most;
+}
+
+// The mean difference in dB of the level of two sounds, over the 10 ms
+// blocks where the second is loud (above -40 dBFS).
+double levelDifferenceDb(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
+    const size_t block = kRate / 100;
+    double sum = 0;
+    size_t loud = 0;
+    for (size_t i = 0; i + block <= std::min(a.size(), b.size()); i += block) {
+        double ea = 1;
+        double eb = 1;
+        for (size_t k = i; k < i + block; ++k) {
+            ea += static_cast<double>(a[k]) * a[k];
+            eb += static_cast<double>(b[k]) * b[k];
+        }
+        if (eb / block > 328.0 * 328.0) {
+            sum += std::abs(10 * std::log10(ea / eb));
+            ++loud;
+        }
+    }
+    return loud > 0 ? sum / static_cast<double>(loud) : 99;
 }
 
 std::vector<std::string> phonemes(const std::vector<std::string>& labels) {
@@ -103,24 +171,83 @@ TEST_F(JapaneseReading, LabelsAreTheProgramsAndKanjiReadAsTheirKana) {
     }
 }
 
-TEST_F(JapaneseReading, SamplesAreTheProgramsAndTheFirstComeEarly) {
+TEST_F(JapaneseReading, SamplesAreTheProgramsAndTheFirstSoundComesEarly) {
+    HtsVoice voice;
+    ASSERT_TRUE(voice.load(kVoiceDir + "/mei_normal.htsvoice"));
     OpenJTalkBackend backend({kDictionary, kVoiceDir});
     ASSERT_EQ(backend.load("mei"), "");
     for (const KanjiAndKana& s : kSentences) {
-        std::vector<int16_t> samples;
+        std::vector<std::string> labels = m_analysis.labels(s.kanji);
+        std::vector<int16_t> whole = spoken([&](const SynthBackend::PcmCallback& out) {
+            return voice.speak(labels, Prosody{}, out);
+        });
+        EXPECT_TRUE(whole == runProgram(s.kanji).samples) << s.kanji;
+        // The first chunk that holds any sound is a few frames, not the sentence.
         size_t first = 0;
-        auto result = backend.speak("mei", s.kanji, Prosody{},
-                                    [&](const int16_t* chunk, size_t count, int rate) {
-                                        EXPECT_EQ(rate, 48000);
-                                        first = first == 0 ? count : first;
-                                        samples.insert(samples.end(), chunk, chunk + count);
-                                        return true;
-                                    });
-        ASSERT_EQ(result, SynthBackend::Result::Spoken) << s.kanji;
-        EXPECT_TRUE(samples == runProgram(s.kanji).samples) << s.kanji;
-        // A few frames, not the sentence.
-        EXPECT_LE(first, 48000u / 20) << s.kanji;
+        backend.speak("mei", s.kanji, Prosody{}, [&](const int16_t* chunk, size_t count, int) {
+            bool sound = std::any_of(chunk, chunk + count, [](int16_t x) { return x != 0; });
+            first = first == 0 && sound ? count : first;
+            return true;
+        });
+        EXPECT_GT(first, 0u) << s.kanji;
+        EXPECT_LE(first, static_cast<size_t>(kRate / 20)) << s.kanji;
     }
+}
+
+// The back end hands on the silence before a sentence's first sound without
+// voicing it, and an utterance's first sentence up to its first pause
+// before the rest is made; the sentence is still the whole one's: the same
+// length, the same sounds at the same level, its first sound no later,
+// and the seam inside the pause as quiet as the pause.
+TEST_F(JapaneseReading, FirstSoundsComeSoonerAndTheSentenceIsTheSame) {
+    HtsVoice voice;
+    ASSERT_TRUE(voice.load(kVoiceDir + "/mei_normal.htsvoice"));
+    OpenJTalkBackend backend({kDictionary, kVoiceDir});
+    ASSERT_EQ(backend.load("mei"), "");
+    std::vector<std::string> texts;
+    for (const KanjiAndKana& s : kSentences) {
+        texts.push_back(s.kanji);
+    }
+    // A long first sentence with its pause late, and one with two pauses.
+    texts.push_back("ロボットは研究室の二番目のドアの前で止まり、エレベーターを待ちました。");
+    texts.push_back("はい、わかりました、すぐに行きます。");
+    size_t cut = 0;
+    for (const std::string& text : texts) {
+        std::vector<int16_t> whole = spoken([&](const SynthBackend::PcmCallback& out) {
+            return voice.speak(m_analysis.labels(text), Prosody{}, out);
+        });
+        size_t pauseMiddle = runProgram(text).pauseMiddle;
+        for (bool firstSound : {false, true}) {
+            SCOPED_TRACE(text + (firstSound ? " (first sound)" : " (later sentence)"));
+            Prosody prosody;
+            prosody.firstSound = firstSound;
+            std::vector<int16_t> soon = spoken([&](const SynthBackend::PcmCallback& out) {
+                return backend.speak("mei", text, prosody, out);
+            });
+            ASSERT_EQ(soon.size(), whole.size());
+            // At another rate too, nothing is lost or stretched.
+            prosody.speed = 300;
+            size_t fast = spoken([&](const SynthBackend::PcmCallback& out) {
+                              return backend.speak("mei", text, prosody, out);
+                          }).size();
+            EXPECT_EQ(fast, spoken([&](const SynthBackend::PcmCallback& out) {
+                                return voice.speak(m_analysis.labels(text), prosody, out);
+                            }).size());
+            size_t voiced = firstAbove(soon, 0);
+            EXPECT_LE(peak(whole, 0, voiced), kAudible);
+            EXPECT_LE(firstAbove(soon, kAudible), firstAbove(whole, kAudible) + kRate / 100);
+            // A head made on its own has its own pitch range and level:
+            // 0.5 to 1.5 dB off on average, a shifted stretch far more.
+            EXPECT_LT(levelDifferenceDb(soon, whole), firstSound ? 2.0 : 0.5);
+            if (firstSound && pauseMiddle > 0) {
+                ++cut;
+                size_t from = pauseMiddle - kRate / 100;
+                size_t to = pauseMiddle + kRate / 100;
+                EXPECT_LE(peak(soon, from, to), 2 * peak(whole, from, to) + kAudible);
+            }
+        }
+    }
+    EXPECT_GE(cut, 6u);
 }
 
 TEST_F(JapaneseReading, TextsWithNothingToSayFailAndTheNextIsSpoken) {
