@@ -1,0 +1,30 @@
+// Passes every sample written to a sink on to an AudioTap as well, stamped
+// with when the sink says it is heard.
+#pragma once
+
+#include <memory>
+
+#include "AudioSink.h"
+#include "AudioTap.h"
+
+namespace parlune {
+
+class TappedSink : public AudioSink {
+  public:
+    TappedSink(std::unique_ptr<AudioSink> inner, AudioTap& tap);
+
+    bool begin(const std::string& text, int sampleRate) override;
+    bool write(const int16_t* samples, size_t count) override;
+    bool finish() override;
+    void abandon() override;
+    bool cut() override;
+    int64_t heardAtNs(size_t count) override { return m_inner->heardAtNs(count); }
+    bool hasClock() const override { return m_inner->hasClock(); }
+
+  private:
+    std::unique_ptr<AudioSink> m_inner;
+    AudioTap& m_tap;
+    int m_sampleRate = 0;
+};
+
+}  // namespace parlune
