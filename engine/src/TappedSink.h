@@ -18,13 +18,17 @@ class TappedSink : public AudioSink {
     bool finish() override;
     void abandon() override;
     bool cut() override;
-    int64_t heardAtNs(size_t count) override { return m_inner->heardAtNs(count); }
+    // For the samples just written, the estimate their chunks carry, so that
+    // the events timed by it agree with the chunks to the nanosecond.
+    int64_t heardAtNs(size_t count) override;
     bool hasClock() const override { return m_inner->hasClock(); }
 
   private:
     std::unique_ptr<AudioSink> m_inner;
     AudioTap& m_tap;
     int m_sampleRate = 0;
+    size_t m_lastCount = 0;  // samples of the last write, 0 once anything else happened
+    int64_t m_lastHeardNs = 0;
 };
 
 }  // namespace parlune
