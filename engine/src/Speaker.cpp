@@ -357,7 +357,7 @@ void Speaker::speak(const Item& item) {
         if (!m_sink->hasClock()) {
             m_sink = std::make_unique<PacedSink>(std::move(m_sink), m_hush);
         }
-        m_sink = std::make_unique<TappedSink>(std::move(m_sink), m_audio);
+        m_sink = std::make_unique<TappedSink>(std::move(m_sink), m_audio, m_hush);
         m_tapped = true;
     }
     if (isCut(item)) {

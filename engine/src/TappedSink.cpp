@@ -1,11 +1,14 @@
 #include "TappedSink.h"
 
+#include <algorithm>
+
 #include "EventQueue.h"
 
 namespace parlune {
 
-TappedSink::TappedSink(std::unique_ptr<AudioSink> inner, AudioTap& tap)
-    : m_inner(std::move(inner)), m_tap(tap) {}
+TappedSink::TappedSink(std::unique_ptr<AudioSink> inner, AudioTap& tap,
+                       const std::atomic<bool>& stop)
+    : m_inner(std::move(inner)), m_tap(tap), m_stop(stop) {}
 
 bool TappedSink::begin(const std::string& text, int sampleRate) {
     m_sampleRate = sampleRate;
@@ -14,12 +17,22 @@ bool TappedSink::begin(const std::string& text, int sampleRate) {
 }
 
 bool TappedSink::write(const int16_t* samples, size_t count) {
-    if (!m_inner->write(samples, count)) {
-        return false;
+    // A frame may hold seconds of sound, which the sink takes as it plays:
+    // passed on piece by piece, each leaves as soon as the sink has it.
+    const size_t piece = std::max<size_t>(1, static_cast<size_t>(m_sampleRate) / 50);
+    m_lastCount = 0;
+    for (size_t at = 0; at < count && !m_stop.load(); at += piece) {
+        const size_t n = std::min(piece, count - at);
+        if (!m_inner->write(samples + at, n)) {
+            return false;
+        }
+        const int64_t heardNs = m_inner->heardAtNs(n);
+        if (at == 0) {
+            m_lastHeardNs = heardNs;
+        }
+        m_tap.played(m_sampleRate, samples + at, n, heardNs);
     }
     m_lastCount = count;
-    m_lastHeardNs = m_inner->heardAtNs(count);
-    m_tap.played(m_sampleRate, samples, count, m_lastHeardNs);
     return true;
 }
 
