@@ -61,12 +61,19 @@ void AudioTap::played(int inputRate, const int16_t* samples, size_t count, int64
         m_resampler = std::make_unique<helper::Resampler>(inputRate, rate);
         m_held.clear();
         m_heldRate = rate;
+        m_inTotal = m_outTotal = 0;
     }
     if (!m_resampler->valid()) {
         return;
     }
+    // The filter gives back the input's last few samples only with the next
+    // ones: the first sample out is that much older than the first in.
+    const uint64_t due = m_inTotal * static_cast<uint64_t>(rate) / static_cast<uint64_t>(inputRate);
+    heardNs -= durationNs(due > m_outTotal ? due - m_outTotal : 0, rate);
     m_converted.clear();
     m_resampler->process(samples, count, m_converted);
+    m_inTotal += count;
+    m_outTotal += m_converted.size();
     m_nextNs = heardNs + durationNs(m_converted.size(), rate);
     const size_t size = chunkSamples(rate);
     size_t at = 0;
@@ -88,6 +95,14 @@ void AudioTap::played(int inputRate, const int16_t* samples, size_t count, int64
             m_heldNs = heardNs + durationNs(at, rate);
         }
         m_held.insert(m_held.end(), m_converted.begin() + at, m_converted.end());
+    }
+}
+
+void AudioTap::release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_held.empty()) {
+        push(m_held.data(), m_held.size(), m_heldNs);
+        m_held.clear();
     }
 }
 

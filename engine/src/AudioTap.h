@@ -45,6 +45,9 @@ class AudioTap {
     // was written, or cut() when it stopped short at `nowNs`.
     void begin(uint64_t text);
     void played(int inputRate, const int16_t* samples, size_t count, int64_t heardNs);
+    // Hands out the samples held for want of a whole chunk, as a shorter
+    // one: after each frame the helper sent, since the next may come late.
+    void release();
     void end();
     void cut(int64_t nowNs);
 
@@ -77,6 +80,8 @@ class AudioTap {
     int64_t m_heldNs = 0;              // when the first held sample is heard
     int m_heldRate = 0;                // of the held and converted samples
     int64_t m_nextNs = 0;              // when the sample after the last converted is heard
+    uint64_t m_inTotal = 0;            // samples given to the resampler this text
+    uint64_t m_outTotal = 0;           // and what it gave back
     std::deque<ParluneDaAudioChunk> m_chunks;
     uint64_t m_overflowed = 0;
 };

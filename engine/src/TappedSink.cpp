@@ -32,6 +32,7 @@ bool TappedSink::write(const int16_t* samples, size_t count) {
         }
         m_tap.played(m_sampleRate, samples + at, n, heardNs);
     }
+    m_tap.release();
     m_lastCount = count;
     return true;
 }
