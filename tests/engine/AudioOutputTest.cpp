@@ -159,6 +159,26 @@ TEST_F(AudioOutput, OtherRatesCarryTheSameSoundResampled) {
     }
 }
 
+// A robot whose loudspeaker sits on another host: nothing is played here,
+// yet the sound comes out, as heard, paced by the wall clock.
+TEST_F(AudioOutput, WithNullOutputTheSoundStillComesAtItsPace) {
+    const std::string text = "Played elsewhere.";
+    const std::vector<WavFile> written = spoken({text});
+    ASSERT_EQ(written.size(), 1u);
+    ::setenv("PARLUNE_AUDIO", "null", 1);
+    ParluneDaHandle h = createWithAudio(0);
+    const auto called = std::chrono::steady_clock::now();
+    ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    Taken taken = takeThrough(h, 1);
+    const double tookMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - called)
+            .count();
+    EXPECT_FALSE(taken.early);
+    EXPECT_EQ(samplesOf(taken.chunks[1]), written[0].samples());
+    // Not all at once: the last chunk came due no sooner than the sound's length.
+    EXPECT_GE(tookMs, written[0].seconds() * 1000 - 20);
+}
+
 TEST_F(AudioOutput, AnInterruptTakesBackWhatWasNotHeard) {
     ParluneDaHandle h = createWithAudio(0);
     const std::string text =
