@@ -57,6 +57,17 @@ const char* const status_port_defaults[][2] = {
 };
 // clang-format on
 
+// The connection settings "audio" starts from, each unless the configuration
+// sets it: a thread per connection sends from a ring of 1.28 s of chunks,
+// the oldest overwritten when a reader falls behind; sound that comes late is
+// of no use to a player.
+const char* const audio_port_defaults[][2] = {
+    {"port.outport.audio.io_mode", "nonblock"},
+    {"port.outport.audio.buffer.length", "64"},
+    {"port.outport.audio.buffer.write.full_policy", "overwrite"},
+    {"port.outport.audio.publisher.push_policy", "all"},
+};
+
 }  // namespace
 
 Parlune::Parlune(RTC::Manager* manager)
@@ -74,7 +85,11 @@ Parlune::Parlune(RTC::Manager* manager)
       m_interruptIn("interrupt", m_interrupt),
       m_controlsEnabled(false),
       m_volume(100),
-      m_pitch(100) {}
+      m_pitch(100),
+      m_audioEnabled(false),
+      m_audioRate(16000),
+      m_audioOut("audio", m_audio),
+      m_audioSender(m_audioOut, m_audio) {}
 
 Parlune::~Parlune() {}
 
@@ -102,7 +117,27 @@ RTC::ReturnCode_t Parlune::onInitialize() {
         registerOutPort("status", m_statusOut);
         m_statusSender.start();
     }
+    m_audioEnabled = wanted("audio", "the audio port stays off");
+    if (m_audioEnabled) {
+        m_audioRate = audioRate();
+        coil::Properties& props = getProperties();
+        for (const auto& kv : audio_port_defaults) {
+            if (props.getProperty(kv[0]).empty()) props.setProperty(kv[0], kv[1]);
+        }
+        registerOutPort("audio", m_audioOut);
+        m_audioSender.start();
+    }
     return RTC::RTC_OK;
+}
+
+std::int32_t Parlune::audioRate() {
+    const std::string value = coil::normalize(getProperties().getProperty("audio.rate"));
+    if (value.empty() || value == "16000") return 16000;
+    if (value == "22050") return 22050;
+    if (value == "48000") return 48000;
+    RTC_WARN(("audio.rate '%s' is not 16000, 22050 or 48000; the audio port carries 16000 Hz",
+              getProperties().getProperty("audio.rate").c_str()));
+    return 16000;
 }
 
 bool Parlune::wanted(const char* name, const char* otherwise) {
@@ -213,12 +248,22 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     m_engineEvents = m_statusEnabled && m_handle != nullptr && ParluneDa_EnableEvents != nullptr &&
                      ParluneDa_NextEvent != nullptr &&
                      ParluneDa_EnableEvents(m_handle) == PARLUNE_DA_OK;
+    if (m_audioEnabled && m_handle != nullptr) {
+        if (ParluneDa_EnableAudio != nullptr && ParluneDa_NextAudio != nullptr &&
+            ParluneDa_EnableAudio(m_handle, m_audioRate) == PARLUNE_DA_OK) {
+            m_audioSender.attach(m_handle);
+        } else {
+            RTC_WARN(("the speech engine cannot hand out its sound; the audio port stays silent"));
+        }
+    }
     return RTC::RTC_OK;
 }
 
 RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
     // What already happened is reported as it happened, the rest as dropped.
     drainEvents();
+    // Its thread may still be in a call with the handle: that is safe.
+    m_audioSender.attach(nullptr);
     ParluneDa_Release(m_handle);
     if (m_engineEvents) {
         for (const RTC::Time& tm : m_texts.takeOpen()) report(tm, "dropped");

@@ -8,6 +8,10 @@
 // what is playing, drops every text waiting, and is spoken next (an empty
 // one only silences). With "controls.enable: YES" the parameters "volume"
 // (percent, 0..200) and "pitch" (percent, 50..200) join "speed".
+// With "audio.enable: YES" the TimedOctetSeq port "audio" carries the sound
+// as it is played: 16-bit signed little-endian mono PCM at the property
+// "audio.rate" (16000 by default, 22050 or 48000), chunks of at most 20 ms,
+// each stamped with when its first sample is heard.
 #pragma once
 
 // The data type header must come before the other framework headers.
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <string>
 
+#include "AudioSender.h"
 #include "ParluneDa.h"
 #include "SampleSender.h"
 #include "TextLedger.h"
@@ -40,6 +45,10 @@ extern "C" int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event
 extern "C" int ParluneDa_Interrupt(ParluneDaHandle handle) __attribute__((weak));
 extern "C" int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, std::int32_t speed,
                                   std::int32_t volume, std::int32_t pitch) __attribute__((weak));
+// The sound as data (ParluneDa_NextAudio is declared in AudioSender.h); without
+// it the audio port stays silent.
+extern "C" int ParluneDa_EnableAudio(ParluneDaHandle handle, std::int32_t rate)
+    __attribute__((weak));
 
 class Parlune : public RTC::DataFlowComponentBase {
   public:
@@ -76,6 +85,13 @@ class Parlune : public RTC::DataFlowComponentBase {
     bool m_controlsEnabled;
     std::int32_t m_volume;
     std::int32_t m_pitch;
+    // The opt-in audio port, registered only when enabled, and its rate.
+    bool m_audioEnabled;
+    std::int32_t m_audioRate;
+    RTC::TimedOctetSeq m_audio;
+    RTC::OutPort<RTC::TimedOctetSeq> m_audioOut;
+    // Relays the engine's sound to m_audioOut; it owns m_audio.
+    AudioSender m_audioSender;
 
   private:
     // Reads an extension's "<name>.enable"; a value neither YES nor NO is
@@ -91,6 +107,8 @@ class Parlune : public RTC::DataFlowComponentBase {
     void interrupt();
     // Passes on the engine's events that are due.
     void drainEvents();
+    // The property "audio.rate"; a rate not offered is warned about.
+    std::int32_t audioRate();
 };
 
 #define PARLUNE_MODULE_EXPORT __attribute__((visibility("default")))

@@ -31,6 +31,18 @@
 #                dBFS) in the WAV files.
 #   rtf          synthesis time / audio time: Play -> finished WAV file over
 #                the file's length, long text.
+#   audio_late_p50_ms, audio_late_p99_ms
+#                the sound as data (the component's audio port takes it from
+#                the engine so): each chunk of the long text, at AUDIO_RATE,
+#                through the PulseAudio server, from when its first sample is
+#                heard (the audio clock's estimate) to when the engine handed
+#                it out; p50 and p99 over the chunks of a call, medians over
+#                the calls (AUDIO_COUNT, default 2, for the audible voices).
+#   audio_timer_p99_ms
+#                the baseline beside it, in the same calls: how late a thread
+#                of the probe wakes from sleeping until each next 20 ms tick
+#                (p99 over a call, median over the calls); on a loaded
+#                machine the chunks cannot come sooner than that.
 #   rss_mb       the synthesis helper's resident memory after the long texts;
 #   hwm_mb       its peak.
 #
@@ -49,7 +61,9 @@
 #   ROUNDS            the repeats are split into this many rounds over all the
 #                     voices, so drift on a shared machine hits them alike
 #                     (default 2)
-#   VOICE_ONLY        optional: a comma list of sections (wer, wav, audible)
+#   VOICE_ONLY        optional: a comma list of sections (wer, wav, audible, audio)
+#   AUDIO_COUNT       calls of the long text for the audio figures (default 2)
+#   AUDIO_RATE        their rate (default 16000, the audio port's)
 #   LANGS             the languages measured (default: en ja de)
 #   AUDIBLE_LEVEL     the magnitude above which a sample is audible (default
 #                     33, -60 dBFS, where soft first consonants start; 500
@@ -231,6 +245,24 @@ audible_run() {
       printf "%d heard, p50 %s ms, max %s ms, missed %d, cut %d", n, n ? v[int((n + 1) / 2)] : "-", n ? v[n] : "-", bad["missed"], bad["cut"] }' "$out.out")"
 }
 
+# audio_run LANG VOICE COUNT: the long text's chunks, as the audio port takes them.
+audio_run() {
+  local lang=$1 name=$2 count=$3 row=$1/$2 out line
+  out=$work/audio-$(slug "$row")
+  progress "audio: $row long x$count"
+  voice "$lang" "$name"
+  if ! within $((60 + 200 * count)) "$row: the long text as data" "${voice_env[@]}" PARLUNE_AUDIO=pulse \
+    "$probe" audio "$count" "$(text_of "$lang" long)" "${AUDIO_RATE:-16000}" >"$out.out" 2>"$out.err"; then
+    echo "run.sh: $row: the long text as data: $(tail -n 1 "$out.err")" >&2
+  fi
+  while read -r line; do
+    record "$row" audio_late_p50_ms "$(field "$line" late_p50_ms)"
+    record "$row" audio_late_p99_ms "$(field "$line" late_p99_ms)"
+    record "$row" audio_timer_p99_ms "$(field "$line" timer_p99_ms)"
+  done < <(grep '^audio ' "$out.out")
+  progress "audio: $row: $(grep '^audio ' "$out.out" | tr '\n' ';')"
+}
+
 per_round() { echo $(((($1) + rounds - 1) / rounds)); }
 
 # Other work on the machine, at the same nice value as the voice.
@@ -258,6 +290,9 @@ for round in $(seq "$rounds"); do
         audible_run "$lang" "$name" short "$(per_round "$short_count")"
         audible_run "$lang" "$name" long "$(per_round "$long_count")"
       fi
+      if want audio && [ "$i" -le "$audible_voices" ]; then
+        audio_run "$lang" "$name" "$(per_round "${AUDIO_COUNT:-2}")"
+      fi
     done
   done
 done
@@ -270,7 +305,7 @@ for lang in $langs; do
   bases="$bases $lang/$1"
 done
 echo "voice benchmarks: $(nproc) cores, $hogs CPU hogs, audible above $audible_level, load average $(bench_load) at the end"
-awk -v figures="wer_pct first5_ms first60_ms audible5_ms audible60_ms lead_ms rtf rss_mb hwm_mb" \
+awk -v figures="wer_pct first5_ms first60_ms audible5_ms audible60_ms lead_ms rtf rss_mb hwm_mb audio_late_p50_ms audio_late_p99_ms audio_timer_p99_ms" \
   -v spread="first5_ms first60_ms audible5_ms audible60_ms" -v bases="$bases" \
   -f "$here/voice-table.awk" "$results"
 exit $status

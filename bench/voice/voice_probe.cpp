@@ -17,6 +17,15 @@
 //       short once heard. Prints each latency as it is measured (with how
 //       long that utterance sounded, but for the last), then a summary; a
 //       Play not heard within 10 s is counted as missed.
+//   voice_probe audio COUNT TEXT RATE
+//       The sound as data (ParluneDa_EnableAudio at RATE) through the output
+//       PARLUNE_AUDIO names: COUNT calls of ParluneDa_Play(TEXT), each after
+//       the one before ended; every chunk timed from when its first sample
+//       is heard (its time_ns, the audio clock) to when ParluneDa_NextAudio
+//       handed it out. Prints per call the chunks, their samples and the
+//       lateness p50/p99/max in ms; beside it, the baseline of the same
+//       moment: how late a thread of its own wakes from sleeping until the
+//       next 20 ms tick (timer_p50_ms, timer_p99_ms).
 //   voice_probe relead IN OUT MS
 //       Copies the WAV file IN to OUT with the silence before its first
 //       audible sample replaced by MS milliseconds of zeros, so that two
@@ -32,6 +41,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -335,10 +345,76 @@ int audible(const std::string& source, int count, const std::string& text, int l
     return missed == 0 && cut == 0 ? 0 : 1;
 }
 
+int audio(int count, const std::string& text, int rate) {
+    ParluneDaHandle h = ParluneDa_Create();
+    if (h == nullptr) {
+        std::fprintf(stderr, "voice_probe: the engine did not start: %s\n",
+                     ParluneDa_CreateError());
+        return 1;
+    }
+    if (ParluneDa_EnableEvents(h) != PARLUNE_DA_OK ||
+        ParluneDa_EnableAudio(h, rate) != PARLUNE_DA_OK) {
+        std::fprintf(stderr, "voice_probe: the engine keeps no sound at %d Hz\n", rate);
+        ParluneDa_Release(h);
+        return 1;
+    }
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        if (ParluneDa_Play(h, text.c_str(), PARLUNE_DA_SPEED_NORMAL, 0, 0, 0) != PARLUNE_DA_OK) {
+            ++failed;
+            continue;
+        }
+        std::vector<double> late, timer;
+        long long samples = 0;
+        bool ended = false;
+        const Clock::time_point called = Clock::now();
+        std::atomic<bool> done{false};
+        std::thread ticker([&] {
+            for (Clock::time_point tick = Clock::now(); !done;) {
+                tick += std::chrono::milliseconds(20);
+                std::this_thread::sleep_until(tick);
+                timer.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - tick).count());
+            }
+        });
+        while (millisSince(called) < 180000.0) {
+            ParluneDaEvent event;
+            while (ParluneDa_NextEvent(h, &event) == 1)
+                ended = ended || event.kind == PARLUNE_DA_EVENT_IDLE;
+            ParluneDaAudioChunk chunk;
+            const int got = ParluneDa_NextAudio(h, &chunk, ended ? 0 : 20);
+            if (got == 1) {
+                const double now =
+                    std::chrono::duration<double, std::nano>(Clock::now().time_since_epoch())
+                        .count();
+                late.push_back((now - static_cast<double>(chunk.time_ns)) / 1e6);
+                samples += chunk.count;
+            } else if (ended) {
+                break;
+            }
+        }
+        done = true;
+        ticker.join();
+        if (!ended) {
+            std::fprintf(stderr, "voice_probe: call %d did not end within 180 s\n", i + 1);
+            ++failed;
+        }
+        std::printf(
+            "audio chunks=%zu samples=%lld late_p50_ms=%.2f late_p99_ms=%.2f late_max_ms=%.2f "
+            "timer_p50_ms=%.2f timer_p99_ms=%.2f\n",
+            late.size(), samples, percentile(late, 0.5), percentile(late, 0.99),
+            percentile(late, 1.0), percentile(timer, 0.5), percentile(timer, 0.99));
+        std::fflush(stdout);
+    }
+    ParluneDa_Release(h);
+    return failed == 0 ? 0 : 1;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: voice_probe wav DIR TEXTS [REPEAT]\n"
                  "       voice_probe audible SOURCE COUNT TEXT [LEVEL]\n"
+                 "       voice_probe audio COUNT TEXT RATE\n"
                  "       voice_probe relead IN OUT MS\n");
     return 2;
 }
@@ -358,6 +434,11 @@ int main(int argc, char** argv) {
         const int level = argc == 6 ? std::atoi(argv[5]) : kAudibleLevel;
         if (count <= 0 || level <= 0 || level >= 32767) return usage();
         return audible(argv[2], count, argv[4], level);
+    }
+    if (command == "audio" && argc == 5) {
+        const int count = std::atoi(argv[2]);
+        if (count <= 0) return usage();
+        return audio(count, argv[3], std::atoi(argv[4]));
     }
     if (command == "relead" && argc == 5) {
         const int leadMs = std::atoi(argv[4]);

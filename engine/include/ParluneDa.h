@@ -205,6 +205,54 @@ PARLUNE_DA_API int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, 
  * PARLUNE_DA_OK, or PARLUNE_DA_E_HANDLE. */
 PARLUNE_DA_API int ParluneDa_Interrupt(ParluneDaHandle handle);
 
+/* The sound as data, beside the three engine functions (a caller that may run
+ * against an engine without them declares them weak, as above).
+ *
+ * Off until ParluneDa_EnableAudio. Then every sample the engine plays (after
+ * volume, as it is heard) is also kept for the caller, converted to the rate
+ * asked for and cut into chunks of at most 20 ms that never span two texts.
+ * A chunk is due once its first sample is heard: ParluneDa_NextAudio hands
+ * chunks out no earlier, so they leave at the pace of the audio clock (the
+ * audio server's; with PARLUNE_AUDIO=wav:DIR or null, which have none, the
+ * engine paces its output by the wall clock while this is on, as if it were
+ * playing: a WAV file then takes as long to write as to hear). At most
+ * PARLUNE_DA_AUDIO_CHUNKS_KEPT chunks wait to be taken: when one more comes,
+ * the oldest is dropped, so a caller that stops taking them never slows
+ * speech nor makes memory grow. What an interrupt silences before it is
+ * heard is taken back. */
+#define PARLUNE_DA_AUDIO_CHUNKS_KEPT 256
+/* 20 ms at the highest rate offered, 48000 Hz. */
+#define PARLUNE_DA_AUDIO_CHUNK_SAMPLES_MAX 960
+
+typedef struct ParluneDaAudioChunk {
+    /* Which text, numbered as in ParluneDaEvent. */
+    uint64_t text;
+    /* When its first sample is heard, CLOCK_MONOTONIC nanoseconds, by the
+     * estimate that times PARLUNE_DA_EVENT_STARTED: a text's first chunk
+     * has that event's time_ns. */
+    int64_t time_ns;
+    /* Samples per second, and how many of `samples` hold sound. */
+    int32_t rate;
+    int32_t count;
+    /* Mono signed 16-bit samples in the host's byte order. */
+    int16_t samples[PARLUNE_DA_AUDIO_CHUNK_SAMPLES_MAX];
+} ParluneDaAudioChunk;
+
+/* Starts keeping the sound for `handle`, from the next text on, at `rate`
+ * samples per second: 16000, 22050 or 48000, or 0 for the rate the engine
+ * plays at (22050 today). At the rate it plays at, the samples are exactly
+ * those played; at another they are resampled from them. Called again, changes the
+ * rate from the next text on. Returns PARLUNE_DA_OK, PARLUNE_DA_E_HANDLE, or
+ * -1 for a rate not offered (nothing changes). */
+PARLUNE_DA_API int ParluneDa_EnableAudio(ParluneDaHandle handle, int32_t rate);
+
+/* Takes the oldest chunk that is due into `*chunk`, waiting up to `wait_ms`
+ * milliseconds (0: not at all, at most 1000) for one to come due. Returns 1
+ * when it did, 0 when none came due in time, -1 for a NULL chunk or a NULL,
+ * unknown or released handle (a wait ends when the handle is released). */
+PARLUNE_DA_API int ParluneDa_NextAudio(ParluneDaHandle handle, ParluneDaAudioChunk* chunk,
+                                       int32_t wait_ms);
+
 #ifdef __cplusplus
 }
 #endif

@@ -36,6 +36,9 @@ class AudioSink {
     // (CLOCK_MONOTONIC nanoseconds), as far as the sink can tell; by default
     // now, for sinks that take samples as they come.
     virtual int64_t heardAtNs(size_t count);
+    // Whether heardAtNs follows an audio clock, so that writing keeps pace
+    // with hearing; sinks that take samples as fast as they come have none.
+    virtual bool hasClock() const { return false; }
 };
 
 }  // namespace parlune

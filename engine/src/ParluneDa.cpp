@@ -211,4 +211,33 @@ int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event) {
     }
 }
 
+int ParluneDa_EnableAudio(ParluneDaHandle handle, int32_t rate) {
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return PARLUNE_DA_E_HANDLE;
+        }
+        return speaker->audio().enable(rate) ? PARLUNE_DA_OK : -1;
+    } catch (...) {
+        return PARLUNE_DA_E_HANDLE;
+    }
+}
+
+int ParluneDa_NextAudio(ParluneDaHandle handle, ParluneDaAudioChunk* chunk, int32_t wait_ms) {
+    try {
+        if (chunk == nullptr) {
+            return -1;
+        }
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return -1;
+        }
+        return speaker->audio().pop(*chunk, clamped(wait_ms, 0, 1000)) ? 1 : 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
 }  // extern "C"

@@ -27,6 +27,7 @@ class PulseSink : public AudioSink {
     void abandon() override;
     // Now plus the stream's latency less the duration of the `count` samples.
     int64_t heardAtNs(size_t count) override;
+    bool hasClock() const override { return true; }
 
   private:
     bool open(int sampleRate);

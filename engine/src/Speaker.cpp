@@ -10,8 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "PacedSink.h"
 #include "ParluneDa.h"
 #include "SentenceSplitter.h"
+#include "TappedSink.h"
 #include "WorkLimit.h"
 
 namespace parlune {
@@ -131,6 +133,7 @@ void Speaker::stop() {
         m_queuedBytes = 0;
     }
     wake();
+    m_audio.close();
     if (m_worker.joinable()) {
         m_worker.join();
     }
@@ -348,10 +351,20 @@ void Speaker::speak(const Item& item) {
     if (!m_sink) {
         m_sink = m_options.makeSink(m_hush);
     }
+    // The sound is handed out as data too: it leaves as it is heard, by the
+    // wall clock where the sink has no clock of its own.
+    if (m_audio.enabled() && !m_tapped) {
+        if (!m_sink->hasClock()) {
+            m_sink = std::make_unique<PacedSink>(std::move(m_sink), m_hush);
+        }
+        m_sink = std::make_unique<TappedSink>(std::move(m_sink), m_audio, m_hush);
+        m_tapped = true;
+    }
     if (isCut(item)) {
         noteEnd(utterance, PARLUNE_DA_EVENT_DROPPED, "interrupted");
         return;
     }
+    m_audio.begin(item.ordinal);
     if (!m_sink->begin(item.text, m_sampleRate)) {
         if (isCut(item)) {
             noteEnd(utterance, PARLUNE_DA_EVENT_DROPPED, "interrupted");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AudioSink.h"
+#include "AudioTap.h"
 #include "EventQueue.h"
 #include "HelperProcess.h"
 #include "TextDecoder.h"
@@ -65,6 +66,9 @@ class Speaker {
 
     // What became of each text queued after events were enabled.
     EventQueue& events() { return m_events; }
+
+    // The sound played, as data, once enabled (from the next text on).
+    AudioTap& audio() { return m_audio; }
 
     // What the first helper said was missing from the voices asked for
     // (one line each), "" when nothing was. Set before start returns.
@@ -138,6 +142,7 @@ class Speaker {
     // QUEUED, final and IDLE events are appended under m_mutex: QUEUED in
     // the order texts are queued, IDLE only while the queue is empty.
     EventQueue m_events;
+    AudioTap m_audio;
 
     std::mutex m_stopMutex;
     std::thread m_worker;
@@ -145,6 +150,7 @@ class Speaker {
     // Used by the worker thread only.
     std::unique_ptr<HelperProcess> m_helper;
     std::unique_ptr<AudioSink> m_sink;
+    bool m_tapped = false;  // m_sink also hands its samples to m_audio
     std::unique_ptr<TextDecoder> m_decoder;
     int m_sampleRate = 0;
     std::string m_warning;  // written before start returns, read-only after

@@ -159,5 +159,40 @@ TEST_F(PulsePlayback, InterruptSilencesTheUtteranceAndTheUrgentOneIsHeardNext) {
     EXPECT_LT(audible * 50, 8000u) << "ms of sound; the long text lasts about 30 s";
 }
 
+// The sound handed out as data is what the server was given, and it leaves
+// as the server plays it.
+TEST_F(PulsePlayback, TheSoundAsDataIsWhatWasPlayedChunkByChunkAsHeard) {
+    const std::string text = "What is played is what is handed out.";
+    ::setenv("PARLUNE_AUDIO", ("wav:" + m_wavDir.path()).c_str(), 1);
+    const std::vector<WavFile> written = spoken({text});
+    ::unsetenv("PARLUNE_AUDIO");
+    ASSERT_EQ(written.size(), 1u);
+    ParluneDaHandle h = create();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ParluneDa_EnableEvents(h), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_EnableAudio(h, 0), PARLUNE_DA_OK);
+    ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
+    std::vector<int16_t> samples;
+    int64_t firstNs = 0;
+    bool early = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (samples.size() < written[0].samples().size() && std::chrono::steady_clock::now() < end) {
+        ParluneDaAudioChunk chunk;
+        if (ParluneDa_NextAudio(h, &chunk, 50) != 1) continue;
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        early = early || chunk.time_ns > int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+        if (samples.empty()) firstNs = chunk.time_ns;
+        samples.insert(samples.end(), chunk.samples, chunk.samples + chunk.count);
+    }
+    EXPECT_FALSE(early);
+    EXPECT_EQ(samples, written[0].samples());
+    std::vector<ParluneDaEvent> events = eventsThrough(h, 1);
+    auto started = std::find_if(events.begin(), events.end(),
+                                [](auto& e) { return e.kind == PARLUNE_DA_EVENT_STARTED; });
+    ASSERT_NE(started, events.end());
+    EXPECT_EQ(firstNs, started->time_ns);
+}
+
 }  // namespace
 }  // namespace parlune::test

@@ -21,22 +21,26 @@ namespace rtctl {
 
 namespace {
 const char* const kTimedString = "TimedString";
+const char* const kTimedOctetSeq = "TimedOctetSeq";
 
 std::string portSubject(const RemotePort& port) { return "port '" + port.label() + "'"; }
 
 void printLine(const std::string& text) { std::printf("%s\n", text.c_str()); }
 
-// inject and print carry TimedString only.
-void requireStringPort(const RemotePort& port, const char* wantedType, const char* verb) {
+// inject carries TimedString only; print also TimedOctetSeq when `octetsToo`.
+void requireStringPort(const RemotePort& port, const char* wantedType, const char* verb,
+                       bool octetsToo = false) {
     std::string type = port.portType();
     if (!type.empty() && type != wantedType)
         throw ToolError(verb + std::string(" needs a ") +
                         (std::string(wantedType) == "DataInPort" ? "data input" : "data output") +
                         " port; '" + port.label() + "' is a " + type);
     std::string data = port.dataType();
-    if (!data.empty() && RemotePort::typeName(data) != kTimedString)
+    const std::string name = data.empty() ? kTimedString : RemotePort::typeName(data);
+    if (name != kTimedString && !(octetsToo && name == kTimedOctetSeq))
         throw ToolError("type mismatch: '" + port.label() + "' carries " + data + ", " + verb +
-                        " handles TimedString only");
+                        (octetsToo ? " handles TimedString and TimedOctetSeq only"
+                                   : " handles TimedString only"));
 }
 
 bool isDataPort(const std::string& type) { return type == "DataInPort" || type == "DataOutPort"; }
@@ -385,11 +389,12 @@ OpenRTM::InPortCdr_ptr Rtctl::inPortObject(const RemotePort& target,
 
 int Rtctl::print() {
     RemotePort source = port(m_line.operands()[0]);
-    requireStringPort(source, "DataOutPort", "print");
+    requireStringPort(source, "DataOutPort", "print", true);
+    const bool octets = RemotePort::typeName(source.dataType()) == kTimedOctetSeq;
 
     PortableServer::POA_ptr poa = m_session.rootPoa();
     // Shared with the receiving object, which may still be in a call when this returns.
-    auto printer = std::make_shared<SamplePrinter>(m_line.count(), true, m_line.stamps());
+    auto printer = std::make_shared<SamplePrinter>(m_line.count(), true, m_line.stamps(), octets);
     PortableServer::Servant_var<corbakit::InPortCdrReceiver> servant =
         new corbakit::InPortCdrReceiver([printer](const unsigned char* data, std::size_t size) {
             return printer->print(data, size);

@@ -2,22 +2,46 @@
 
 #include <cstdio>
 
+#include <corbakit/TimedOctetSeqCdr.h>
 #include <corbakit/TimedStringCdr.h>
 
 namespace rtctl {
 
-SamplePrinter::SamplePrinter(std::size_t limit, bool littleEndian, bool stamps)
-    : m_limit(limit), m_littleEndian(littleEndian), m_stamps(stamps) {}
+namespace {
+
+// The octets of a TimedOctetSeq as hexadecimal digits; empty when malformed.
+std::optional<corbakit::TimedStringCdr::Sample> octetsAsText(const unsigned char* data,
+                                                             std::size_t size, bool littleEndian) {
+    std::optional<corbakit::TimedOctetSeqCdr::Sample> octets =
+        corbakit::TimedOctetSeqCdr::decode(data, size, littleEndian);
+    if (!octets) return std::nullopt;
+    static const char digits[] = "0123456789abcdef";
+    corbakit::TimedStringCdr::Sample text;
+    text.sec = octets->sec;
+    text.nsec = octets->nsec;
+    text.data.reserve(octets->data.size() * 2 + 1);
+    for (std::uint8_t octet : octets->data) {
+        text.data.push_back(digits[octet >> 4]);
+        text.data.push_back(digits[octet & 0xf]);
+    }
+    return text;
+}
+
+}  // namespace
+
+SamplePrinter::SamplePrinter(std::size_t limit, bool littleEndian, bool stamps, bool octets)
+    : m_limit(limit), m_littleEndian(littleEndian), m_stamps(stamps), m_octets(octets) {}
 
 OpenRTM::PortStatus SamplePrinter::print(const unsigned char* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Samples still on their way after the last one wanted are accepted and dropped.
     if (m_finished) return OpenRTM::PORT_OK;
     std::optional<corbakit::TimedStringCdr::Sample> sample =
-        corbakit::TimedStringCdr::decode(data, size, m_littleEndian);
+        m_octets ? octetsAsText(data, size, m_littleEndian)
+                 : corbakit::TimedStringCdr::decode(data, size, m_littleEndian);
     if (!sample) {
-        std::fprintf(stderr, "rtctl: dropped a sample that is not a TimedString (%lu bytes)\n",
-                     static_cast<unsigned long>(size));
+        std::fprintf(stderr, "rtctl: dropped a sample that is not a %s (%lu bytes)\n",
+                     m_octets ? "TimedOctetSeq" : "TimedString", static_cast<unsigned long>(size));
         return OpenRTM::PORT_ERROR;
     }
     sample->data.push_back('\n');

@@ -11,11 +11,13 @@ namespace rtctl {
 
 // What rtctl print does with each sample a corba_cdr push connection
 // delivers: the data of each TimedString on its own line of standard output,
-// after its time stamp ("SEC.NANOSEC ") when asked.
+// after its time stamp ("SEC.NANOSEC ") when asked; of a TimedOctetSeq, its
+// octets in hexadecimal (two lower-case digits each; `xxd -r -p` turns the
+// lines back into bytes).
 class SamplePrinter {
   public:
     // Stops printing after `limit` samples (0: no limit).
-    SamplePrinter(std::size_t limit, bool littleEndian, bool stamps = false);
+    SamplePrinter(std::size_t limit, bool littleEndian, bool stamps = false, bool octets = false);
 
     // The status the sender gets for one sample.
     OpenRTM::PortStatus print(const unsigned char* data, std::size_t size);
@@ -31,6 +33,7 @@ class SamplePrinter {
     const std::size_t m_limit;
     const bool m_littleEndian;
     const bool m_stamps;
+    const bool m_octets;
     std::size_t m_printed = 0;
     bool m_outputFailed = false;
     bool m_finished = false;
