@@ -57,6 +57,15 @@ const char* const status_port_defaults[][2] = {
 };
 // clang-format on
 
+// The same for "marks"; a face controller wants each sample as it is made.
+const char* const marks_port_defaults[][2] = {
+    {"port.outport.marks.io_mode", "nonblock"},
+    {"port.outport.marks.buffer.length", "256"},
+    {"port.outport.marks.buffer.write.full_policy", "block"},
+    {"port.outport.marks.buffer.write.timeout", "1.0"},
+    {"port.outport.marks.publisher.push_policy", "all"},
+};
+
 }  // namespace
 
 Parlune::Parlune(RTC::Manager* manager)
@@ -74,7 +83,13 @@ Parlune::Parlune(RTC::Manager* manager)
       m_interruptIn("interrupt", m_interrupt),
       m_controlsEnabled(false),
       m_volume(100),
-      m_pitch(100) {}
+      m_pitch(100),
+      m_marksEnabled(false),
+      m_engineMarks(false),
+      m_marksOut("marks", m_marks),
+      // A sentence each: a full engine queue of short texts, and then some.
+      m_marksSender(m_marksOut, m_marks, 8192),
+      m_marksAccepted(0) {}
 
 Parlune::~Parlune() {}
 
@@ -101,6 +116,15 @@ RTC::ReturnCode_t Parlune::onInitialize() {
         }
         registerOutPort("status", m_statusOut);
         m_statusSender.start();
+    }
+    m_marksEnabled = wanted("marks", "the marks port stays off");
+    if (m_marksEnabled) {
+        coil::Properties& props = getProperties();
+        for (const auto& kv : marks_port_defaults) {
+            if (props.getProperty(kv[0]).empty()) props.setProperty(kv[0], kv[1]);
+        }
+        registerOutPort("marks", m_marksOut);
+        m_marksSender.start();
     }
     return RTC::RTC_OK;
 }
@@ -156,6 +180,7 @@ void Parlune::interrupt() {
     for (const RTC::TimedString& text : urgent) {
         if (text.data[0] == '\0') continue;  // an empty one only silences
         const int result = play(std::string(text.data));
+        noteMarked(text.tm, result);
         // The queue was just emptied: no room now means none for it at all.
         if (result == PARLUNE_DA_E_QUEUE_FULL && m_statusEnabled) {
             report(text.tm, "dropped refused");
@@ -199,6 +224,35 @@ void Parlune::drainEvents() {
     }
 }
 
+void Parlune::noteMarked(const RTC::Time& tm, int result) {
+    if (!m_engineMarks || !accepted(result)) return;
+    m_markStamps.emplace_back(++m_marksAccepted, tm);
+    // Marks come in the order of the texts; a text whose marks never come
+    // (dropped, skipped) must not keep its stamp for ever.
+    while (m_markStamps.size() > 2 * PARLUNE_DA_MARKS_KEPT) m_markStamps.pop_front();
+}
+
+void Parlune::drainMarks() {
+    if (!m_engineMarks) return;
+    if (m_markBuffer.empty()) m_markBuffer.resize(64 * 1024);
+    std::uint64_t text = 0;
+    for (;;) {
+        const std::int64_t n =
+            ParluneDa_NextMarks(m_handle, &text, m_markBuffer.data(), m_markBuffer.size());
+        if (n <= 0) return;
+        if (static_cast<std::size_t>(n) >= m_markBuffer.size()) {
+            m_markBuffer.resize(static_cast<std::size_t>(n) + 1);  // taken on the next turn
+            continue;
+        }
+        while (!m_markStamps.empty() && m_markStamps.front().first < text) {
+            m_markStamps.pop_front();
+        }
+        if (m_markStamps.empty() || m_markStamps.front().first != text) continue;
+        m_marksSender.post(m_markStamps.front().second,
+                           std::string(m_markBuffer.data(), static_cast<std::size_t>(n)));
+    }
+}
+
 RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     m_handle = ParluneDa_Create();
     if (m_handle == nullptr) {
@@ -213,13 +267,20 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     m_engineEvents = m_statusEnabled && m_handle != nullptr && ParluneDa_EnableEvents != nullptr &&
                      ParluneDa_NextEvent != nullptr &&
                      ParluneDa_EnableEvents(m_handle) == PARLUNE_DA_OK;
+    m_marksAccepted = 0;
+    m_markStamps.clear();
+    m_engineMarks = m_marksEnabled && m_handle != nullptr && ParluneDa_EnableMarks != nullptr &&
+                    ParluneDa_NextMarks != nullptr &&
+                    ParluneDa_EnableMarks(m_handle) == PARLUNE_DA_OK;
     return RTC::RTC_OK;
 }
 
 RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
     // What already happened is reported as it happened, the rest as dropped.
     drainEvents();
+    drainMarks();
     ParluneDa_Release(m_handle);
+    m_engineMarks = false;
     if (m_engineEvents) {
         for (const RTC::Time& tm : m_texts.takeOpen()) report(tm, "dropped");
     }
@@ -242,6 +303,7 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
     if (!m_waiting) {
         if (!m_inIn.isNew()) {
             drainEvents();
+            drainMarks();
             return RTC::RTC_OK;
         }
         m_inIn.read();
@@ -249,7 +311,9 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
     std::string text(m_in.data);
     int result = play(text);
     reportPlay(m_in.tm, result);
+    noteMarked(m_in.tm, result);
     drainEvents();
+    drainMarks();
     // A full queue is no failure: the text waits here, later ones in the port,
     // and a sender beyond the port's length is held back until there is room.
     m_waiting = result == PARLUNE_DA_E_QUEUE_FULL;

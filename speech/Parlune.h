@@ -19,7 +19,10 @@
 #include <rtm/OutPort.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ParluneDa.h"
 #include "SampleSender.h"
@@ -40,6 +43,11 @@ extern "C" int ParluneDa_NextEvent(ParluneDaHandle handle, ParluneDaEvent* event
 extern "C" int ParluneDa_Interrupt(ParluneDaHandle handle) __attribute__((weak));
 extern "C" int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, std::int32_t speed,
                                   std::int32_t volume, std::int32_t pitch) __attribute__((weak));
+
+// The engine's timing marks; without them "marks" stays silent.
+extern "C" int ParluneDa_EnableMarks(ParluneDaHandle handle) __attribute__((weak));
+extern "C" std::int64_t ParluneDa_NextMarks(ParluneDaHandle handle, std::uint64_t* text,
+                                            char* buffer, size_t size) __attribute__((weak));
 
 class Parlune : public RTC::DataFlowComponentBase {
   public:
@@ -76,6 +84,16 @@ class Parlune : public RTC::DataFlowComponentBase {
     bool m_controlsEnabled;
     std::int32_t m_volume;
     std::int32_t m_pitch;
+    // The opt-in marks port: one sample per sentence, stamped with its
+    // text's tm; the stamps of the texts accepted, by engine ordinal.
+    bool m_marksEnabled;
+    bool m_engineMarks;
+    RTC::TimedString m_marks;
+    RTC::OutPort<RTC::TimedString> m_marksOut;
+    SampleSender m_marksSender;
+    std::uint64_t m_marksAccepted;
+    std::deque<std::pair<std::uint64_t, RTC::Time>> m_markStamps;
+    std::vector<char> m_markBuffer;
 
   private:
     // Reads an extension's "<name>.enable"; a value neither YES nor NO is
@@ -91,6 +109,10 @@ class Parlune : public RTC::DataFlowComponentBase {
     void interrupt();
     // Passes on the engine's events that are due.
     void drainEvents();
+    // Notes the stamp of a text Play accepted, for its marks.
+    void noteMarked(const RTC::Time& tm, int result);
+    // Passes on the engine's marks.
+    void drainMarks();
 };
 
 #define PARLUNE_MODULE_EXPORT __attribute__((visibility("default")))

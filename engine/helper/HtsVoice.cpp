@@ -89,7 +89,8 @@ bool HtsVoice::load(const std::string& file) {
 }
 
 SynthBackend::Result HtsVoice::speak(const std::vector<std::string>& labels, const Prosody& prosody,
-                                     const SynthBackend::PcmCallback& out) {
+                                     const SynthBackend::PcmCallback& out,
+                                     std::vector<size_t>* ends) {
     if (!m_loaded || labels.size() < 3) {
         return SynthBackend::Result::Failed;
     }
@@ -106,10 +107,27 @@ SynthBackend::Result HtsVoice::speak(const std::vector<std::string>& labels, con
     SynthBackend::Result result = SynthBackend::Result::Failed;
     if (HTS_Engine_generate_state_sequence_from_strings(hts, lines.data(), lines.size()) &&
         HTS_Engine_generate_parameter_sequence(hts)) {
+        if (ends != nullptr) {
+            phonemeEnds(*ends);
+        }
         result = vocode(out);
     }
     HTS_Engine_refresh(hts);
     return result;
+}
+
+void HtsVoice::phonemeEnds(std::vector<size_t>& ends) {
+    HTS_Engine* hts = &m_engine->hts;
+    const size_t states = HTS_Engine_get_nstate(hts);
+    const size_t period = HTS_Engine_get_fperiod(hts);
+    size_t frames = 0;
+    ends.clear();
+    for (size_t i = 0; states > 0 && i < HTS_Engine_get_total_state(hts); ++i) {
+        frames += HTS_Engine_get_state_duration(hts, i);
+        if ((i + 1) % states == 0) {
+            ends.push_back(frames * period);
+        }
+    }
 }
 
 SynthBackend::Result HtsVoice::vocode(const SynthBackend::PcmCallback& out) {

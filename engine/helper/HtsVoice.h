@@ -23,11 +23,16 @@ class HtsVoice {
     bool load(const std::string& file);
 
     // Speaks a sentence's labels at the rate and pitch of `prosody`.
+    // `ends`, when given, receives where each label's phoneme ends, in
+    // samples from the first, before any sample is handed on.
     SynthBackend::Result speak(const std::vector<std::string>& labels, const Prosody& prosody,
-                               const SynthBackend::PcmCallback& out);
+                               const SynthBackend::PcmCallback& out,
+                               std::vector<size_t>* ends = nullptr);
 
   private:
     struct Engine;
+    // The sentence's phoneme ends, once its durations are made.
+    void phonemeEnds(std::vector<size_t>& ends);
     // Runs the vocoder over the parameters made, chunk by chunk into `out`.
     SynthBackend::Result vocode(const SynthBackend::PcmCallback& out);
 

@@ -1,0 +1,152 @@
+#include "MarkBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Viseme.h"
+
+namespace parlune::helper {
+
+namespace {
+
+namespace proto = protocol;
+using Kind = SpeechMark::Kind;
+
+proto::MarkRecord record(uint32_t kind, size_t start, size_t end, std::string_view name = {}) {
+    proto::MarkRecord r{};
+    r.kind = kind;
+    r.start = static_cast<uint32_t>(start);
+    r.end = static_cast<uint32_t>(std::max(start, end));
+    // Cut at a character boundary, keeping a NUL.
+    size_t n = std::min(name.size(), sizeof r.name - 1);
+    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    std::memcpy(r.name, name.data(), n);
+    return r;
+}
+
+// Sentence, word, viseme, phoneme: the order of marks that start together.
+bool earlier(const proto::MarkRecord& a, const proto::MarkRecord& b) {
+    return a.start != b.start ? a.start < b.start : a.kind < b.kind;
+}
+
+}  // namespace
+
+size_t MarkBuilder::locate(std::string_view bytes) {
+    size_t at = bytes.empty() ? std::string_view::npos : m_piece.find(bytes, m_cursor);
+    if (at != std::string_view::npos) {
+        m_cursor = at + bytes.size();
+    }
+    return at;
+}
+
+std::vector<proto::MarkRecord> MarkBuilder::sentence(std::string_view text,
+                                                     std::vector<SpeechMark> marks,
+                                                     const PcmOutput::Counts& counts) {
+    const size_t made = counts.made;
+    const size_t cut = counts.written - std::min(counts.kept, counts.written);
+    // A back end's sample to a sample sent: the cut start removed, the rest
+    // scaled so that the last one written is the last one sent.
+    auto sent = [&](size_t sample) -> size_t {
+        if (counts.kept == 0 || sample <= cut) {
+            return 0;
+        }
+        const unsigned long long scaled =
+            (static_cast<unsigned long long>(sample - cut) * made + counts.kept / 2) / counts.kept;
+        return std::min<size_t>(static_cast<size_t>(scaled), made);
+    };
+    std::vector<SpeechMark> words;
+    std::vector<SpeechMark> phonemes;
+    for (SpeechMark& mark : marks) {
+        (mark.kind == Kind::Word ? words : phonemes).push_back(std::move(mark));
+    }
+    auto byStart = [](const SpeechMark& a, const SpeechMark& b) { return a.start < b.start; };
+    std::stable_sort(words.begin(), words.end(), byStart);
+    std::stable_sort(phonemes.begin(), phonemes.end(), byStart);
+    size_t previous = 0;
+    for (size_t i = 0; i < phonemes.size(); ++i) {
+        SpeechMark& p = phonemes[i];
+        size_t next = i + 1 < phonemes.size() ? phonemes[i + 1].start : counts.written;
+        p.end = sent(p.end != 0 ? p.end : next);
+        // No overlap where two utterances of a back end meet.
+        p.start = std::min(std::max(sent(p.start), previous), p.end);
+        previous = p.end;
+    }
+
+    std::vector<proto::MarkRecord> out;
+    size_t first = std::string_view::npos;
+    size_t last = 0;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const SpeechMark& w = words[i];
+        size_t next = i + 1 < words.size() ? words[i + 1].start : counts.written;
+        const size_t start = sent(w.start);
+        size_t end = sent(w.end != 0 ? w.end : next);
+        // A word ends with its last sounding phoneme, not the pause after it.
+        size_t sounding = start;
+        for (const SpeechMark& p : phonemes) {
+            if (p.start >= start && p.start < end && p.viseme != Viseme::kSilence) {
+                sounding = std::max(sounding, p.end);
+            }
+        }
+        end = sounding > start ? std::min(end, sounding) : end;
+        std::string_view bytes =
+            w.offset < text.size() ? text.substr(w.offset, w.length) : std::string_view();
+        // Words of one stretch of text ("21": "twenty one") share its bytes.
+        const bool again = i > 0 && w.offset == words[i - 1].offset &&
+                           w.length == words[i - 1].length && !out.empty();
+        size_t at = again ? out.back().offset : locate(bytes);
+        if (at == std::string_view::npos) {
+            at = m_cursor;  // not in the piece: no bytes, only its time
+            bytes = std::string_view();
+        }
+        proto::MarkRecord r = record(proto::kMarkWord, start, end);
+        r.offset = static_cast<uint32_t>(at);
+        r.length = static_cast<uint32_t>(again ? out.back().length : bytes.size());
+        out.push_back(r);
+        first = std::min(first, at);
+        last = std::max(last, at + r.length);
+    }
+    proto::MarkRecord whole = record(proto::kMarkSentence, 0, made);
+    if (first == std::string_view::npos) {
+        // No words: the sentence is placed by its first bytes.
+        first = locate(text.substr(0, std::min<size_t>(text.size(), 8)));
+        first = first != std::string_view::npos ? first : m_cursor;
+        last = std::min(m_piece.size(), first + text.size());
+        m_cursor = std::max(m_cursor, last);
+    }
+    whole.offset = static_cast<uint32_t>(first);
+    whole.length = static_cast<uint32_t>(last - first);
+    out.push_back(whole);
+
+    // Visemes from end to end; "sil" wherever no phoneme sounds.
+    size_t covered = 0;
+    auto addViseme = [&](size_t start, size_t end, const char* viseme) {
+        if (end <= start) {
+            return;
+        }
+        for (auto it = out.rbegin(); it != out.rend(); ++it) {
+            if (it->kind == proto::kMarkViseme) {
+                if (it->end == start && std::strcmp(it->name, viseme) == 0) {
+                    it->end = static_cast<uint32_t>(end);  // one shape held on
+                    covered = end;
+                    return;
+                }
+                break;
+            }
+        }
+        out.push_back(record(proto::kMarkViseme, start, end, viseme));
+        covered = end;
+    };
+    for (const SpeechMark& p : phonemes) {
+        const size_t start = std::max(p.start, covered);
+        addViseme(covered, start, Viseme::kSilence);
+        addViseme(start, p.end, p.viseme != nullptr ? p.viseme : Viseme::kSilence);
+        out.push_back(record(proto::kMarkPhoneme, p.start, p.end, p.name));
+    }
+    addViseme(covered, made, Viseme::kSilence);
+    std::stable_sort(out.begin(), out.end(), earlier);
+    return out;
+}
+
+}  // namespace parlune::helper
