@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
             if (!(f >> kind >> start >> end)) continue;
             last = std::max(last, end);
             size_t offset = 0, length = 0;
-            if (kind == "word" && f >> offset >> length && offset + length <= texts[i].size())
+            if (kind == "word" && f >> offset >> length && length > 0 &&
+                offset + length <= texts[i].size())
                 words << start << ' ' << texts[i].substr(offset, length) << '\n';
         }
         const double audio = wavMs(dir + "/" + wav);

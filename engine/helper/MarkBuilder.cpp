@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Utf8.h"
 #include "Viseme.h"
 
 namespace parlune::helper {
@@ -26,12 +27,88 @@ proto::MarkRecord record(uint32_t kind, size_t start, size_t end, std::string_vi
     return r;
 }
 
+// Letters, digits and apostrophes of Latin script make words.
+bool isWordChar(char32_t cp) {
+    return (cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') ||
+           cp == '\'' || (cp >= 0xC0 && cp <= 0x24F && cp != 0xD7 && cp != 0xF7);
+}
+
 // Sentence, word, viseme, phoneme: the order of marks that start together.
 bool earlier(const proto::MarkRecord& a, const proto::MarkRecord& b) {
     return a.start != b.start ? a.start < b.start : a.kind < b.kind;
 }
 
 }  // namespace
+
+std::vector<proto::MarkRecord> MarkBuilder::separate(
+    const std::vector<proto::MarkRecord>& words, const std::vector<SpeechMark>& phonemes) const {
+    std::vector<proto::MarkRecord> out;
+    for (size_t i = 0; i < words.size(); ++i) {
+        proto::MarkRecord w = words[i];
+        const bool last = i + 1 == words.size();
+        size_t limit = last ? w.offset + w.length : words[i + 1].offset;
+        // After the last word only a suffix joined on.
+        for (size_t pos = limit;
+             last && pos < m_piece.size() && isWordChar(utf8::next(m_piece, pos));) {
+            limit = pos;
+        }
+        // The words between this one and the next, and a suffix joined to it.
+        std::vector<std::pair<size_t, size_t>> parts{{w.offset, w.length}};
+        size_t pos = w.offset + w.length;
+        while (pos < limit) {
+            const size_t from = pos;
+            const bool letter = isWordChar(utf8::next(m_piece, pos));
+            if (!letter) {
+                continue;
+            }
+            if (from == parts.back().first + parts.back().second) {
+                parts.back().second = pos - parts.back().first;  // "It" + "'s"
+            } else {
+                parts.emplace_back(from, pos - from);
+            }
+        }
+        if (w.length == 0 || limit < w.offset) {
+            out.push_back(w);
+            continue;
+        }
+        size_t bytes = 0;
+        for (const auto& part : parts) {
+            bytes += part.second;
+        }
+        // The run's phonemes shared out by bytes; by time when it has too few.
+        std::vector<size_t> starts;
+        for (const SpeechMark& p : phonemes) {
+            if (p.start >= w.start && p.start < w.end && p.viseme != Viseme::kSilence) {
+                starts.push_back(p.start);
+            }
+        }
+        size_t start = w.start;
+        size_t done = 0;
+        size_t taken = 0;  // phonemes given out so far
+        for (size_t k = 0; k < parts.size(); ++k) {
+            done += parts[k].second;
+            size_t end = w.end;
+            if (k + 1 < parts.size()) {
+                const size_t share = (starts.size() * done + bytes / 2) / bytes;
+                const size_t left = parts.size() - 1 - k;  // each later word keeps one
+                if (starts.size() >= parts.size()) {
+                    taken = std::clamp(share, taken + 1, starts.size() - left);
+                    end = starts[taken];
+                } else {
+                    end = w.start + (w.end - w.start) * done / bytes;
+                }
+            }
+            proto::MarkRecord r = w;
+            r.start = static_cast<uint32_t>(start);
+            r.end = static_cast<uint32_t>(std::max(start, end));
+            r.offset = static_cast<uint32_t>(parts[k].first);
+            r.length = static_cast<uint32_t>(parts[k].second);
+            out.push_back(r);
+            start = r.end;
+        }
+    }
+    return out;
+}
 
 size_t MarkBuilder::locate(std::string_view bytes) {
     size_t at = bytes.empty() ? std::string_view::npos : m_piece.find(bytes, m_cursor);
@@ -107,6 +184,7 @@ std::vector<proto::MarkRecord> MarkBuilder::sentence(std::string_view text,
         first = std::min(first, at);
         last = std::max(last, at + r.length);
     }
+    out = separate(out, phonemes);
     proto::MarkRecord whole = record(proto::kMarkSentence, 0, made);
     if (first == std::string_view::npos) {
         // No words: the sentence is placed by its first bytes.

@@ -25,6 +25,12 @@ class MarkBuilder {
                                                const PcmOutput::Counts& counts);
 
   private:
+    // Words a back end ran together with the one before ("on the" as one
+    // word) get marks of their own: the time split by their bytes, each cut
+    // at the nearest phoneme start; a suffix joined on ("It" of "It's") is
+    // taken into the word.
+    std::vector<protocol::MarkRecord> separate(const std::vector<protocol::MarkRecord>& words,
+                                               const std::vector<SpeechMark>& phonemes) const;
     // Where `bytes` is in the piece at or after the last word found; npos
     // when it is not there.
     size_t locate(std::string_view bytes);

@@ -101,6 +101,34 @@ TEST(MarkBuilding, TimesFollowTheCutAndTheRateAndVisemesCoverTheSound) {
     for (const proto::MarkRecord& r : silent) EXPECT_EQ(r.end, 0u);
 }
 
+TEST(MarkBuilding, WordsRunTogetherGetTheirOwnShareOfTheRun) {
+    // "on the" came as one word over four phonemes; "It" without its "'s".
+    MarkBuilder builder("on the way. It's");
+    const PcmOutput::Counts same{1600, 1600, 16000, 1600};
+    std::vector<SpeechMark> marks = {
+        word(0, 0, 2),
+        phoneme(0, 200, "ɒ", "oh"),
+        phoneme(200, 400, "n", "nn"),
+        phoneme(400, 500, "ð", "TH"),
+        phoneme(500, 600, "ə", "E"),
+        word(600, 7, 3),
+        phoneme(600, 1000, "weɪ", "ou"),
+        phoneme(1000, 1200, "_", "sil"),
+        word(1200, 12, 2),
+        phoneme(1200, 1600, "ɪt", "ih"),
+    };
+    std::vector<std::string> words;
+    for (const proto::MarkRecord& r : builder.sentence("on the way. It's", marks, same)) {
+        if (r.kind == proto::kMarkWord) {
+            words.push_back(std::to_string(r.start) + "-" + std::to_string(r.end) + " " +
+                            std::to_string(r.offset) + "+" + std::to_string(r.length));
+        }
+    }
+    const std::vector<std::string> expected = {"0-400 0+2", "400-600 3+3", "600-1000 7+3",
+                                               "1200-1600 12+4"};
+    EXPECT_EQ(words, expected);
+}
+
 TEST(MarkQueueing, BoundedOldestDroppedAndASmallBufferTakesNothing) {
     MarkQueue queue(2, 1000);
     EXPECT_FALSE(queue.push(1, "off"));  // not enabled: nothing kept
