@@ -7,7 +7,9 @@
 // With "interrupt.enable: YES" a TimedString on the port "interrupt" silences
 // what is playing, drops every text waiting, and is spoken next (an empty
 // one only silences). With "controls.enable: YES" the parameters "volume"
-// (percent, 0..200) and "pitch" (percent, 50..200) join "speed".
+// (percent, 0..200) and "pitch" (percent, 50..200) join "speed". With
+// "marks.enable: YES" the TimedString port "marks" carries each sentence's
+// timing (words, visemes, phonemes; see the README), stamped with its text's tm.
 #pragma once
 
 // The data type header must come before the other framework headers.
