@@ -23,8 +23,14 @@ proto::MarkRecord record(uint32_t kind, size_t start, size_t end, std::string_vi
     while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
         --n;
     }
-    std::memcpy(r.name, name.data(), n);
+    name.copy(r.name, n);
     return r;
+}
+
+// Whether a phoneme moves the mouth (compared by name: tables may hold
+// their own copies of "sil").
+bool sounds(const SpeechMark& p) {
+    return p.viseme != nullptr && std::strcmp(p.viseme, Viseme::kSilence) != 0;
 }
 
 // Letters, digits and apostrophes of Latin script make words.
@@ -78,7 +84,7 @@ std::vector<proto::MarkRecord> MarkBuilder::separate(
         // The run's phonemes shared out by bytes; by time when it has too few.
         std::vector<size_t> starts;
         for (const SpeechMark& p : phonemes) {
-            if (p.start >= w.start && p.start < w.end && p.viseme != Viseme::kSilence) {
+            if (p.start >= w.start && p.start < w.end && sounds(p)) {
                 starts.push_back(p.start);
             }
         }
@@ -162,7 +168,7 @@ std::vector<proto::MarkRecord> MarkBuilder::sentence(std::string_view text,
         // A word ends with its last sounding phoneme, not the pause after it.
         size_t sounding = start;
         for (const SpeechMark& p : phonemes) {
-            if (p.start >= start && p.start < end && p.viseme != Viseme::kSilence) {
+            if (p.start >= start && p.start < end && sounds(p)) {
                 sounding = std::max(sounding, p.end);
             }
         }
