@@ -26,7 +26,8 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
                   "T ParluneDa_Create", "T ParluneDa_Play", "T ParluneDa_Release",
                   "T ParluneDa_CreateError", "T ParluneDa_CreateWarning",
                   "T ParluneDa_SkippedTexts", "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent",
-                  "T ParluneDa_NextWarning", "T ParluneDa_PlayWith", "T ParluneDa_Interrupt"}));
+                  "T ParluneDa_NextWarning", "T ParluneDa_PlayWith", "T ParluneDa_Interrupt",
+                  "T ParluneDa_EnableMarks", "T ParluneDa_NextMarks"}));
 }
 
 }  // namespace
