@@ -68,6 +68,15 @@ const char* const audio_port_defaults[][2] = {
     {"port.outport.audio.publisher.push_policy", "all"},
 };
 
+// The same for "marks"; a face controller wants each sample as it is made.
+const char* const marks_port_defaults[][2] = {
+    {"port.outport.marks.io_mode", "nonblock"},
+    {"port.outport.marks.buffer.length", "256"},
+    {"port.outport.marks.buffer.write.full_policy", "block"},
+    {"port.outport.marks.buffer.write.timeout", "1.0"},
+    {"port.outport.marks.publisher.push_policy", "all"},
+};
+
 }  // namespace
 
 Parlune::Parlune(RTC::Manager* manager)
@@ -89,7 +98,13 @@ Parlune::Parlune(RTC::Manager* manager)
       m_audioEnabled(false),
       m_audioRate(16000),
       m_audioOut("audio", m_audio),
-      m_audioSender(m_audioOut, m_audio) {}
+      m_audioSender(m_audioOut, m_audio),
+      m_marksEnabled(false),
+      m_engineMarks(false),
+      m_marksOut("marks", m_marks),
+      // A sentence each: a full engine queue of short texts, and then some.
+      m_marksSender(m_marksOut, m_marks, 8192),
+      m_marksAccepted(0) {}
 
 Parlune::~Parlune() {}
 
@@ -126,6 +141,15 @@ RTC::ReturnCode_t Parlune::onInitialize() {
         }
         registerOutPort("audio", m_audioOut);
         m_audioSender.start();
+    }
+    m_marksEnabled = wanted("marks", "the marks port stays off");
+    if (m_marksEnabled) {
+        coil::Properties& props = getProperties();
+        for (const auto& kv : marks_port_defaults) {
+            if (props.getProperty(kv[0]).empty()) props.setProperty(kv[0], kv[1]);
+        }
+        registerOutPort("marks", m_marksOut);
+        m_marksSender.start();
     }
     return RTC::RTC_OK;
 }
@@ -191,6 +215,7 @@ void Parlune::interrupt() {
     for (const RTC::TimedString& text : urgent) {
         if (text.data[0] == '\0') continue;  // an empty one only silences
         const int result = play(std::string(text.data));
+        noteMarked(text.tm, result);
         // The queue was just emptied: no room now means none for it at all.
         if (result == PARLUNE_DA_E_QUEUE_FULL && m_statusEnabled) {
             report(text.tm, "dropped refused");
@@ -234,6 +259,35 @@ void Parlune::drainEvents() {
     }
 }
 
+void Parlune::noteMarked(const RTC::Time& tm, int result) {
+    if (!m_engineMarks || !accepted(result)) return;
+    m_markStamps.emplace_back(++m_marksAccepted, tm);
+    // Marks come in the order of the texts; a text whose marks never come
+    // (dropped, skipped) must not keep its stamp for ever.
+    while (m_markStamps.size() > 2 * PARLUNE_DA_MARKS_KEPT) m_markStamps.pop_front();
+}
+
+void Parlune::drainMarks() {
+    if (!m_engineMarks) return;
+    if (m_markBuffer.empty()) m_markBuffer.resize(64 * 1024);
+    std::uint64_t text = 0;
+    for (;;) {
+        const std::int64_t n =
+            ParluneDa_NextMarks(m_handle, &text, m_markBuffer.data(), m_markBuffer.size());
+        if (n <= 0) return;
+        if (static_cast<std::size_t>(n) >= m_markBuffer.size()) {
+            m_markBuffer.resize(static_cast<std::size_t>(n) + 1);  // taken on the next turn
+            continue;
+        }
+        while (!m_markStamps.empty() && m_markStamps.front().first < text) {
+            m_markStamps.pop_front();
+        }
+        if (m_markStamps.empty() || m_markStamps.front().first != text) continue;
+        m_marksSender.post(m_markStamps.front().second,
+                           std::string(m_markBuffer.data(), static_cast<std::size_t>(n)));
+    }
+}
+
 RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
     m_handle = ParluneDa_Create();
     if (m_handle == nullptr) {
@@ -256,6 +310,11 @@ RTC::ReturnCode_t Parlune::onActivated(RTC::UniqueId) {
             RTC_WARN(("the speech engine cannot hand out its sound; the audio port stays silent"));
         }
     }
+    m_marksAccepted = 0;
+    m_markStamps.clear();
+    m_engineMarks = m_marksEnabled && m_handle != nullptr && ParluneDa_EnableMarks != nullptr &&
+                    ParluneDa_NextMarks != nullptr &&
+                    ParluneDa_EnableMarks(m_handle) == PARLUNE_DA_OK;
     return RTC::RTC_OK;
 }
 
@@ -264,7 +323,9 @@ RTC::ReturnCode_t Parlune::onDeactivated(RTC::UniqueId) {
     drainEvents();
     // Its thread may still be in a call with the handle: that is safe.
     m_audioSender.attach(nullptr);
+    drainMarks();
     ParluneDa_Release(m_handle);
+    m_engineMarks = false;
     if (m_engineEvents) {
         for (const RTC::Time& tm : m_texts.takeOpen()) report(tm, "dropped");
     }
@@ -287,6 +348,7 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
     if (!m_waiting) {
         if (!m_inIn.isNew()) {
             drainEvents();
+            drainMarks();
             return RTC::RTC_OK;
         }
         m_inIn.read();
@@ -294,7 +356,9 @@ RTC::ReturnCode_t Parlune::onExecute(RTC::UniqueId) {
     std::string text(m_in.data);
     int result = play(text);
     reportPlay(m_in.tm, result);
+    noteMarked(m_in.tm, result);
     drainEvents();
+    drainMarks();
     // A full queue is no failure: the text waits here, later ones in the port,
     // and a sender beyond the port's length is held back until there is room.
     m_waiting = result == PARLUNE_DA_E_QUEUE_FULL;

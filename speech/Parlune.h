@@ -11,7 +11,9 @@
 // With "audio.enable: YES" the TimedOctetSeq port "audio" carries the sound
 // as it is played: 16-bit signed little-endian mono PCM at the property
 // "audio.rate" (16000 by default, 22050 or 48000), chunks of at most 20 ms,
-// each stamped with when its first sample is heard.
+// each stamped with when its first sample is heard. With "marks.enable: YES"
+// the TimedString port "marks" carries each sentence's timing (words,
+// visemes, phonemes; see the README), stamped with its text's tm.
 #pragma once
 
 // The data type header must come before the other framework headers.
@@ -23,7 +25,10 @@
 #include <rtm/OutPort.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AudioSender.h"
 #include "ParluneDa.h"
@@ -49,6 +54,11 @@ extern "C" int ParluneDa_PlayWith(ParluneDaHandle handle, const char* text, std:
 // it the audio port stays silent.
 extern "C" int ParluneDa_EnableAudio(ParluneDaHandle handle, std::int32_t rate)
     __attribute__((weak));
+
+// The engine's timing marks; without them "marks" stays silent.
+extern "C" int ParluneDa_EnableMarks(ParluneDaHandle handle) __attribute__((weak));
+extern "C" std::int64_t ParluneDa_NextMarks(ParluneDaHandle handle, std::uint64_t* text,
+                                            char* buffer, size_t size) __attribute__((weak));
 
 class Parlune : public RTC::DataFlowComponentBase {
   public:
@@ -92,6 +102,16 @@ class Parlune : public RTC::DataFlowComponentBase {
     RTC::OutPort<RTC::TimedOctetSeq> m_audioOut;
     // Relays the engine's sound to m_audioOut; it owns m_audio.
     AudioSender m_audioSender;
+    // The opt-in marks port: one sample per sentence, stamped with its
+    // text's tm; the stamps of the texts accepted, by engine ordinal.
+    bool m_marksEnabled;
+    bool m_engineMarks;
+    RTC::TimedString m_marks;
+    RTC::OutPort<RTC::TimedString> m_marksOut;
+    SampleSender m_marksSender;
+    std::uint64_t m_marksAccepted;
+    std::deque<std::pair<std::uint64_t, RTC::Time>> m_markStamps;
+    std::vector<char> m_markBuffer;
 
   private:
     // Reads an extension's "<name>.enable"; a value neither YES nor NO is
@@ -109,6 +129,10 @@ class Parlune : public RTC::DataFlowComponentBase {
     void drainEvents();
     // The property "audio.rate"; a rate not offered is warned about.
     std::int32_t audioRate();
+    // Notes the stamp of a text Play accepted, for its marks.
+    void noteMarked(const RTC::Time& tm, int result);
+    // Passes on the engine's marks.
+    void drainMarks();
 };
 
 #define PARLUNE_MODULE_EXPORT __attribute__((visibility("default")))

@@ -2,6 +2,13 @@
 
 #include <espeak-ng/speak_lib.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "Utf8.h"
+#include "Viseme.h"
+
 namespace parlune::helper {
 
 namespace {
@@ -37,12 +44,46 @@ struct Current {
     const SynthBackend::PcmCallback* out = nullptr;
     int rate = 0;
     bool stopped = false;
+    const SynthBackend::MarkCallback* marks = nullptr;
+    std::vector<size_t> byteAt;  // byte offset of each character of the text, and its end
 };
 Current g_current;
 
-int onSamples(short* samples, int count, espeak_EVENT*) {
+// A character position of espeak-ng's (from 1) as a byte offset.
+size_t byteOf(int position) {
+    const std::vector<size_t>& at = g_current.byteAt;
+    const size_t index = position > 0 ? static_cast<size_t>(position - 1) : 0;
+    return at.empty() ? 0 : at[std::min(index, at.size() - 1)];
+}
+
+// The words and phonemes of a buffer, timed from the start of the text.
+void passMarks(const espeak_EVENT* events) {
+    for (const espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED;
+         ++e) {
+        SpeechMark mark;
+        mark.start =
+            static_cast<size_t>(e->audio_position) * static_cast<size_t>(g_current.rate) / 1000;
+        if (e->type == espeakEVENT_WORD) {
+            mark.kind = SpeechMark::Kind::Word;
+            mark.offset = byteOf(e->text_position);
+            mark.length = byteOf(e->text_position + e->length) - mark.offset;
+        } else if (e->type == espeakEVENT_PHONEME) {
+            mark.kind = SpeechMark::Kind::Phoneme;
+            mark.name.assign(e->id.string, strnlen(e->id.string, sizeof e->id.string));
+            mark.viseme = Viseme::fromIpa(mark.name);
+        } else {
+            continue;
+        }
+        (*g_current.marks)(mark);
+    }
+}
+
+int onSamples(short* samples, int count, espeak_EVENT* events) {
     if (g_current.stopped || g_current.out == nullptr) {
         return 1;
+    }
+    if (g_current.marks != nullptr) {
+        passMarks(events);
     }
     if (samples != nullptr && count > 0 &&
         !(*g_current.out)(samples, static_cast<size_t>(count), g_current.rate)) {
@@ -55,7 +96,9 @@ int onSamples(short* samples, int count, espeak_EVENT*) {
 }  // namespace
 
 std::unique_ptr<EspeakBackend> EspeakBackend::create() {
-    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr, espeakINITIALIZE_DONT_EXIT);
+    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 20, nullptr,
+                                 espeakINITIALIZE_DONT_EXIT | espeakINITIALIZE_PHONEME_EVENTS |
+                                     espeakINITIALIZE_PHONEME_IPA);
     if (rate <= 0) {
         return nullptr;
     }
@@ -81,6 +124,12 @@ std::string EspeakBackend::load(const std::string& voice) {
 
 SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_view text,
                                           const Prosody& prosody, const PcmCallback& out) {
+    return speak(voice, text, prosody, out, MarkCallback());
+}
+
+SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_view text,
+                                          const Prosody& prosody, const PcmCallback& out,
+                                          const MarkCallback& marks) {
     const int speed = prosody.speed;
     if (!select(voice)) {
         return Result::Failed;
@@ -89,7 +138,15 @@ SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_
     int wordsPerMinute = (kNormalWordsPerMinute * speed + 50) / 100;
     espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
     espeak_SetParameter(espeakPITCH, pitchSetting(prosody.pitch), 0);
-    g_current = Current{&out, m_rate, false};
+    g_current = Current{&out, m_rate, false, marks ? &marks : nullptr, {}};
+    if (marks) {
+        size_t pos = 0;
+        while (pos < text.size()) {
+            g_current.byteAt.push_back(pos);
+            utf8::next(text, pos);
+        }
+        g_current.byteAt.push_back(text.size());
+    }
     espeak_ERROR err = espeak_Synth(terminated.c_str(), terminated.size() + 1, 0, POS_CHARACTER, 0,
                                     espeakCHARS_UTF8, nullptr, nullptr);
     bool stopped = g_current.stopped;

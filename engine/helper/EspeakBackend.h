@@ -19,6 +19,10 @@ class EspeakBackend : public SynthBackend {
     using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
+    // Words and IPA phonemes from espeak-ng's own events.
+    bool givesMarks() const override { return true; }
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
+                 const PcmCallback& out, const MarkCallback& marks) override;
 
   private:
     explicit EspeakBackend(int rate) : m_rate(rate) {}

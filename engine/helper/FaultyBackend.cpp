@@ -59,4 +59,14 @@ SynthBackend::Result FaultyBackend::speak(const std::string& voice, std::string_
     return m_inner.speak(voice, text, prosody, out);
 }
 
+SynthBackend::Result FaultyBackend::speak(const std::string& voice, std::string_view text,
+                                          const Prosody& prosody, const PcmCallback& out,
+                                          const MarkCallback& marks) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_slowMs));
+    if (m_fails) {
+        return Result::Failed;
+    }
+    return m_inner.speak(voice, text, prosody, out, marks);
+}
+
 }  // namespace parlune::helper

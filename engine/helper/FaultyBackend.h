@@ -34,6 +34,9 @@ class FaultyBackend : public SynthBackend {
     using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
+    bool givesMarks() const override { return m_inner.givesMarks(); }
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
+                 const PcmCallback& out, const MarkCallback& marks) override;
 
   private:
     SynthBackend& m_inner;

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "Utf8.h"
+#include "Viseme.h"
 
 extern "C" {
 cst_voice* register_cmu_us_rms(const char* voxdir);
@@ -31,10 +32,76 @@ struct Streaming {
     bool stopped = false;
     int ratePercent = 100;  // of the voice's sample rate, as the samples are passed on
     cst_tokenstream* text = nullptr;
+    // Marks: where they go, samples passed on so far and where the
+    // utterance being made started, what flite was given and where each of
+    // its bytes came from, how far its tokens were found.
+    const SynthBackend::MarkCallback* marks = nullptr;
+    size_t sent = 0;
+    size_t utteranceStart = 0;
+    const std::string* prepared = nullptr;
+    const std::vector<size_t>* origin = nullptr;
+    size_t cursor = 0;
 };
 Streaming g_streaming;
 
-int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info*) {
+size_t toSample(float seconds, int rate) {
+    return seconds > 0 ? static_cast<size_t>(seconds * static_cast<float>(rate) + 0.5f) : 0;
+}
+
+// The phones and words of an utterance whose first samples are about to be
+// passed on, timed from the start of the speak call.
+void passMarks(const cst_utterance* utt, int rate) {
+    const size_t base = g_streaming.utteranceStart;
+    float previous = 0;
+    for (const cst_item* s = relation_head(utt_relation(utt, "Segment")); s != nullptr;
+         s = item_next(s)) {
+        SpeechMark mark;
+        mark.kind = SpeechMark::Kind::Phoneme;
+        mark.name = item_feat_string(s, "name");
+        mark.viseme = Viseme::fromFlite(mark.name);
+        const float end = item_feat_float(s, "end");
+        mark.start = base + toSample(previous, rate);
+        mark.end = base + toSample(end, rate);
+        previous = end;
+        (*g_streaming.marks)(mark);
+    }
+    const std::string& prepared = *g_streaming.prepared;
+    const std::vector<size_t>& origin = *g_streaming.origin;
+    for (const cst_item* w = relation_head(utt_relation(utt, "Word")); w != nullptr;
+         w = item_next(w)) {
+        SpeechMark mark;
+        mark.kind = SpeechMark::Kind::Word;
+        // The words of one token ("21": "twenty one") share its bytes.
+        const cst_item* token = item_parent(item_as(w, "Token"));
+        const std::string name = token != nullptr ? item_feat_string(token, "name") : "";
+        size_t at = name.empty() ? std::string::npos : prepared.find(name, g_streaming.cursor);
+        if (at == std::string::npos) {
+            continue;
+        }
+        if (item_next(w) == nullptr || item_parent(item_as(item_next(w), "Token")) != token) {
+            g_streaming.cursor = at + name.size();
+        }
+        mark.offset = origin[at];
+        const size_t last = at + name.size() - 1;
+        // Through the last byte of the character the token ends in.
+        mark.length =
+            (last + 1 < origin.size() ? origin[last + 1] : origin.back() + 1) - mark.offset;
+        mark.start =
+            base +
+            toSample(ffeature_float(w, "R:SylStructure.daughter1.daughter1.R:Segment.p.end"), rate);
+        mark.end =
+            base +
+            toSample(ffeature_float(w, "R:SylStructure.daughtern.daughtern.R:Segment.end"), rate);
+        (*g_streaming.marks)(mark);
+    }
+}
+
+int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info* asi) {
+    if (g_streaming.marks != nullptr && start == 0 && asi->utt != nullptr) {
+        g_streaming.utteranceStart = g_streaming.sent;
+        passMarks(asi->utt, w->sample_rate);
+    }
+    g_streaming.sent += size > 0 ? static_cast<size_t>(size) : 0;
     if (!g_streaming.stopped && g_streaming.out != nullptr &&
         (size <= 0 || (*g_streaming.out)(w->samples + start, static_cast<size_t>(size),
                                          w->sample_rate * g_streaming.ratePercent / 100))) {
@@ -106,12 +173,13 @@ void FliteBackend::warmUp(const std::string& voice) {
     speak(voice, "Ready.", Prosody{}, [](const int16_t*, size_t, int) { return true; });
 }
 
-std::string FliteBackend::prepare(std::string_view text) {
+std::string FliteBackend::prepare(std::string_view text, std::vector<size_t>* origin) {
     std::string out;
     size_t word = 0;
     size_t repeats = 0;  // of the last symbol
     size_t pos = 0;
     while (pos < text.size()) {
+        const size_t from = pos;
         char c = fold(utf8::next(text, pos));
         if (c == '\0' || static_cast<unsigned char>(c) < 0x20) {
             c = ' ';
@@ -127,14 +195,29 @@ std::string FliteBackend::prepare(std::string_view text) {
         } else if (++word > kMaxWordBytes) {
             out += ' ';
             word = 1;
+            if (origin != nullptr) {
+                origin->push_back(from);
+            }
         }
         out += c;
+        if (origin != nullptr) {
+            origin->push_back(from);
+        }
+    }
+    if (origin != nullptr) {
+        origin->push_back(text.size());  // the end, for the byte after the last
     }
     return out;
 }
 
 SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text,
                                          const Prosody& prosody, const PcmCallback& out) {
+    return speak(voice, text, prosody, out, MarkCallback());
+}
+
+SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_view text,
+                                         const Prosody& prosody, const PcmCallback& out,
+                                         const MarkCallback& marks) {
     if (!load(voice).empty()) {
         return Result::Failed;
     }
@@ -152,7 +235,8 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
         feat_set_float(v->features, "f0_shift", shift);
     }
     feat_set_float(v->features, "duration_stretch", stretch);
-    std::string prepared = prepare(text);
+    std::vector<size_t> origin;
+    std::string prepared = prepare(text, marks ? &origin : nullptr);
     // Sentence by sentence, as flite reads a file: its first chunk comes
     // after the first sentence's analysis, not the whole text's (a 60-word
     // text as one utterance waited 4 times longer than its first sentence),
@@ -167,6 +251,11 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
         return Result::Failed;
     }
     g_streaming = Streaming{&out, false, ratePercent, ts};
+    if (marks) {
+        g_streaming.marks = &marks;
+        g_streaming.prepared = &prepared;
+        g_streaming.origin = &origin;
+    }
     flite_ts_to_speech(ts, v, "none");  // closes the stream
     bool stopped = g_streaming.stopped;
     g_streaming = Streaming{};

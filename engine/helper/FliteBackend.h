@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "SynthBackend.h"
 
@@ -28,11 +29,17 @@ class FliteBackend : public SynthBackend {
     using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
+    // Words from the Word and Token relations, phones from Segment.
+    bool givesMarks() const override { return true; }
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
+                 const PcmCallback& out, const MarkCallback& marks) override;
 
     // What flite is given for `text`: Latin letters folded to ASCII,
     // typographic quotes and dashes to plain ones, other characters to
     // spaces, runs of one symbol shortened to three, long words cut.
-    static std::string prepare(std::string_view text);
+    // `origin`, when given, receives for each byte given the offset in
+    // `text` of the character it comes from.
+    static std::string prepare(std::string_view text, std::vector<size_t>* origin = nullptr);
 
   private:
     std::map<std::string, cst_voice_struct*> m_voices;

@@ -174,7 +174,8 @@ bool HtsVoice::load(const std::string& file) {
 }
 
 SynthBackend::Result HtsVoice::speak(const std::vector<std::string>& labels, const Prosody& prosody,
-                                     const SynthBackend::PcmCallback& out) {
+                                     const SynthBackend::PcmCallback& out,
+                                     std::vector<size_t>* ends) {
     if (!m_loaded || labels.size() < 3) {
         return SynthBackend::Result::Failed;
     }
@@ -184,10 +185,27 @@ SynthBackend::Result HtsVoice::speak(const std::vector<std::string>& labels, con
     // program makes them; only the waveform is made as it is handed on.
     SynthBackend::Result result = SynthBackend::Result::Failed;
     if (generate(labels, labels.size())) {
+        if (ends != nullptr) {
+            phonemeEnds(*ends);
+        }
         result = vocode(out);
     }
     HTS_Engine_refresh(hts);
     return result;
+}
+
+void HtsVoice::phonemeEnds(std::vector<size_t>& ends) {
+    HTS_Engine* hts = &m_engine->hts;
+    const size_t states = HTS_Engine_get_nstate(hts);
+    const size_t period = HTS_Engine_get_fperiod(hts);
+    size_t frames = 0;
+    ends.clear();
+    for (size_t i = 0; states > 0 && i < HTS_Engine_get_total_state(hts); ++i) {
+        frames += HTS_Engine_get_state_duration(hts, i);
+        if ((i + 1) % states == 0) {
+            ends.push_back(frames * period);
+        }
+    }
 }
 
 SynthBackend::Result HtsVoice::speakSoon(const std::vector<std::string>& labels, size_t pause,

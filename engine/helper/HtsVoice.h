@@ -23,8 +23,11 @@ class HtsVoice {
     bool load(const std::string& file);
 
     // Speaks a sentence's labels at the rate and pitch of `prosody`.
+    // `ends`, when given, receives where each label's phoneme ends, in
+    // samples from the first, before any sample is handed on.
     SynthBackend::Result speak(const std::vector<std::string>& labels, const Prosody& prosody,
-                               const SynthBackend::PcmCallback& out);
+                               const SynthBackend::PcmCallback& out,
+                               std::vector<size_t>* ends = nullptr);
 
     // The same sentence with its first sound sooner. Its leading silence is
     // handed on as zeros, not voiced, but for the last few frames. With a
@@ -41,6 +44,8 @@ class HtsVoice {
     void setProsody(const Prosody& prosody);
     // Durations and parameters of the first `count` labels.
     bool generate(const std::vector<std::string>& labels, size_t count);
+    // The sentence's phoneme ends, once its durations are made.
+    void phonemeEnds(std::vector<size_t>& ends);
     // Runs the vocoder over the parameters made, chunk by chunk into `out`.
     SynthBackend::Result vocode(const SynthBackend::PcmCallback& out);
 

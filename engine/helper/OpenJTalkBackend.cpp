@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "Viseme.h"
+
 namespace parlune::helper {
 
 namespace {
@@ -128,6 +130,36 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
         pause = JapaneseAnalysis::phonemeOf(labels[i]) == "pau" ? i : 0;
     }
     return hts->speakSoon(labels, pause, prosody, out);
+}
+
+SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::string_view text,
+                                             const Prosody& prosody, const PcmCallback& out,
+                                             const MarkCallback& marks) {
+    HtsVoice* hts = ready(voice);
+    if (hts == nullptr) {
+        return Result::Failed;
+    }
+    std::vector<std::string> labels = m_analysis.labels(text);
+    if (labels.empty()) {
+        return Result::Failed;
+    }
+    std::vector<size_t> ends;
+    bool marked = false;
+    // Passed on with the first samples, when the durations are known.
+    auto first = [&](const int16_t* samples, size_t count, int rate) {
+        for (size_t i = 0; !marked && i < labels.size() && i < ends.size(); ++i) {
+            SpeechMark mark;
+            mark.kind = SpeechMark::Kind::Phoneme;
+            mark.name = std::string(JapaneseAnalysis::phonemeOf(labels[i]));
+            mark.viseme = Viseme::fromOpenJTalk(mark.name);
+            mark.start = i > 0 ? ends[i - 1] : 0;
+            mark.end = ends[i];
+            marks(mark);
+        }
+        marked = true;
+        return out(samples, count, rate);
+    };
+    return hts->speak(labels, prosody, first, &ends);
 }
 
 }  // namespace parlune::helper

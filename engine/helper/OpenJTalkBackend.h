@@ -36,6 +36,10 @@ class OpenJTalkBackend : public SynthBackend {
     using SynthBackend::speak;
     Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
                  const PcmCallback& out) override;
+    // Phonemes timed by the voice's own durations.
+    bool givesMarks() const override { return true; }
+    Result speak(const std::string& voice, std::string_view text, const Prosody& prosody,
+                 const PcmCallback& out, const MarkCallback& marks) override;
 
     // The file of a voice ("mei", "m001") in the voice directory.
     std::string voiceFile(const std::string& voice) const;

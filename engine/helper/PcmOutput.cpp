@@ -17,6 +17,7 @@ void PcmOutput::begin(int keepLeadMs) {
     m_keepLeadMs = keepLeadMs;
     m_started = false;
     m_resampler = nullptr;
+    m_counts = Counts{};
 }
 
 bool PcmOutput::write(const int16_t* samples, size_t count, int rate) {
@@ -43,6 +44,12 @@ bool PcmOutput::write(const int16_t* samples, size_t count, int rate) {
     }
     m_trimmed.clear();
     m_trimmer.process(samples, count, m_trimmed);
+    // A stretch comes at one rate; the counts are of its first.
+    if (m_counts.rate == 0 || m_counts.rate == rate) {
+        m_counts.rate = rate;
+        m_counts.kept += m_trimmed.size();
+        m_counts.written += count;
+    }
     m_resampler->process(m_trimmed.data(), m_trimmed.size(), m_converted);
     return send();
 }
@@ -58,6 +65,12 @@ bool PcmOutput::end() {
 bool PcmOutput::send() {
     // After the trimming, which judges silence by the voice's own level.
     m_volume.apply(m_converted.data(), m_converted.size());
+    m_counts.made += m_converted.size();
+    if (m_holding) {
+        m_held.insert(m_held.end(), m_converted.begin(), m_converted.end());
+        m_converted.clear();
+        return true;
+    }
     size_t sent = 0;
     while (sent < m_converted.size()) {
         size_t n = std::min(kFrameSamples, m_converted.size() - sent);
@@ -69,6 +82,17 @@ bool PcmOutput::send() {
     }
     m_converted.clear();
     return true;
+}
+
+bool PcmOutput::release() {
+    m_holding = false;
+    m_converted.swap(m_held);
+    m_held.clear();
+    // Counted once, when held.
+    const size_t made = m_counts.made;
+    const bool ok = send();
+    m_counts.made = made;
+    return ok;
 }
 
 }  // namespace parlune::helper

@@ -33,6 +33,22 @@ class PcmOutput {
     // Ends the stretch, sending what the converter still holds.
     bool end();
 
+    // While held, what would be sent is kept until release() (to send a
+    // stretch's marks before its samples).
+    void hold() { m_holding = true; }
+    bool release();
+
+    // How the stretch begun last came out: samples written, how many of
+    // them the trimming kept (it cuts only from the start), the rate they
+    // came at, and samples made at the output rate.
+    struct Counts {
+        size_t written = 0;
+        size_t kept = 0;
+        int rate = 0;
+        size_t made = 0;
+    };
+    const Counts& counts() const { return m_counts; }
+
   private:
     bool send();
 
@@ -46,6 +62,9 @@ class PcmOutput {
     Resampler* m_resampler = nullptr;
     std::vector<int16_t> m_trimmed;
     std::vector<int16_t> m_converted;
+    bool m_holding = false;
+    std::vector<int16_t> m_held;
+    Counts m_counts;
 };
 
 }  // namespace parlune::helper

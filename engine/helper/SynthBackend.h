@@ -22,19 +22,24 @@ struct Prosody {
     bool firstSound = false;
 };
 
-// Where a word or a phoneme starts in the samples of one speak call.
+// A word or a phoneme in the samples of one speak call.
 struct SpeechMark {
     enum class Kind { Word, Phoneme };
     Kind kind = Kind::Word;
-    size_t sample = 0;  // offset from the call's first sample, at its rate
-    std::string name;   // the word or phoneme
+    size_t start = 0;   // samples from the call's first sample, at its rate
+    size_t end = 0;     // where it ends; 0: where the next of its kind starts
+    size_t offset = 0;  // Word: its bytes in the text spoken
+    size_t length = 0;
+    std::string name;              // Phoneme: the back end's own symbol
+    const char* viseme = nullptr;  // Phoneme: its mouth shape (Viseme.h)
 };
 
 class SynthBackend {
   public:
     // Receives samples at `rate` Hz; returns false to stop synthesis.
     using PcmCallback = std::function<bool(const int16_t* samples, size_t count, int rate)>;
-    // Receives each mark no later than the samples it points into.
+    // Receives the marks of a sentence, in any order, by the time the
+    // speak call returns.
     using MarkCallback = std::function<void(const SpeechMark& mark)>;
 
     enum class Result { Spoken, Failed, Stopped };

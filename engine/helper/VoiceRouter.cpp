@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "BackendRegistry.h"
+#include "MarkBuilder.h"
 
 namespace parlune::helper {
 
@@ -154,8 +155,15 @@ const VoiceName& VoiceRouter::voiceFor(ScriptRouter::Script script) const {
 
 VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& prosody,
                                         bool startsUtterance, PcmOutput& out) {
+    return speak(text, prosody, startsUtterance, out, nullptr);
+}
+
+VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& prosody,
+                                        bool startsUtterance, PcmOutput& out,
+                                        const MarkSink* marks) {
     Outcome outcome;
     bool first = startsUtterance;
+    MarkBuilder builder(text);
     for (const ScriptRouter::Segment& segment : ScriptRouter::split(text, m_hanziAreJapanese)) {
         const VoiceName& voice = voiceFor(segment.script);
         out.begin(first ? kUtteranceLeadMs : kSentenceLeadMs);
@@ -164,9 +172,24 @@ VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& pr
         };
         Prosody how = prosody;
         how.firstSound = first;
-        SynthBackend::Result result =
-            backendFor(voice)->speak(voice.voice, segment.text, how, sink);
-        if (result == SynthBackend::Result::Stopped || !out.end()) {
+        std::vector<SpeechMark> found;
+        SynthBackend::Result result;
+        if (marks != nullptr) {
+            // The sentence's samples wait for its marks, which come as it is made.
+            out.hold();
+            result =
+                backendFor(voice)->speak(voice.voice, segment.text, how, sink,
+                                         [&found](const SpeechMark& m) { found.push_back(m); });
+        } else {
+            result = backendFor(voice)->speak(voice.voice, segment.text, how, sink);
+        }
+        bool sent = result != SynthBackend::Result::Stopped && out.end();
+        if (sent && marks != nullptr) {
+            sent = result != SynthBackend::Result::Spoken ||
+                   (*marks)(builder.sentence(segment.text, std::move(found), out.counts()));
+            sent = out.release() && sent;
+        }
+        if (!sent) {
             outcome.stopped = true;
             return outcome;
         }

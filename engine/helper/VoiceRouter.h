@@ -3,6 +3,7 @@
 // sentence by the voice of its script, in order, into one PcmOutput.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "FaultyBackend.h"
+#include "HelperProtocol.h"
 #include "PcmOutput.h"
 #include "ScriptRouter.h"
 #include "SynthBackend.h"
@@ -51,6 +53,12 @@ class VoiceRouter {
     };
     Outcome speak(std::string_view text, const Prosody& prosody, bool startsUtterance,
                   PcmOutput& out);
+
+    // The same, each sentence's marks handed to `marks` before its samples
+    // go to `out`; false from it stops, as the receiver is gone.
+    using MarkSink = std::function<bool(const std::vector<protocol::MarkRecord>&)>;
+    Outcome speak(std::string_view text, const Prosody& prosody, bool startsUtterance,
+                  PcmOutput& out, const MarkSink* marks);
 
   private:
     SynthBackend* backendFor(const VoiceName& voice);

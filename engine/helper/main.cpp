@@ -210,6 +210,23 @@ int main(int argc, char** argv) {
             return keepAlive.send(
                 [&] { return sendFrame(proto::kPcm, samples, count * sizeof(int16_t)); }, true);
         });
+    // A sentence's marks, in frames of at most kMaxMarkBytes.
+    const VoiceRouter::MarkSink sendMarks =
+        [&keepAlive](const std::vector<proto::MarkRecord>& marks) {
+            const size_t perFrame = proto::kMaxMarkBytes / sizeof(proto::MarkRecord);
+            for (size_t at = 0; at < marks.size(); at += perFrame) {
+                const size_t n = std::min(perFrame, marks.size() - at);
+                if (!keepAlive.send(
+                        [&] {
+                            return sendFrame(proto::kMark, marks.data() + at,
+                                             n * sizeof(proto::MarkRecord));
+                        },
+                        true)) {
+                    return false;
+                }
+            }
+            return true;
+        };
     std::vector<char> payload;
     for (;;) {
         proto::FrameHeader head{};
@@ -236,8 +253,10 @@ int main(int argc, char** argv) {
         output.setVolume(std::clamp(speak.volume, 0, 200));
         cancelled = false;
         keepAlive.begin();
+        const bool wantsMarks = (speak.flags & proto::kSpeakWantsMarks) != 0;
         VoiceRouter::Outcome outcome =
-            router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output);
+            router.speak(text, prosody, (speak.flags & proto::kSpeakStartsUtterance) != 0, output,
+                         wantsMarks ? &sendMarks : nullptr);
         if (outcome.stopped && !cancelled) {
             return 0;
         }

@@ -253,6 +253,45 @@ PARLUNE_DA_API int ParluneDa_EnableAudio(ParluneDaHandle handle, int32_t rate);
 PARLUNE_DA_API int ParluneDa_NextAudio(ParluneDaHandle handle, ParluneDaAudioChunk* chunk,
                                        int32_t wait_ms);
 
+/* Timing marks, beside the three engine functions (a caller that may run
+ * against an engine without them declares them weak, as above): a queue per
+ * handle, off until ParluneDa_EnableMarks, drained like the events. Each
+ * sentence of a text as the helper cuts it (neighbouring sentences of one
+ * voice together, within pieces of at most 4 KiB) yields one sample, queued
+ * no later than the sentence's first sample is heard. A sample is lines ending
+ * in '\n':
+ *   SEC.NSEC                          CLOCK_REALTIME at which the text's
+ *                                     first sample is heard (the estimate of
+ *                                     PARLUNE_DA_EVENT_STARTED)
+ *   sentence START END OFFSET LENGTH  then one line per mark, by START;
+ *   word START END OFFSET LENGTH      marks starting together in this order
+ *   viseme START END CLASS
+ *   phoneme START END SYMBOL
+ * START and END are milliseconds from the text's first audible sample;
+ * OFFSET and LENGTH bytes of the text's UTF-8 form (the text as given when it
+ * is UTF-8). The visemes cover the sentence's sound without gaps, silence
+ * being "sil"; CLASS is one of sil PP FF TH DD kk CH SS nn RR aa E ih oh ou.
+ * A text cut by ParluneDa_Interrupt after some of it was heard, or ended by
+ * a failure midway, gets one more sample:
+ *   SEC.NSEC
+ *   stopped AT OFFSET WHY             AT ms after its first audible sample,
+ *                                     OFFSET the byte after the last word
+ *                                     heard, WHY "interrupted" or "failed"
+ * At most PARLUNE_DA_MARKS_KEPT samples wait; when one more comes the oldest
+ * is dropped. */
+#define PARLUNE_DA_MARKS_KEPT 4096
+/* Starts keeping marks for `handle`, from the next Play on. Returns
+ * PARLUNE_DA_OK, or PARLUNE_DA_E_HANDLE. */
+PARLUNE_DA_API int ParluneDa_EnableMarks(ParluneDaHandle handle);
+/* The oldest sample's length in bytes (without its NUL). When it is less than
+ * `size` the sample is taken: copied NUL-terminated into `buffer`, and the
+ * text it belongs to (numbered as in ParluneDaEvent) stored in `*text`;
+ * otherwise nothing is taken, and the caller asks again with a larger
+ * buffer. 0 when none waits; -1 for a NULL buffer or text, or a NULL, unknown
+ * or released handle. Never blocks on the engine's work. */
+PARLUNE_DA_API int64_t ParluneDa_NextMarks(ParluneDaHandle handle, uint64_t* text, char* buffer,
+                                           size_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -30,8 +30,9 @@ enum FrameType : uint32_t {
     // ends it with kEnd kEndCancelled. A cancel that reaches an idle helper
     // (its kEnd crossed the cancel) is ignored and answered with nothing.
     kCancel = 7,
-    // helper -> library: timing marks of the samples sent before and after
-    // it (sentences, words, phonemes); payload defined with the marks.
+    // helper -> library, only for a kSpeak with kSpeakWantsMarks: MarkRecord
+    // entries timing the sentence whose samples follow. All of a sentence's
+    // kMark frames come before its first kPcm.
     kMark = 8,
 };
 
@@ -54,6 +55,9 @@ struct HelloPayload {
 enum SpeakFlags : uint32_t {
     // The first piece of an utterance: its leading silence is cut away.
     kSpeakStartsUtterance = 1,
+    // Time each sentence: kMark frames before its samples (which the helper
+    // then holds back until the sentence is made).
+    kSpeakWantsMarks = 2,
 };
 
 struct SpeakHeader {
@@ -73,9 +77,28 @@ enum EndStatus : int32_t {
     kEndCancelled = 3,
 };
 
+enum MarkKind : uint32_t {
+    kMarkSentence = 1,  // offset, length: the sentence's bytes
+    kMarkWord = 2,      // offset, length: the word's bytes
+    kMarkViseme = 3,    // name: one of the 15 mouth shapes (see Viseme.h)
+    kMarkPhoneme = 4,   // name: the synthesiser's own symbol
+};
+
+// One mark. Times are samples at the hello's rate from the first sample of
+// the kPcm frames that follow; byte offsets are into the kSpeak text.
+struct MarkRecord {
+    uint32_t kind;
+    uint32_t start;
+    uint32_t end;
+    uint32_t offset;
+    uint32_t length;
+    char name[12];  // NUL-padded; a longer symbol is cut
+};
+
 // Upper bounds a reader enforces before trusting a size field.
 constexpr uint32_t kMaxPcmBytes = 1u << 20;
 constexpr uint32_t kMaxSpeakBytes = 1u << 20;
 constexpr uint32_t kMaxNoticeBytes = 4096;
+constexpr uint32_t kMaxMarkBytes = 1024 * sizeof(MarkRecord);
 
 }  // namespace parlune::protocol

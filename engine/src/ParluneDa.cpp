@@ -240,4 +240,34 @@ int ParluneDa_NextAudio(ParluneDaHandle handle, ParluneDaAudioChunk* chunk, int3
     }
 }
 
+int ParluneDa_EnableMarks(ParluneDaHandle handle) {
+    try {
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return PARLUNE_DA_E_HANDLE;
+        }
+        speaker->marks().enable();
+        return PARLUNE_DA_OK;
+    } catch (...) {
+        return PARLUNE_DA_E_HANDLE;
+    }
+}
+
+int64_t ParluneDa_NextMarks(ParluneDaHandle handle, uint64_t* text, char* buffer, size_t size) {
+    try {
+        if (text == nullptr || buffer == nullptr) {
+            return -1;
+        }
+        std::shared_ptr<parlune::Speaker> speaker =
+            parlune::HandleRegistry::instance().find(handle);
+        if (!speaker) {
+            return -1;
+        }
+        return static_cast<int64_t>(speaker->marks().pop(*text, buffer, size));
+    } catch (...) {
+        return -1;
+    }
+}
+
 }  // extern "C"

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "MarkSample.h"
 #include "PacedSink.h"
 #include "ParluneDa.h"
 #include "SentenceSplitter.h"
@@ -68,8 +69,8 @@ int Speaker::play(std::string text, int speed, int volume, int pitch) {
         size_t size = text.size();
         const uint64_t ordinal = m_accepted + 1;
         const bool reported = m_events.enabled();
-        m_queue.push_back(
-            Item{std::move(text), speed, volume, pitch, m_generation.load(), ordinal, reported});
+        m_queue.push_back(Item{std::move(text), speed, volume, pitch, m_generation.load(), ordinal,
+                               reported, m_marks.enabled()});
         if (reported && !m_events.push(PARLUNE_DA_EVENT_QUEUED, ordinal, EventQueue::now())) {
             // No memory for its event: taken back, as when there is none for the text.
             m_queue.pop_back();
@@ -379,6 +380,8 @@ void Speaker::speak(const Item& item) {
     bool heard = false;   // some of the text was synthesised
     uint32_t flags = proto::kSpeakStartsUtterance;
     for (std::string_view piece : SentenceSplitter::split(text)) {
+        utterance.pieceOffset = static_cast<size_t>(piece.data() - text.data());
+        utterance.pieceBytes = piece.size();
         Piece result = isCut(item) ? Piece::Cut : speakPiece(piece, flags, utterance);
         flags = 0;
         const char* skipped = nullptr;  // why the text is dropped whole
@@ -398,6 +401,7 @@ void Speaker::speak(const Item& item) {
             case Piece::Cut:
                 // Cut between pieces, or again: idempotent.
                 silence(utterance);
+                noteStopped(utterance, "interrupted");
                 noteEnd(utterance,
                         utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
                         "interrupted");
@@ -412,6 +416,7 @@ void Speaker::speak(const Item& item) {
                 break;
         }
         if (skipped != nullptr) {
+            noteStopped(utterance, "failed");
             // The helper was replaced if needed.
             if (utterance.audioOk) {
                 m_sink->abandon();
@@ -437,6 +442,7 @@ void Speaker::speak(const Item& item) {
     if (isCut(item)) {
         // Cut while it played out: what was still to be heard is silenced.
         silence(utterance);
+        noteStopped(utterance, "interrupted");
         noteEnd(utterance, utterance.started ? PARLUNE_DA_EVENT_FINISHED : PARLUNE_DA_EVENT_DROPPED,
                 "interrupted");
         return;
@@ -454,10 +460,13 @@ void Speaker::speak(const Item& item) {
 
 void Speaker::noteStarted(Utterance& utterance, size_t samples) {
     utterance.started = true;
-    if (!utterance.item.reported) {
+    if (!utterance.item.reported && !utterance.item.marked) {
         return;
     }
     utterance.startedNs = samples > 0 ? m_sink->heardAtNs(samples) : EventQueue::now();
+    if (!utterance.item.reported) {
+        return;
+    }
     m_events.push(PARLUNE_DA_EVENT_STARTED, utterance.item.ordinal, utterance.startedNs);
 }
 
@@ -477,6 +486,9 @@ void Speaker::noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const
 
 Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utterance& utterance) {
     const Item& item = utterance.item;
+    if (item.marked) {
+        flags |= proto::kSpeakWantsMarks;
+    }
     if (!m_helper->sendSpeak(item.speed, flags, piece, item.volume, item.pitch)) {
         // The helper never got this piece: it had ended (unnoticed while a
         // text was already waiting) or stopped reading. That is no fault of
@@ -514,6 +526,11 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
         while ((frame = m_helper->nextFrame(header, payload)) == HelperProcess::Frame::Complete) {
             if (header.type == proto::kPcm && payload.size() % sizeof(int16_t) == 0) {
                 const size_t samples = payload.size() / sizeof(int16_t);
+                // A later sentence's marks before its sound; the first one's
+                // once its sound has a time.
+                if (utterance.started) {
+                    queueMarks(utterance);
+                }
                 if (utterance.audioOk &&
                     !m_sink->write(reinterpret_cast<const int16_t*>(payload.data()), samples)) {
                     utterance.audioOk = false;
@@ -528,11 +545,18 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
                 if (utterance.audioOk && !utterance.started && samples > 0) {
                     noteStarted(utterance, samples);
                 }
+                utterance.samples += samples;
+                queueMarks(utterance);
+            } else if (header.type == proto::kMark && item.marked &&
+                       payload.size() % sizeof(proto::MarkRecord) == 0 &&
+                       payload.size() <= proto::kMaxMarkBytes) {
+                takeMarks(utterance, payload);
             } else if (header.type == proto::kKeepAlive && payload.empty()) {
                 continue;  // still at work
             } else if (header.type == proto::kEnd && payload.size() == sizeof(int32_t)) {
                 int32_t status;
                 std::memcpy(&status, payload.data(), sizeof status);
+                queueMarks(utterance);  // a sentence without samples
                 if (!utterance.audioOk) {
                     return Piece::AudioFailed;
                 }
@@ -554,6 +578,63 @@ Speaker::Piece Speaker::speakPiece(std::string_view piece, uint32_t flags, Utter
         }
         deadline = std::min(Clock::now() + timeout, workDeadline);
     }
+}
+
+void Speaker::takeMarks(Utterance& utterance, const std::vector<char>& payload) {
+    if (utterance.pending.empty()) {
+        utterance.pendingBefore = utterance.samples;
+    }
+    const size_t count = payload.size() / sizeof(proto::MarkRecord);
+    // A sentence has a few thousand; more only from a helper gone wrong.
+    constexpr size_t kMostPending = 1u << 16;
+    if (count > kMostPending - std::min(kMostPending, utterance.pending.size())) {
+        return;
+    }
+    const size_t old = utterance.pending.size();
+    utterance.pending.resize(old + count);
+    std::memcpy(utterance.pending.data() + old, payload.data(), payload.size());
+}
+
+void Speaker::queueMarks(Utterance& utterance) {
+    if (utterance.pending.empty()) {
+        return;
+    }
+    // Before any sound (a sentence without any): heard from now on.
+    if (utterance.heardRealtimeNs == 0 || !utterance.started) {
+        utterance.heardRealtimeNs =
+            MarkSample::realtimeOf(utterance.started ? utterance.startedNs : EventQueue::now());
+    }
+    MarkSample::Sentence where{utterance.heardRealtimeNs, utterance.pendingBefore, m_sampleRate,
+                               utterance.pieceOffset, utterance.pieceBytes};
+    for (const proto::MarkRecord& mark : utterance.pending) {
+        if (mark.kind == proto::kMarkWord && mark.offset <= utterance.pieceBytes &&
+            mark.length <= utterance.pieceBytes - mark.offset) {
+            utterance.words.emplace_back(utterance.pendingBefore + mark.start,
+                                         utterance.pieceOffset + mark.offset + mark.length);
+        }
+    }
+    m_marks.push(utterance.item.ordinal, MarkSample::sentence(where, utterance.pending));
+    utterance.pending.clear();
+}
+
+void Speaker::noteStopped(const Utterance& utterance, const char* why) {
+    if (!utterance.item.marked || !utterance.started) {
+        return;  // nothing was heard: no marks were either
+    }
+    const int64_t total = MarkSample::milliseconds(utterance.samples, m_sampleRate);
+    const int64_t at =
+        std::clamp<int64_t>((EventQueue::now() - utterance.startedNs) / 1000000, 0, total);
+    // The byte after the last word that started before the sound stopped.
+    size_t offset = 0;
+    for (const auto& [start, end] : utterance.words) {
+        if (MarkSample::milliseconds(start, m_sampleRate) <= at) {
+            offset = std::max(offset, end);
+        }
+    }
+    const int64_t heard = utterance.heardRealtimeNs != 0
+                              ? utterance.heardRealtimeNs
+                              : MarkSample::realtimeOf(utterance.startedNs);
+    m_marks.push(utterance.item.ordinal, MarkSample::stopped(heard, at, offset, why));
 }
 
 void Speaker::silence(const Utterance& utterance) {

@@ -18,6 +18,8 @@
 #include "AudioTap.h"
 #include "EventQueue.h"
 #include "HelperProcess.h"
+#include "HelperProtocol.h"
+#include "MarkQueue.h"
 #include "TextDecoder.h"
 #include "UniqueFd.h"
 
@@ -69,6 +71,8 @@ class Speaker {
 
     // The sound played, as data, once enabled (from the next text on).
     AudioTap& audio() { return m_audio; }
+    // The timing marks of each text queued after marks were enabled.
+    MarkQueue& marks() { return m_marks; }
 
     // What the first helper said was missing from the voices asked for
     // (one line each), "" when nothing was. Set before start returns.
@@ -87,6 +91,7 @@ class Speaker {
         uint64_t generation = 0;  // interrupts before it was queued
         uint64_t ordinal = 0;     // 1 for the first text accepted, 2 for the next...
         bool reported = false;    // events were on when it was queued
+        bool marked = false;      // marks were on when it was queued
     };
     // The text being spoken, as far as the pieces of it have come.
     struct Utterance {
@@ -94,6 +99,15 @@ class Speaker {
         bool audioOk = true;  // false once the sink failed: the rest is discarded
         bool started = false;
         int64_t startedNs = 0;  // when its first sample is heard
+        // Marks: samples of the text so far, the piece under way, the
+        // sentence whose samples come next, and where each word heard ends.
+        size_t samples = 0;
+        int64_t heardRealtimeNs = 0;  // startedNs on the wall clock, once known
+        size_t pieceOffset = 0;
+        size_t pieceBytes = 0;
+        std::vector<protocol::MarkRecord> pending{};
+        size_t pendingBefore = 0;
+        std::vector<std::pair<size_t, size_t>> words{};  // sample it starts, byte after it
     };
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
@@ -115,6 +129,11 @@ class Speaker {
     void noteStarted(Utterance& utterance, size_t samples);
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
+    // Marks: a sentence's records from the helper, its sample once the
+    // text's first sample is written, the sample saying where a cut text stopped.
+    void takeMarks(Utterance& utterance, const std::vector<char>& payload);
+    void queueMarks(Utterance& utterance);
+    void noteStopped(const Utterance& utterance, const char* why);
     void replaceHelper();
     // A helper ended while idle: a new one after a pause (see Speaker.cpp).
     void scheduleRestart();
@@ -143,6 +162,7 @@ class Speaker {
     // the order texts are queued, IDLE only while the queue is empty.
     EventQueue m_events;
     AudioTap m_audio;
+    MarkQueue m_marks;
 
     std::mutex m_stopMutex;
     std::thread m_worker;

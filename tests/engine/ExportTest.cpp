@@ -21,13 +21,14 @@ TEST(Exports, AreTheEngineFunctionsAndDiagnostics) {
         fields >> address >> type >> name;
         names.insert(type + " " + name);
     }
-    EXPECT_EQ(names,
-              (std::set<std::string>{
-                  "T ParluneDa_Create", "T ParluneDa_Play", "T ParluneDa_Release",
-                  "T ParluneDa_CreateError", "T ParluneDa_CreateWarning",
-                  "T ParluneDa_SkippedTexts", "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent",
-                  "T ParluneDa_NextWarning", "T ParluneDa_PlayWith", "T ParluneDa_Interrupt",
-                  "T ParluneDa_EnableAudio", "T ParluneDa_NextAudio"}));
+    EXPECT_EQ(
+        names,
+        (std::set<std::string>{
+            "T ParluneDa_Create", "T ParluneDa_Play", "T ParluneDa_Release",
+            "T ParluneDa_CreateError", "T ParluneDa_CreateWarning", "T ParluneDa_SkippedTexts",
+            "T ParluneDa_EnableEvents", "T ParluneDa_NextEvent", "T ParluneDa_NextWarning",
+            "T ParluneDa_PlayWith", "T ParluneDa_Interrupt", "T ParluneDa_EnableAudio",
+            "T ParluneDa_NextAudio", "T ParluneDa_EnableMarks", "T ParluneDa_NextMarks"}));
 }
 
 }  // namespace
