@@ -192,8 +192,12 @@ TEST_F(HelperFailure, ACrashInTheJapaneseVoiceCostsOnlyItsText) {
     pid_t crashed = onlyHelper();
     ASSERT_EQ(ParluneDa_Play(h, longText.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
     ASSERT_EQ(ParluneDa_Play(h, "充電が終わりました。", 100, 0, 0, 0), PARLUNE_DA_OK);
-    // Faulted while it computes (running in user space) rather than while it
-    // waits, when the probe catches it so within a second; else where it is.
+    // Once the long text is under way (its WAV file begun; before that a
+    // crash would only cost the helper's warm-up, and the text would go to a
+    // fresh one), faulted while it computes (running in user space) rather
+    // than while it waits, when the probe catches it so within a second.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !m_wavDir.namesEndingIn(".wav.part").empty(); },
+                                       std::chrono::seconds(60), std::chrono::milliseconds(1)));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     bool hit = false;
     while (!hit && std::chrono::steady_clock::now() < deadline) {
