@@ -2,7 +2,9 @@
 
 #include <flite/flite.h>
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "Utf8.h"
 #include "Viseme.h"
@@ -41,11 +43,31 @@ struct Streaming {
     const std::string* prepared = nullptr;
     const std::vector<size_t>* origin = nullptr;
     size_t cursor = 0;
+    // Samples of the utterance being made that belong to its leading pause
+    // and are passed on as silence.
+    size_t quietUntil = 0;
+    std::vector<int16_t> quieted;
 };
 Streaming g_streaming;
 
 size_t toSample(float seconds, int rate) {
     return seconds > 0 ? static_cast<size_t>(seconds * static_cast<float>(rate) + 0.5f) : 0;
+}
+
+// Of an utterance's leading pause this much before its first phone is passed
+// on as made: the rise of a soft first consonant may start in it.
+constexpr float kPauseLookBackSeconds = 0.02f;
+
+// Where the utterance's leading pause ends, less the look-back, in samples;
+// 0 when it starts with a phone. Some voices (slt) fill their pauses with
+// noise of up to -52 dBFS, which the silence trimmer rightly takes for sound:
+// that pause would then be played, delaying the first word by 200 ms.
+size_t leadingPauseOf(const cst_utterance* utt, int rate) {
+    const cst_item* first = relation_head(utt_relation(utt, "Segment"));
+    if (first == nullptr || std::string(item_feat_string(first, "name")) != "pau") {
+        return 0;
+    }
+    return toSample(item_feat_float(first, "end") - kPauseLookBackSeconds, rate);
 }
 
 // The phones and words of an utterance whose first samples are about to be
@@ -97,13 +119,24 @@ void passMarks(const cst_utterance* utt, int rate) {
 }
 
 int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info* asi) {
-    if (g_streaming.marks != nullptr && start == 0 && asi->utt != nullptr) {
-        g_streaming.utteranceStart = g_streaming.sent;
-        passMarks(asi->utt, w->sample_rate);
+    if (start == 0 && asi->utt != nullptr) {
+        g_streaming.quietUntil = leadingPauseOf(asi->utt, w->sample_rate);
+        if (g_streaming.marks != nullptr) {
+            g_streaming.utteranceStart = g_streaming.sent;
+            passMarks(asi->utt, w->sample_rate);
+        }
+    }
+    const int16_t* samples = w->samples + start;
+    if (size > 0 && static_cast<size_t>(start) < g_streaming.quietUntil) {
+        g_streaming.quieted.assign(samples, samples + size);
+        const size_t quiet = std::min(g_streaming.quietUntil - static_cast<size_t>(start),
+                                      static_cast<size_t>(size));
+        std::fill_n(g_streaming.quieted.begin(), quiet, int16_t{0});
+        samples = g_streaming.quieted.data();
     }
     g_streaming.sent += size > 0 ? static_cast<size_t>(size) : 0;
     if (!g_streaming.stopped && g_streaming.out != nullptr &&
-        (size <= 0 || (*g_streaming.out)(w->samples + start, static_cast<size_t>(size),
+        (size <= 0 || (*g_streaming.out)(samples, static_cast<size_t>(size),
                                          w->sample_rate * g_streaming.ratePercent / 100))) {
         return CST_AUDIO_STREAM_CONT;
     }
@@ -250,7 +283,10 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
     if (ts == nullptr) {
         return Result::Failed;
     }
-    g_streaming = Streaming{&out, false, ratePercent, ts};
+    g_streaming = Streaming{};
+    g_streaming.out = &out;
+    g_streaming.ratePercent = ratePercent;
+    g_streaming.text = ts;
     if (marks) {
         g_streaming.marks = &marks;
         g_streaming.prepared = &prepared;
