@@ -80,6 +80,13 @@ std::vector<std::string> wordsOf(const std::string& text) {
     return words;
 }
 
+// A sentence with any byte beyond ASCII is read by the Japanese voice here.
+bool isJapanese(const std::string& text, const Mark& sentence) {
+    const std::string bytes = text.substr(sentence.offset, sentence.length);
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 class Marks : public EngineFixture {
   protected:
     ParluneDaHandle createWithMarks() {
@@ -139,15 +146,18 @@ struct Case {
     const char* voice;  // PARLUNE_VOICE; "" for auto
     const char* text;
     size_t sentences;
-    bool words;  // the voice places words
+    bool words;            // the voice places words
+    const char* japanese;  // the bytes its Japanese words say, one after another
 };
 
 TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
     const Case cases[] = {
-        {"", "The quick brown fox jumps over the lazy dog.", 1, true},               // flite
-        {"", "今日はとても良い天気です。", 1, false},                                // Open JTalk
-        {"de", "Guten Morgen, wie geht es dir heute?", 1, true},                     // espeak-ng
-        {"", "Good morning. おはようございます。 See you at 10 o'clock!", 3, true},  // mixed
+        {"", "The quick brown fox jumps over the lazy dog.", 1, true, ""},        // flite
+        {"", "今日はとても良い天気です。", 1, true, "今日はとても良い天気です"},  // Open JTalk
+        {"", "10時に、ｶﾞｲﾄﾞで確認して！", 1, true, "10時にｶﾞｲﾄﾞで確認して"},  // digits, half-width
+        {"de", "Guten Morgen, wie geht es dir heute?", 1, true, ""},          // espeak-ng
+        {"", "Good morning. おはようございます。 See you at 10 o'clock!", 3, true,
+         "おはようございます"},  // mixed
     };
     const std::set<std::string> visemes = {"sil", "PP", "FF", "TH", "DD", "kk", "CH", "SS",
                                            "nn",  "RR", "aa", "E",  "ih", "oh", "ou"};
@@ -165,6 +175,7 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
         ASSERT_TRUE(wav.valid());
         const std::string text = c.text;
         std::vector<std::string> words;
+        std::vector<std::pair<size_t, size_t>> japanese;  // the bytes of Japanese words
         long sentenceEnd = 0;
         long last = 0;
         for (const Sample& s : samples) {
@@ -197,6 +208,11 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
                     for (const std::string& w : wordsOf(text.substr(m.offset, m.length))) {
                         words.push_back(w);
                     }
+                    const bool again =
+                        !japanese.empty() && japanese.back() == std::make_pair(m.offset, m.length);
+                    if (!again && m.length > 0 && isJapanese(text, s.marks.front())) {
+                        japanese.emplace_back(m.offset, m.length);
+                    }
                 }
             }
             EXPECT_EQ(covered, sentence.end) << "visemes end before the sentence";
@@ -216,6 +232,15 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
             }
             EXPECT_EQ(asciiMarked, ascii);
         }
+        // Japanese words one after another, each saying its own bytes.
+        std::string said;
+        size_t after = 0;
+        for (const auto& [offset, length] : japanese) {
+            EXPECT_GE(offset, after) << "a word out of order at " << offset;
+            after = offset + length;
+            said += text.substr(offset, length);
+        }
+        EXPECT_EQ(said, c.japanese);
         // The marks end where the file does.
         EXPECT_NEAR(static_cast<double>(last), wav.seconds() * 1000.0, 10.0);
     }
