@@ -2,6 +2,7 @@
 
 #include <flite/flite.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "Utf8.h"
@@ -50,7 +51,7 @@ size_t toSample(float seconds, int rate) {
 
 // The phones and words of an utterance whose first samples are about to be
 // passed on, timed from the start of the speak call.
-void passMarks(const cst_utterance* utt, int rate) {
+void passMarks(const cst_utterance* utt, int rate, size_t samples) {
     const size_t base = g_streaming.utteranceStart;
     float previous = 0;
     for (const cst_item* s = relation_head(utt_relation(utt, "Segment")); s != nullptr;
@@ -94,12 +95,21 @@ void passMarks(const cst_utterance* utt, int rate) {
             toSample(ffeature_float(w, "R:SylStructure.daughtern.daughtern.R:Segment.end"), rate);
         (*g_streaming.marks)(mark);
     }
+    // The utterance ends with its last phone; its wave, as long from the
+    // first chunk on, loses its last frame (5 ms) when it is finished.
+    SpeechMark whole;
+    whole.kind = SpeechMark::Kind::Sentence;
+    whole.start = base;
+    whole.end = base + std::min(samples - std::min(samples, static_cast<size_t>(rate / 200)),
+                                toSample(previous, rate));
+    (*g_streaming.marks)(whole);
 }
 
 int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info* asi) {
     if (g_streaming.marks != nullptr && start == 0 && asi->utt != nullptr) {
         g_streaming.utteranceStart = g_streaming.sent;
-        passMarks(asi->utt, w->sample_rate);
+        passMarks(asi->utt, w->sample_rate,
+                  w->num_samples > 0 ? static_cast<size_t>(w->num_samples) : 0);
     }
     g_streaming.sent += size > 0 ? static_cast<size_t>(size) : 0;
     if (!g_streaming.stopped && g_streaming.out != nullptr &&

@@ -170,6 +170,12 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
             mark.length = w.length;
             marks(mark);
         }
+        if (!marked && !ends.empty()) {
+            SpeechMark whole;
+            whole.kind = SpeechMark::Kind::Sentence;
+            whole.end = ends.back();
+            marks(whole);
+        }
         marked = true;
         return out(samples, count, rate);
     };

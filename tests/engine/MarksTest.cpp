@@ -156,6 +156,10 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
         {"", "今日はとても良い天気です。", 1, true, "今日はとても良い天気です"},  // Open JTalk
         {"", "10時に、ｶﾞｲﾄﾞで確認して！", 1, true, "10時にｶﾞｲﾄﾞで確認して"},  // digits, half-width
         {"de", "Guten Morgen, wie geht es dir heute?", 1, true, ""},          // espeak-ng
+        // Two sentences of one voice: each has a sample of its own.
+        {"", "The robot is ready. Please tell me where to go.", 2, true, ""},
+        {"de", "Guten Morgen, wie geht es dir? Der Roboter wartet im Flur.", 2, true, ""},
+        {"", "今日は晴れです。明日は雨です。", 2, true, "今日は晴れです明日は雨です"},
         {"", "Good morning. おはようございます。 See you at 10 o'clock!", 3, true,
          "おはようございます"},  // mixed
     };
@@ -177,6 +181,7 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
         std::vector<std::string> words;
         std::vector<std::pair<size_t, size_t>> japanese;  // the bytes of Japanese words
         long sentenceEnd = 0;
+        size_t bytesEnd = 0;
         long last = 0;
         for (const Sample& s : samples) {
             ASSERT_FALSE(s.marks.empty());
@@ -193,6 +198,10 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
             ASSERT_EQ(sentence.kind, "sentence");
             EXPECT_GE(sentence.start, sentenceEnd);
             sentenceEnd = sentence.end;
+            // Each sentence its own bytes, after the one before.
+            EXPECT_GE(sentence.offset, bytesEnd);
+            EXPECT_GT(sentence.length, 0u);
+            bytesEnd = sentence.offset + sentence.length;
             long covered = sentence.start;
             for (const Mark& m : s.marks) {
                 EXPECT_LE(m.start, m.end) << m.kind;
@@ -251,12 +260,16 @@ TEST_F(Marks, ACutTextSaysWhereItStopped) {
     ASSERT_NE(h, nullptr);
     std::string text;
     for (int i = 0; i < 120; ++i) text += "This sentence is one of many in a long speech. ";
+    const auto played = std::chrono::steady_clock::now();
     ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
     std::vector<Sample> samples;
+    // A sentence's marks come with its first sound: the cut comes once a
+    // few sentences are under way and a word has been heard.
     ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             for (Sample& s : take(h, 1)) samples.push_back(s);
-            return !samples.empty();
+            return samples.size() >= 3 &&
+                   std::chrono::steady_clock::now() - played > std::chrono::milliseconds(300);
         },
         std::chrono::seconds(30), std::chrono::milliseconds(2)));
     ASSERT_EQ(ParluneDa_Interrupt(h), PARLUNE_DA_OK);
