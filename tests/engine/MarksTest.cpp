@@ -297,6 +297,51 @@ TEST_F(Marks, ACutTextSaysWhereItStopped) {
     EXPECT_TRUE(offset == text.size() || text[offset] == ' ' || text[offset] == '.') << offset;
 }
 
+// A sentence left out by a failing voice: the text, finished partly, ends
+// with the sample a failure midway leaves, saying where the sound went past
+// the part left out and where that part starts.
+TEST_F(Marks, ATextFinishedPartlySaysWhatWasLeftOut) {
+    struct Case {
+        const char* faults;
+        const char* text;
+        long offset;      // of the part left out; -1: nothing was
+        bool afterFirst;  // the sound went past it where the first sentence ended
+    };
+    const Case cases[] = {
+        {"fail=openjtalk", "English is heard. 日本語は聞こえません。", 18, true},
+        {"fail=openjtalk", "日本語は聞こえません。 English is heard.", 0, false},
+        {"fail=openjtalk", "First part. 日本語です。 Last part.", 12, true},
+        {"fail=espeak", "A voice nobody uses may fail.", -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ::setenv("PARLUNE_HELPER_FAULTS", c.faults, 1);
+        TempDir dir;
+        WavFile wav("");
+        const std::vector<Sample> samples = speak(c.text, dir, wav);
+        ::unsetenv("PARLUNE_HELPER_FAULTS");
+        ASSERT_FALSE(samples.empty());
+        for (size_t i = 0; i + 1 < samples.size(); ++i) EXPECT_TRUE(samples[i].stopped.empty());
+        if (c.offset < 0) {
+            EXPECT_TRUE(samples.back().stopped.empty());
+            continue;
+        }
+        ASSERT_GE(samples.size(), 2u);
+        const Sample& last = samples.back();
+        ASSERT_FALSE(last.stopped.empty());
+        EXPECT_EQ(last.heard, samples.front().heard);
+        std::istringstream fields(last.stopped);
+        std::string word, why;
+        long at = -1;
+        long offset = -1;
+        fields >> word >> at >> offset >> why;
+        EXPECT_EQ(why, "failed");
+        EXPECT_EQ(offset, c.offset);
+        const Mark& first = samples.front().marks.front();
+        EXPECT_EQ(at, c.afterFirst ? first.end : first.start);
+    }
+}
+
 TEST_F(Marks, OffUntilEnabledAndBadArgumentsAreRefused) {
     ParluneDaHandle h = create();
     ASSERT_NE(h, nullptr);
