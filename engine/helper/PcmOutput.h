@@ -23,8 +23,8 @@ class PcmOutput {
 
     PcmOutput(int outputRate, Send send);
 
-    // Starts one synthesised stretch; of the silence before its first
-    // audible sample at most `keepLeadMs` is kept.
+    // Starts one synthesised stretch, holding nothing; of the silence
+    // before its first audible sample at most `keepLeadMs` is kept.
     void begin(int keepLeadMs);
     // The volume of what is sent from now on, percent 0..200.
     void setVolume(int percent) { m_volume.setVolume(percent); }

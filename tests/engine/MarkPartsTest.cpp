@@ -266,7 +266,11 @@ TEST(MarkedStretching, EachSentencesMarksComeBeforeItsSamplesWhichWaitNoLonger) 
 }
 
 TEST(MarkedStretching, AReceiverGoneStopsTheBackEnd) {
-    PcmOutput out(22050, [](const int16_t*, size_t) { return true; });
+    size_t sent = 0;
+    PcmOutput out(22050, [&](const int16_t*, size_t count) {
+        sent += count;
+        return true;
+    });
     const MarkedStretch::Sink refuse = [](const std::vector<proto::MarkRecord>&) { return false; };
     MarkBuilder builder("Go.");
     out.begin(10);
@@ -280,6 +284,13 @@ TEST(MarkedStretching, AReceiverGoneStopsTheBackEnd) {
     EXPECT_FALSE(stretch.write(loud.data(), loud.size(), 22050));
     ASSERT_TRUE(out.end());
     EXPECT_FALSE(stretch.finish(SynthBackend::Result::Spoken));
+    // A stretch stopped while holding leaves the next, unmarked, unheld.
+    out.hold();
+    EXPECT_TRUE(out.write(loud.data(), loud.size(), 22050));
+    const size_t before = sent;
+    out.begin(10);
+    EXPECT_TRUE(out.write(loud.data(), loud.size(), 22050));
+    EXPECT_EQ(sent, before + loud.size());
 }
 
 TEST(MarkQueueing, BoundedOldestDroppedAndASmallBufferTakesNothing) {
