@@ -33,7 +33,10 @@ constexpr std::string_view kWideSpace = "\u3000";
 constexpr size_t kNone = std::string::npos;
 
 std::string convert(std::string_view input) {
+    // A character's lead byte tells the converter its length: a character
+    // cut short reads the padding, not past the string.
     std::string in(input);
+    in.append(4, '\0');
     std::string out(in.size() * kGrowth + 1, '\0');
     text2mecab(out.data(), in.c_str());
     out.resize(std::strlen(out.c_str()));
@@ -248,8 +251,7 @@ std::vector<std::string> JapaneseAnalysis::labels(std::string_view text, std::ve
     }
     // The analysis reads a C string: a NUL would end the text early.
     std::string input(text.substr(0, text.find('\0')));
-    std::string converted(input.size() * kGrowth + 1, '\0');
-    text2mecab(converted.data(), input.c_str());
+    const std::string converted = convert(input);
     Mecab& mecab = m_state->mecab;
     NJD& njd = m_state->njd;
     JPCommon& jpcommon = m_state->jpcommon;
@@ -269,7 +271,7 @@ std::vector<std::string> JapaneseAnalysis::labels(std::string_view text, std::ve
     if (size > 2 && features != nullptr) {
         out.assign(features, features + size);
         if (words != nullptr && jpcommon.label != nullptr) {
-            *words = findWords(input, converted.c_str(), njd, *jpcommon.label);
+            *words = findWords(input, converted, njd, *jpcommon.label);
         }
     }
     JPCommon_refresh(&jpcommon);

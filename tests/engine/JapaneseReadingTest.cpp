@@ -317,6 +317,11 @@ TEST_F(JapaneseReading, TextsWithoutWordsGiveNone) {
         m_analysis.labels(text, &words);
         EXPECT_TRUE(words.empty()) << text;
     }
+    // A character cut short at the end is not read past.
+    std::vector<JapaneseAnalysis::Word> cut;
+    const std::string shortened = std::string("天気です") + "\xe6\x97";
+    ASSERT_FALSE(m_analysis.labels(shortened, &cut).empty());
+    for (const JapaneseAnalysis::Word& w : cut) EXPECT_LE(w.offset + w.length, shortened.size());
     // A control character inside is left out; the words around keep their bytes.
     std::vector<JapaneseAnalysis::Word> words;
     const std::string text = "天気\x01です";
