@@ -8,7 +8,9 @@
 //       and prints for each the milliseconds from ParluneDa_Play to the first
 //       sample in the file being written (seen through inotify) and to the
 //       finished file, the audio's length and its leading silence; then the
-//       memory of the synthesis helper (this process's child).
+//       memory of the synthesis helper (this process's child). With
+//       PROBE_MARKS=1 the timing marks are on (ParluneDa_EnableMarks) and
+//       drained after each text.
 //   voice_probe audible SOURCE COUNT TEXT [LEVEL]
 //       COUNT calls of ParluneDa_Play(TEXT) through PulseAudio, each timed
 //       to the first audible sample (magnitude above LEVEL, default 33,
@@ -198,6 +200,15 @@ int wav(const std::string& dir, const std::string& textsPath, int repeat) {
                      ParluneDa_CreateError());
         return 1;
     }
+    const char* marksWanted = std::getenv("PROBE_MARKS");
+    const bool marks = marksWanted != nullptr && std::string(marksWanted) == "1";
+    if (marks && ParluneDa_EnableMarks(h) != PARLUNE_DA_OK) {
+        std::fprintf(stderr, "voice_probe: the marks could not be switched on\n");
+        ParluneDa_Release(h);
+        return 1;
+    }
+    std::vector<char> markText(1 << 20);
+    uint64_t markOf = 0;
     int failed = 0;
     alignas(inotify_event) char buffer[8192];
     for (int r = 0; r < repeat; ++r) {
@@ -240,6 +251,8 @@ int wav(const std::string& dir, const std::string& textsPath, int repeat) {
                 std::fprintf(stderr, "voice_probe: no WAV file for text %zu within 120 s\n", i + 1);
                 ++failed;
                 continue;
+            }
+            while (marks && ParluneDa_NextMarks(h, &markOf, markText.data(), markText.size()) > 0) {
             }
             const WavFacts facts = readWav(dir + "/" + done, kAudibleLevel);
             std::printf(

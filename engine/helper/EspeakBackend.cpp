@@ -46,6 +46,8 @@ struct Current {
     bool stopped = false;
     const SynthBackend::MarkCallback* marks = nullptr;
     std::vector<size_t> byteAt;  // byte offset of each character of the text, and its end
+    size_t written = 0;          // samples passed on
+    size_t sentenceStart = 0;    // the first sample of the sentence being made
 };
 Current g_current;
 
@@ -63,7 +65,14 @@ void passMarks(const espeak_EVENT* events) {
         SpeechMark mark;
         mark.start =
             static_cast<size_t>(e->audio_position) * static_cast<size_t>(g_current.rate) / 1000;
-        if (e->type == espeakEVENT_WORD) {
+        if (e->type == espeakEVENT_SENTENCE && g_current.written > g_current.sentenceStart) {
+            // A sentence starts with a buffer of its own: the one before is
+            // complete, up to here.
+            mark.kind = SpeechMark::Kind::Sentence;
+            mark.start = g_current.sentenceStart;
+            mark.end = g_current.written;
+            g_current.sentenceStart = g_current.written;
+        } else if (e->type == espeakEVENT_WORD) {
             mark.kind = SpeechMark::Kind::Word;
             mark.offset = byteOf(e->text_position);
             mark.length = byteOf(e->text_position + e->length) - mark.offset;
@@ -90,6 +99,7 @@ int onSamples(short* samples, int count, espeak_EVENT* events) {
         g_current.stopped = true;
         return 1;  // abort synthesis
     }
+    g_current.written += samples != nullptr && count > 0 ? static_cast<size_t>(count) : 0;
     return 0;
 }
 
@@ -138,7 +148,7 @@ SynthBackend::Result EspeakBackend::speak(const std::string& voice, std::string_
     int wordsPerMinute = (kNormalWordsPerMinute * speed + 50) / 100;
     espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
     espeak_SetParameter(espeakPITCH, pitchSetting(prosody.pitch), 0);
-    g_current = Current{&out, m_rate, false, marks ? &marks : nullptr, {}};
+    g_current = Current{&out, m_rate, false, marks ? &marks : nullptr, {}, 0, 0};
     if (marks) {
         size_t pos = 0;
         while (pos < text.size()) {

@@ -72,7 +72,7 @@ size_t leadingPauseOf(const cst_utterance* utt, int rate) {
 
 // The phones and words of an utterance whose first samples are about to be
 // passed on, timed from the start of the speak call.
-void passMarks(const cst_utterance* utt, int rate) {
+void passMarks(const cst_utterance* utt, int rate, size_t samples) {
     const size_t base = g_streaming.utteranceStart;
     float previous = 0;
     for (const cst_item* s = relation_head(utt_relation(utt, "Segment")); s != nullptr;
@@ -116,6 +116,14 @@ void passMarks(const cst_utterance* utt, int rate) {
             toSample(ffeature_float(w, "R:SylStructure.daughtern.daughtern.R:Segment.end"), rate);
         (*g_streaming.marks)(mark);
     }
+    // The utterance ends with its last phone; its wave, as long from the
+    // first chunk on, loses its last frame (5 ms) when it is finished.
+    SpeechMark whole;
+    whole.kind = SpeechMark::Kind::Sentence;
+    whole.start = base;
+    whole.end = base + std::min(samples - std::min(samples, static_cast<size_t>(rate / 200)),
+                                toSample(previous, rate));
+    (*g_streaming.marks)(whole);
 }
 
 int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_info* asi) {
@@ -123,7 +131,8 @@ int onChunk(const cst_wave* w, int start, int size, int, cst_audio_streaming_inf
         g_streaming.quietUntil = leadingPauseOf(asi->utt, w->sample_rate);
         if (g_streaming.marks != nullptr) {
             g_streaming.utteranceStart = g_streaming.sent;
-            passMarks(asi->utt, w->sample_rate);
+            passMarks(asi->utt, w->sample_rate,
+                      w->num_samples > 0 ? static_cast<size_t>(w->num_samples) : 0);
         }
     }
     const int16_t* samples = w->samples + start;

@@ -142,6 +142,9 @@ std::vector<proto::MarkRecord> MarkBuilder::sentence(std::string_view text,
     std::vector<SpeechMark> words;
     std::vector<SpeechMark> phonemes;
     for (SpeechMark& mark : marks) {
+        if (mark.kind == Kind::Sentence) {
+            continue;  // the caller's cut, not a mark of its own
+        }
         (mark.kind == Kind::Word ? words : phonemes).push_back(std::move(mark));
     }
     auto byStart = [](const SpeechMark& a, const SpeechMark& b) { return a.start < b.start; };

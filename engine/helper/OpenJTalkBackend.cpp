@@ -139,7 +139,8 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
     if (hts == nullptr) {
         return Result::Failed;
     }
-    std::vector<std::string> labels = m_analysis.labels(text);
+    std::vector<JapaneseAnalysis::Word> words;
+    std::vector<std::string> labels = m_analysis.labels(text, &words);
     if (labels.empty()) {
         return Result::Failed;
     }
@@ -155,6 +156,25 @@ SynthBackend::Result OpenJTalkBackend::speak(const std::string& voice, std::stri
             mark.start = i > 0 ? ends[i - 1] : 0;
             mark.end = ends[i];
             marks(mark);
+        }
+        for (size_t i = 0; !marked && i < words.size(); ++i) {
+            const JapaneseAnalysis::Word& w = words[i];
+            if (w.first == 0 || w.last >= ends.size()) {
+                continue;  // never so: words lie between the two silences
+            }
+            SpeechMark mark;
+            mark.kind = SpeechMark::Kind::Word;
+            mark.start = ends[w.first - 1];
+            mark.end = ends[w.last];
+            mark.offset = w.offset;
+            mark.length = w.length;
+            marks(mark);
+        }
+        if (!marked && !ends.empty()) {
+            SpeechMark whole;
+            whole.kind = SpeechMark::Kind::Sentence;
+            whole.end = ends.back();
+            marks(whole);
         }
         marked = true;
         return out(samples, count, rate);

@@ -14,6 +14,9 @@ PcmOutput::PcmOutput(int outputRate, Send send)
     : m_outputRate(outputRate), m_send(std::move(send)), m_volume(outputRate) {}
 
 void PcmOutput::begin(int keepLeadMs) {
+    // What a stopped stretch still held is never sent.
+    m_holding = false;
+    m_held.clear();
     m_keepLeadMs = keepLeadMs;
     m_started = false;
     m_resampler = nullptr;

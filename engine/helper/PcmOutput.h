@@ -23,8 +23,8 @@ class PcmOutput {
 
     PcmOutput(int outputRate, Send send);
 
-    // Starts one synthesised stretch; of the silence before its first
-    // audible sample at most `keepLeadMs` is kept.
+    // Starts one synthesised stretch, holding nothing; of the silence
+    // before its first audible sample at most `keepLeadMs` is kept.
     void begin(int keepLeadMs);
     // The volume of what is sent from now on, percent 0..200.
     void setVolume(int percent) { m_volume.setVolume(percent); }
@@ -37,6 +37,11 @@ class PcmOutput {
     // stretch's marks before its samples).
     void hold() { m_holding = true; }
     bool release();
+    // Output samples held now.
+    size_t held() const { return m_held.size(); }
+    // Whether the stretch has sounded yet: from then on the silence cut
+    // from its start is known.
+    bool heardSound() const { return m_started && m_trimmer.heardSound(); }
 
     // How the stretch begun last came out: samples written, how many of
     // them the trimming kept (it cuts only from the start), the rate they

@@ -22,9 +22,11 @@ struct Prosody {
     bool firstSound = false;
 };
 
-// A word or a phoneme in the samples of one speak call.
+// A word or a phoneme in the samples of one speak call; or a sentence of
+// the back end's own (start..end its samples), given once every mark of it
+// has been: its samples need wait for no later mark.
 struct SpeechMark {
-    enum class Kind { Word, Phoneme };
+    enum class Kind { Word, Phoneme, Sentence };
     Kind kind = Kind::Word;
     size_t start = 0;   // samples from the call's first sample, at its rate
     size_t end = 0;     // where it ends; 0: where the next of its kind starts
@@ -39,7 +41,9 @@ class SynthBackend {
     // Receives samples at `rate` Hz; returns false to stop synthesis.
     using PcmCallback = std::function<bool(const int16_t* samples, size_t count, int rate)>;
     // Receives the marks of a sentence, in any order, by the time the
-    // speak call returns.
+    // speak call returns; a back end that cuts the text into sentences of
+    // its own ends each one's marks with a Sentence mark, as soon as it
+    // can (before or after its samples).
     using MarkCallback = std::function<void(const SpeechMark& mark)>;
 
     enum class Result { Spoken, Failed, Stopped };

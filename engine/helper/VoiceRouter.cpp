@@ -5,6 +5,7 @@
 
 #include "BackendRegistry.h"
 #include "MarkBuilder.h"
+#include "MarkedStretch.h"
 
 namespace parlune::helper {
 
@@ -172,22 +173,20 @@ VoiceRouter::Outcome VoiceRouter::speak(std::string_view text, const Prosody& pr
         };
         Prosody how = prosody;
         how.firstSound = first;
-        std::vector<SpeechMark> found;
         SynthBackend::Result result;
+        bool sent = true;
         if (marks != nullptr) {
-            // The sentence's samples wait for its marks, which come as it is made.
-            out.hold();
-            result =
-                backendFor(voice)->speak(voice.voice, segment.text, how, sink,
-                                         [&found](const SpeechMark& m) { found.push_back(m); });
+            MarkedStretch stretch(out, kOutputRate, builder, segment.text, *marks);
+            result = backendFor(voice)->speak(
+                voice.voice, segment.text, how,
+                [&stretch](const int16_t* samples, size_t count, int rate) {
+                    return stretch.write(samples, count, rate);
+                },
+                [&stretch](const SpeechMark& m) { stretch.mark(m); });
+            sent = result != SynthBackend::Result::Stopped && out.end() && stretch.finish(result);
         } else {
             result = backendFor(voice)->speak(voice.voice, segment.text, how, sink);
-        }
-        bool sent = result != SynthBackend::Result::Stopped && out.end();
-        if (sent && marks != nullptr) {
-            sent = result != SynthBackend::Result::Spoken ||
-                   (*marks)(builder.sentence(segment.text, std::move(found), out.counts()));
-            sent = out.release() && sent;
+            sent = result != SynthBackend::Result::Stopped && out.end();
         }
         if (!sent) {
             outcome.stopped = true;

@@ -56,7 +56,7 @@ enum SpeakFlags : uint32_t {
     // The first piece of an utterance: its leading silence is cut away.
     kSpeakStartsUtterance = 1,
     // Time each sentence: kMark frames before its samples (which the helper
-    // then holds back until the sentence is made).
+    // holds back only until the sentence's marks are known).
     kSpeakWantsMarks = 2,
 };
 

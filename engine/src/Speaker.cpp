@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -382,8 +383,12 @@ void Speaker::speak(const Item& item) {
     for (std::string_view piece : SentenceSplitter::split(text)) {
         utterance.pieceOffset = static_cast<size_t>(piece.data() - text.data());
         utterance.pieceBytes = piece.size();
+        utterance.heardSentences.clear();
         Piece result = isCut(item) ? Piece::Cut : speakPiece(piece, flags, utterance);
         flags = 0;
+        if (result == Piece::PartlySpoken || result == Piece::Refused) {
+            noteLeftOut(utterance, text);
+        }
         const char* skipped = nullptr;  // why the text is dropped whole
         switch (result) {
             case Piece::Spoken:
@@ -454,6 +459,16 @@ void Speaker::speak(const Item& item) {
     }
     if (!utterance.started) {
         noteStarted(utterance, 0);  // nothing to hear: it starts where it ends
+    }
+    if (partly && utterance.item.marked && utterance.leftOutByte != std::string::npos) {
+        // As after a failure midway: where the sound went past what was left out.
+        const int64_t heard = utterance.heardRealtimeNs != 0
+                                  ? utterance.heardRealtimeNs
+                                  : MarkSample::realtimeOf(utterance.startedNs);
+        m_marks.push(utterance.item.ordinal,
+                     MarkSample::stopped(
+                         heard, MarkSample::milliseconds(utterance.leftOutSample, m_sampleRate),
+                         utterance.leftOutByte, "failed"));
     }
     noteEnd(utterance, PARLUNE_DA_EVENT_FINISHED, partly ? "partly" : "");
 }
@@ -607,6 +622,13 @@ void Speaker::queueMarks(Utterance& utterance) {
     MarkSample::Sentence where{utterance.heardRealtimeNs, utterance.pendingBefore, m_sampleRate,
                                utterance.pieceOffset, utterance.pieceBytes};
     for (const proto::MarkRecord& mark : utterance.pending) {
+        if (mark.kind == proto::kMarkSentence && mark.offset <= utterance.pieceBytes &&
+            mark.length <= utterance.pieceBytes - mark.offset) {
+            utterance.heardSentences.push_back({utterance.pieceOffset + mark.offset,
+                                                utterance.pieceOffset + mark.offset + mark.length,
+                                                utterance.pendingBefore + mark.start,
+                                                utterance.pendingBefore + mark.end});
+        }
         if (mark.kind == proto::kMarkWord && mark.offset <= utterance.pieceBytes &&
             mark.length <= utterance.pieceBytes - mark.offset) {
             utterance.words.emplace_back(utterance.pendingBefore + mark.start,
@@ -615,6 +637,43 @@ void Speaker::queueMarks(Utterance& utterance) {
     }
     m_marks.push(utterance.item.ordinal, MarkSample::sentence(where, utterance.pending));
     utterance.pending.clear();
+}
+
+void Speaker::noteLeftOut(Utterance& utterance, std::string_view text) const {
+    if (!utterance.item.marked || utterance.leftOutByte != std::string::npos) {
+        return;  // only the first counts
+    }
+    auto heard = utterance.heardSentences;
+    std::sort(heard.begin(), heard.end(),
+              [](const Utterance::Heard& a, const Utterance::Heard& b) { return a.from < b.from; });
+    // The first letter of `from..to` (a byte beyond ASCII counts as one).
+    auto letter = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x80 || std::isalnum(c)) {
+                return i;
+            }
+        }
+        return std::string::npos;
+    };
+    // The first letter of the piece no sentence heard holds, and where the
+    // sound went past it: where the sentence after it starts, else where
+    // the one before it ends.
+    const size_t end = std::min(text.size(), utterance.pieceOffset + utterance.pieceBytes);
+    size_t at = utterance.pieceOffset;
+    size_t past = utterance.samples;
+    for (const Utterance::Heard& h : heard) {
+        const size_t gap = letter(at, std::min(h.from, end));
+        if (gap != std::string::npos) {
+            utterance.leftOutByte = gap;
+            utterance.leftOutSample = h.startSample;
+            return;
+        }
+        at = std::max(at, h.to);
+        past = h.endSample;
+    }
+    utterance.leftOutByte = letter(at, end);
+    utterance.leftOutSample = past;
 }
 
 void Speaker::noteStopped(const Utterance& utterance, const char* why) {

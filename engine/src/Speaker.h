@@ -108,6 +108,19 @@ class Speaker {
         std::vector<protocol::MarkRecord> pending{};
         size_t pendingBefore = 0;
         std::vector<std::pair<size_t, size_t>> words{};  // sample it starts, byte after it
+        // The sentences of the piece under way heard: their bytes in the
+        // text, their first sample and the sample after them.
+        struct Heard {
+            size_t from = 0;
+            size_t to = 0;
+            size_t startSample = 0;
+            size_t endSample = 0;
+        };
+        std::vector<Heard> heardSentences{};
+        // The first sentence left out: where the sound went past it and its
+        // first byte; npos while none was.
+        size_t leftOutSample = 0;
+        size_t leftOutByte = std::string::npos;
     };
     enum class Wait { HelperReady, Woken, TimedOut };
     using Clock = std::chrono::steady_clock;
@@ -127,6 +140,9 @@ class Speaker {
     // Silences the sink and has the helper end the piece under way early.
     Piece cancelPiece(const Utterance& utterance);
     void noteStarted(Utterance& utterance, size_t samples);
+    // Notes where the first sentence of the piece under way that was left
+    // out starts, from the sentences of it heard.
+    void noteLeftOut(Utterance& utterance, std::string_view text) const;
     // Appends the text's final event, and IDLE when no text waits.
     void noteEnd(const Utterance& utterance, ParluneDaEventKind kind, const char* detail);
     // Marks: a sentence's records from the helper, its sample once the

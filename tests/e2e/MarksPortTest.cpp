@@ -3,6 +3,8 @@
 // its input port (SpeechStatus.OffByDefault...).
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <sstream>
 
 #include "E2e.h"
@@ -111,6 +113,60 @@ TEST(SpeechMarks, EachSentenceIsTimedAndStampedWithItsText) {
             EXPECT_NEAR(static_cast<double>(last), wavSeconds(wavs[i == 0 ? 0 : 1]) * 1000.0, 10.0)
                 << i;
         }
+    }
+}
+
+// A marks reader that stops reading, before the first sample or after one,
+// holds up neither the speech nor the component: every text is spoken, the
+// context passes on the next text at once and deactivation does not wait.
+TEST(SpeechMarks, AStoppedReaderHoldsUpNeitherSpeechNorTheComponent) {
+    struct Case {
+        const char* name;
+        size_t readFirst;  // samples the reader takes before it stops
+    };
+    const Case cases[] = {{"never reads", 0}, {"stops after one", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir, wav;
+        auto speech = launch(SPEECH_LAUNCHER, dir, wav.path(),
+                             {"-o", "manager.components.preactivation:Parlune0", "-o",
+                              "Etc.Parlune.marks.enable:YES"});
+        ASSERT_TRUE(waitRegistered(dir, "Parlune0"));
+        auto marks = watch(dir, "Parlune0.marks");
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return rtctl(dir, {"ls", "-l"})
+                           .out.find(
+                               "marks  DataOutPort  "
+                               "IDL:RTC/TimedString:1.0  connectors=1") != std::string::npos;
+            },
+            std::chrono::seconds(20), std::chrono::milliseconds(100)));
+        if (c.readFirst > 0) {
+            ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", "The first text."}).ok);
+            ASSERT_TRUE(waitUntil([&] { return parse(marks->out()).size() >= c.readFirst; },
+                                  std::chrono::seconds(30), std::chrono::milliseconds(50)));
+        }
+        marks->signal(SIGSTOP);
+        // Many sentences, each a sample of marks the reader never takes.
+        std::vector<std::string> texts;
+        for (int i = 1; i <= 12; ++i) {
+            texts.push_back("Text " + std::to_string(i) +
+                            " has three sentences. They are short. Each is marked.");
+        }
+        std::vector<std::string> args = {"inject", "Parlune0.in"};
+        args.insert(args.end(), texts.begin(), texts.end());
+        ASSERT_TRUE(rtctl(dir, args, 60000).ok);
+        const size_t before = c.readFirst > 0 ? 1 : 0;
+        EXPECT_TRUE(waitWavs(wav.path(), before + texts.size(), 90000));
+        // The context still reads and passes on a text at once.
+        ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", "Still here."}).ok);
+        EXPECT_TRUE(waitWavs(wav.path(), before + texts.size() + 1, 20000));
+        const ToolResult state = rtctl(dir, {"state", "Parlune0"});
+        EXPECT_NE(std::string::npos, state.out.find("Active")) << state.out;
+        EXPECT_TRUE(rtctl(dir, {"deactivate", "Parlune0"}, 10000).ok);
+        marks->signal(SIGCONT);
+        speech->signal(SIGINT);
+        EXPECT_TRUE(speech->wait(15000));
     }
 }
 

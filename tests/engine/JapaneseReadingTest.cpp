@@ -250,6 +250,87 @@ TEST_F(JapaneseReading, FirstSoundsComeSoonerAndTheSentenceIsTheSame) {
     EXPECT_GE(cut, 6u);
 }
 
+struct WordCase {
+    const char* text;
+    std::vector<const char*> words;  // the bytes of the text its words say, in order
+};
+
+// Each word is tied to the bytes it says: kanji, kana, digits read out,
+// Latin letters (read in full width), half-width kana, text around spaces
+// and symbols. The words' phonemes are every phoneme but the pauses, once.
+TEST_F(JapaneseReading, WordsSayTheirOwnBytesInOrder) {
+    const std::vector<WordCase> cases = {
+        {"今日はとても良い天気です。", {"今日", "は", "とても", "良い", "天気", "です"}},
+        {"10時に会いましょう。", {"10", "時", "に", "会い", "ましょう"}},
+        {"2025年3月14日、午後3時に集合。",
+         {"2025", "年", "3月", "14日", "午後", "3", "時", "集合"}},
+        {"USBケーブルを接続して。", {"USB", "ケーブル", "を", "接続", "し", "て"}},
+        {"ｶﾞｲﾄﾞ を 見て", {"ｶﾞｲﾄﾞ", "を", "見", "て"}},
+        {"「はい」、わかりました！", {"はい", "わかり", "まし", "た"}},
+    };
+    for (const WordCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string text = c.text;
+        std::vector<JapaneseAnalysis::Word> words;
+        const std::vector<std::string> labels = m_analysis.labels(text, &words);
+        ASSERT_FALSE(words.empty());
+        std::vector<std::string> said;
+        std::vector<int> owner(labels.size(), -1);
+        size_t end = 0;
+        for (size_t i = 0; i < words.size(); ++i) {
+            const JapaneseAnalysis::Word& w = words[i];
+            ASSERT_LE(w.offset + w.length, text.size());
+            ASSERT_GT(w.length, 0u);
+            // In order: after the last word, or the same digits again.
+            const bool same =
+                i > 0 && w.offset == words[i - 1].offset && w.length == words[i - 1].length;
+            EXPECT_TRUE(same || w.offset >= end) << w.offset;
+            end = w.offset + w.length;
+            if (!same) said.push_back(text.substr(w.offset, w.length));
+            ASSERT_GE(w.first, 1u);
+            ASSERT_LE(w.first, w.last);
+            ASSERT_LT(w.last, labels.size() - 1);
+            for (size_t l = w.first; l <= w.last; ++l) {
+                EXPECT_EQ(owner[l], -1) << "label " << l << " in two words";
+                owner[l] = static_cast<int>(i);
+            }
+        }
+        for (size_t l = 1; l + 1 < labels.size(); ++l) {
+            const std::string_view p = JapaneseAnalysis::phonemeOf(labels[l]);
+            EXPECT_EQ(owner[l] == -1, p == "pau") << l << " " << p;
+        }
+        std::string all;
+        for (const std::string& w : said) all += w + "|";
+        // The expected words appear in order among those said.
+        auto next = said.begin();
+        for (const char* e : c.words) {
+            next = std::find(next, said.end(), e);
+            ASSERT_NE(next, said.end()) << "no word " << e << " in order among " << all;
+        }
+    }
+}
+
+TEST_F(JapaneseReading, TextsWithoutWordsGiveNone) {
+    for (const std::string& text : {std::string(), std::string("   "), std::string("\x01\x02"),
+                                    std::string("😀😀"), std::string("、。")}) {
+        std::vector<JapaneseAnalysis::Word> words(1);
+        m_analysis.labels(text, &words);
+        EXPECT_TRUE(words.empty()) << text;
+    }
+    // A character cut short at the end is not read past.
+    std::vector<JapaneseAnalysis::Word> cut;
+    const std::string shortened = std::string("天気です") + "\xe6\x97";
+    ASSERT_FALSE(m_analysis.labels(shortened, &cut).empty());
+    for (const JapaneseAnalysis::Word& w : cut) EXPECT_LE(w.offset + w.length, shortened.size());
+    // A control character inside is left out; the words around keep their bytes.
+    std::vector<JapaneseAnalysis::Word> words;
+    const std::string text = "天気\x01です";
+    ASSERT_FALSE(m_analysis.labels(text, &words).empty());
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(text.substr(words[0].offset, words[0].length), "天気");
+    EXPECT_EQ(text.substr(words[1].offset, words[1].length), "です");
+}
+
 TEST_F(JapaneseReading, TextsWithNothingToSayFailAndTheNextIsSpoken) {
     OpenJTalkBackend backend({kDictionary, kVoiceDir});
     ASSERT_EQ(backend.load("mei"), "");

@@ -1,6 +1,7 @@
 // The parts behind the timing marks: phonemes to visemes for each back end's
-// symbols, a back end's marks moved onto the samples sent, and the bounded
-// queue the caller drains.
+// symbols, a back end's marks moved onto the samples sent, each sentence's
+// marks sent before its samples (held no longer), and the bounded queue the
+// caller drains.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "MarkBuilder.h"
 #include "MarkQueue.h"
+#include "MarkedStretch.h"
 #include "Viseme.h"
 
 namespace parlune::helper {
@@ -127,6 +129,168 @@ TEST(MarkBuilding, WordsRunTogetherGetTheirOwnShareOfTheRun) {
     const std::vector<std::string> expected = {"0-400 0+2", "400-600 3+3", "600-1000 7+3",
                                                "1200-1600 12+4"};
     EXPECT_EQ(words, expected);
+}
+
+// What a back end does in a speak call, step by step.
+struct Step {
+    enum What { Marks, Sound, Quiet } what;
+    size_t start = 0;  // Marks: a sentence start..end with one phoneme; "end" 0: no sentence
+    size_t end = 0;    // Sound, Quiet: samples
+};
+
+struct StretchCase {
+    const char* name;
+    std::vector<Step> steps;
+    SynthBackend::Result result;
+    size_t samples;          // marks samples sent
+    size_t soundBeforeLast;  // at least this much sound sent before the last marks sample
+    size_t soundBeforeEnd;   // at least this much sound sent before the call returned
+};
+
+// One marks sample or some samples, as the library receives them.
+struct Received {
+    bool marks = false;
+    size_t samples = 0;  // the samples sent before it
+    long start = 0;      // marks: the sentence's first and last sample, from the stretch's start
+    long end = 0;
+};
+
+TEST(MarkedStretching, EachSentencesMarksComeBeforeItsSamplesWhichWaitNoLonger) {
+    constexpr int kRate = 22050;
+    using R = SynthBackend::Result;
+    const StretchCase cases[] = {
+        // flite, Open JTalk: a sentence's marks whole before its first chunk.
+        {"marks first",
+         {{Step::Marks, 0, 2205},
+          {Step::Quiet, 441},
+          {Step::Sound, 1764},
+          {Step::Marks, 2205, 4410},
+          {Step::Sound, 2205}},
+         R::Spoken,
+         2,
+         1764,
+         3969},
+        // espeak-ng: each sentence's marks after its samples.
+        {"marks after",
+         {{Step::Marks, 0, 0},
+          {Step::Sound, 2205},
+          {Step::Marks, 0, 2205},
+          {Step::Marks, 2205, 0},
+          {Step::Sound, 2205}},
+         R::Spoken,
+         2,
+         2205,
+         2205},
+        // A first chunk of silence: held until the sound tells the cut.
+        {"silence first",
+         {{Step::Marks, 0, 4410}, {Step::Quiet, 2205}, {Step::Sound, 2205}},
+         R::Spoken,
+         1,
+         0,
+         2205},
+        // A back end that cuts no sentences: one at the end, all held.
+        {"no sentences",
+         {{Step::Marks, 0, 0}, {Step::Sound, 2205}, {Step::Sound, 2205}},
+         R::Spoken,
+         1,
+         0,
+         0},
+        // A failure midway: what was marked stays, the rest goes unmarked.
+        {"failed",
+         {{Step::Marks, 0, 2205}, {Step::Sound, 2205}, {Step::Marks, 2205, 0}, {Step::Sound, 100}},
+         R::Failed,
+         1,
+         0,
+         2205},
+        // Nothing but silence: still one sentence.
+        {"silent", {{Step::Quiet, 2205}}, R::Spoken, 1, 0, 0},
+    };
+    for (const StretchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Received> got;
+        size_t sentSoFar = 0;
+        PcmOutput out(kRate, [&](const int16_t*, size_t count) {
+            sentSoFar += count;
+            return true;
+        });
+        const MarkedStretch::Sink sink = [&](const std::vector<proto::MarkRecord>& records) {
+            Received r{true, sentSoFar, -1, -1};
+            for (const proto::MarkRecord& m : records) {
+                if (m.kind == proto::kMarkSentence) {
+                    r.start = static_cast<long>(sentSoFar + m.start);
+                    r.end = static_cast<long>(sentSoFar + m.end);
+                }
+            }
+            got.push_back(r);
+            return true;
+        };
+        MarkBuilder builder("One. Two.");
+        out.begin(10);
+        MarkedStretch stretch(out, kRate, builder, "One. Two.", sink);
+        const std::vector<int16_t> loud(4410, 3000), quiet(4410, 0);
+        for (const Step& step : c.steps) {
+            if (step.what == Step::Marks) {
+                stretch.mark(phoneme(step.start, step.start + 100, "w", "ou"));
+                if (step.end != 0) {
+                    SpeechMark whole;
+                    whole.kind = SpeechMark::Kind::Sentence;
+                    whole.start = step.start;
+                    whole.end = step.end;
+                    stretch.mark(whole);
+                }
+            } else {
+                EXPECT_TRUE(stretch.write((step.what == Step::Sound ? loud : quiet).data(),
+                                          step.start, kRate));
+            }
+        }
+        const size_t beforeEnd = sentSoFar;
+        ASSERT_TRUE(out.end());
+        EXPECT_TRUE(stretch.finish(c.result));
+        ASSERT_EQ(got.size(), c.samples);
+        EXPECT_GE(got.back().samples, c.soundBeforeLast);
+        EXPECT_GE(beforeEnd, c.soundBeforeEnd);
+        long previousEnd = 0;
+        for (const Received& r : got) {
+            // No sample of a sentence before its marks, none overlapping.
+            ASSERT_GE(r.start, 0);
+            EXPECT_LE(static_cast<long>(r.samples), r.start);
+            EXPECT_GE(r.start, previousEnd);
+            EXPECT_LE(r.start, r.end);
+            previousEnd = r.end;
+        }
+        // The marks end where the sound sent does (within the converter's rounding).
+        if (c.result == R::Spoken) {
+            EXPECT_NEAR(static_cast<double>(previousEnd), sentSoFar, 2.0);
+        }
+    }
+}
+
+TEST(MarkedStretching, AReceiverGoneStopsTheBackEnd) {
+    size_t sent = 0;
+    PcmOutput out(22050, [&](const int16_t*, size_t count) {
+        sent += count;
+        return true;
+    });
+    const MarkedStretch::Sink refuse = [](const std::vector<proto::MarkRecord>&) { return false; };
+    MarkBuilder builder("Go.");
+    out.begin(10);
+    MarkedStretch stretch(out, 22050, builder, "Go.", refuse);
+    SpeechMark whole;
+    whole.kind = SpeechMark::Kind::Sentence;
+    whole.end = 2205;
+    stretch.mark(whole);
+    const std::vector<int16_t> loud(2205, 3000);
+    EXPECT_FALSE(stretch.write(loud.data(), loud.size(), 22050));
+    EXPECT_FALSE(stretch.write(loud.data(), loud.size(), 22050));
+    ASSERT_TRUE(out.end());
+    EXPECT_FALSE(stretch.finish(SynthBackend::Result::Spoken));
+    // A stretch stopped while holding leaves the next, unmarked, unheld.
+    out.hold();
+    EXPECT_TRUE(out.write(loud.data(), loud.size(), 22050));
+    const size_t before = sent;
+    out.begin(10);
+    EXPECT_TRUE(out.write(loud.data(), loud.size(), 22050));
+    EXPECT_EQ(sent, before + loud.size());
 }
 
 TEST(MarkQueueing, BoundedOldestDroppedAndASmallBufferTakesNothing) {

@@ -80,6 +80,13 @@ std::vector<std::string> wordsOf(const std::string& text) {
     return words;
 }
 
+// A sentence with any byte beyond ASCII is read by the Japanese voice here.
+bool isJapanese(const std::string& text, const Mark& sentence) {
+    const std::string bytes = text.substr(sentence.offset, sentence.length);
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 class Marks : public EngineFixture {
   protected:
     ParluneDaHandle createWithMarks() {
@@ -139,15 +146,22 @@ struct Case {
     const char* voice;  // PARLUNE_VOICE; "" for auto
     const char* text;
     size_t sentences;
-    bool words;  // the voice places words
+    bool words;            // the voice places words
+    const char* japanese;  // the bytes its Japanese words say, one after another
 };
 
 TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
     const Case cases[] = {
-        {"", "The quick brown fox jumps over the lazy dog.", 1, true},               // flite
-        {"", "今日はとても良い天気です。", 1, false},                                // Open JTalk
-        {"de", "Guten Morgen, wie geht es dir heute?", 1, true},                     // espeak-ng
-        {"", "Good morning. おはようございます。 See you at 10 o'clock!", 3, true},  // mixed
+        {"", "The quick brown fox jumps over the lazy dog.", 1, true, ""},        // flite
+        {"", "今日はとても良い天気です。", 1, true, "今日はとても良い天気です"},  // Open JTalk
+        {"", "10時に、ｶﾞｲﾄﾞで確認して！", 1, true, "10時にｶﾞｲﾄﾞで確認して"},  // digits, half-width
+        {"de", "Guten Morgen, wie geht es dir heute?", 1, true, ""},          // espeak-ng
+        // Two sentences of one voice: each has a sample of its own.
+        {"", "The robot is ready. Please tell me where to go.", 2, true, ""},
+        {"de", "Guten Morgen, wie geht es dir? Der Roboter wartet im Flur.", 2, true, ""},
+        {"", "今日は晴れです。明日は雨です。", 2, true, "今日は晴れです明日は雨です"},
+        {"", "Good morning. おはようございます。 See you at 10 o'clock!", 3, true,
+         "おはようございます"},  // mixed
     };
     const std::set<std::string> visemes = {"sil", "PP", "FF", "TH", "DD", "kk", "CH", "SS",
                                            "nn",  "RR", "aa", "E",  "ih", "oh", "ou"};
@@ -165,7 +179,9 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
         ASSERT_TRUE(wav.valid());
         const std::string text = c.text;
         std::vector<std::string> words;
+        std::vector<std::pair<size_t, size_t>> japanese;  // the bytes of Japanese words
         long sentenceEnd = 0;
+        size_t bytesEnd = 0;
         long last = 0;
         for (const Sample& s : samples) {
             ASSERT_FALSE(s.marks.empty());
@@ -182,6 +198,10 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
             ASSERT_EQ(sentence.kind, "sentence");
             EXPECT_GE(sentence.start, sentenceEnd);
             sentenceEnd = sentence.end;
+            // Each sentence its own bytes, after the one before.
+            EXPECT_GE(sentence.offset, bytesEnd);
+            EXPECT_GT(sentence.length, 0u);
+            bytesEnd = sentence.offset + sentence.length;
             long covered = sentence.start;
             for (const Mark& m : s.marks) {
                 EXPECT_LE(m.start, m.end) << m.kind;
@@ -196,6 +216,11 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
                     ASSERT_LE(m.offset + m.length, text.size());
                     for (const std::string& w : wordsOf(text.substr(m.offset, m.length))) {
                         words.push_back(w);
+                    }
+                    const bool again =
+                        !japanese.empty() && japanese.back() == std::make_pair(m.offset, m.length);
+                    if (!again && m.length > 0 && isJapanese(text, s.marks.front())) {
+                        japanese.emplace_back(m.offset, m.length);
                     }
                 }
             }
@@ -216,6 +241,15 @@ TEST_F(Marks, EachVoiceCoversItsSoundInOrderWithTheTextsWords) {
             }
             EXPECT_EQ(asciiMarked, ascii);
         }
+        // Japanese words one after another, each saying its own bytes.
+        std::string said;
+        size_t after = 0;
+        for (const auto& [offset, length] : japanese) {
+            EXPECT_GE(offset, after) << "a word out of order at " << offset;
+            after = offset + length;
+            said += text.substr(offset, length);
+        }
+        EXPECT_EQ(said, c.japanese);
         // The marks end where the file does.
         EXPECT_NEAR(static_cast<double>(last), wav.seconds() * 1000.0, 10.0);
     }
@@ -226,12 +260,16 @@ TEST_F(Marks, ACutTextSaysWhereItStopped) {
     ASSERT_NE(h, nullptr);
     std::string text;
     for (int i = 0; i < 120; ++i) text += "This sentence is one of many in a long speech. ";
+    const auto played = std::chrono::steady_clock::now();
     ASSERT_EQ(ParluneDa_Play(h, text.c_str(), 100, 0, 0, 0), PARLUNE_DA_OK);
     std::vector<Sample> samples;
+    // A sentence's marks come with its first sound: the cut comes once a
+    // few sentences are under way and a word has been heard.
     ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             for (Sample& s : take(h, 1)) samples.push_back(s);
-            return !samples.empty();
+            return samples.size() >= 3 &&
+                   std::chrono::steady_clock::now() - played > std::chrono::milliseconds(300);
         },
         std::chrono::seconds(30), std::chrono::milliseconds(2)));
     ASSERT_EQ(ParluneDa_Interrupt(h), PARLUNE_DA_OK);
@@ -257,6 +295,51 @@ TEST_F(Marks, ACutTextSaysWhereItStopped) {
     EXPECT_GT(offset, 0u);
     EXPECT_LT(offset, text.size());
     EXPECT_TRUE(offset == text.size() || text[offset] == ' ' || text[offset] == '.') << offset;
+}
+
+// A sentence left out by a failing voice: the text, finished partly, ends
+// with the sample a failure midway leaves, saying where the sound went past
+// the part left out and where that part starts.
+TEST_F(Marks, ATextFinishedPartlySaysWhatWasLeftOut) {
+    struct Case {
+        const char* faults;
+        const char* text;
+        long offset;      // of the part left out; -1: nothing was
+        bool afterFirst;  // the sound went past it where the first sentence ended
+    };
+    const Case cases[] = {
+        {"fail=openjtalk", "English is heard. 日本語は聞こえません。", 18, true},
+        {"fail=openjtalk", "日本語は聞こえません。 English is heard.", 0, false},
+        {"fail=openjtalk", "First part. 日本語です。 Last part.", 12, true},
+        {"fail=espeak", "A voice nobody uses may fail.", -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ::setenv("PARLUNE_HELPER_FAULTS", c.faults, 1);
+        TempDir dir;
+        WavFile wav("");
+        const std::vector<Sample> samples = speak(c.text, dir, wav);
+        ::unsetenv("PARLUNE_HELPER_FAULTS");
+        ASSERT_FALSE(samples.empty());
+        for (size_t i = 0; i + 1 < samples.size(); ++i) EXPECT_TRUE(samples[i].stopped.empty());
+        if (c.offset < 0) {
+            EXPECT_TRUE(samples.back().stopped.empty());
+            continue;
+        }
+        ASSERT_GE(samples.size(), 2u);
+        const Sample& last = samples.back();
+        ASSERT_FALSE(last.stopped.empty());
+        EXPECT_EQ(last.heard, samples.front().heard);
+        std::istringstream fields(last.stopped);
+        std::string word, why;
+        long at = -1;
+        long offset = -1;
+        fields >> word >> at >> offset >> why;
+        EXPECT_EQ(why, "failed");
+        EXPECT_EQ(offset, c.offset);
+        const Mark& first = samples.front().marks.front();
+        EXPECT_EQ(at, c.afterFirst ? first.end : first.start);
+    }
 }
 
 TEST_F(Marks, OffUntilEnabledAndBadArgumentsAreRefused) {
