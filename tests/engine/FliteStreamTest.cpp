@@ -5,6 +5,7 @@
 #include <flite/flite.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -209,11 +210,31 @@ TEST_F(FliteStream, AStopEndsTheSentenceAndTheNextOneIsWhole) {
             const Recording stopped = record(m_streamed, voice, text, Prosody{}, stopAfter);
             EXPECT_EQ(stopped.result, SynthBackend::Result::Stopped);
             EXPECT_EQ(stopped.chunks.size(), stopAfter);  // nothing after the refused chunk
+            // What came before the stop is the start of flite's own sound.
+            ASSERT_LE(stopped.samples.size(), reference.samples.size());
+            EXPECT_TRUE(std::equal(stopped.samples.begin(), stopped.samples.end(),
+                                   reference.samples.begin()));
         }
         // Nothing of the stopped one is left over.
         const Recording again = record(m_streamed, voice, text, Prosody{});
         EXPECT_EQ(again.result, SynthBackend::Result::Spoken);
         EXPECT_EQ(again.chunks, reference.chunks);
+    }
+}
+
+// Texts with little or nothing to say (no frames, one word, symbols only)
+// end as flite's own do, whether or not they take the streamed way.
+TEST_F(FliteStream, TextsWithLittleToSayEndAsFlitesOwn) {
+    const char* const texts[] = {"", " ", "...", "a", "1", "!?", "\x01\x02", "Hm"};
+    for (const char* voice : {"rms", "slt"}) {
+        for (const char* text : texts) {
+            SCOPED_TRACE(std::string(voice) + ": \"" + text + "\"");
+            const Recording reference = record(m_whole, voice, text, Prosody{});
+            const Recording got = record(m_streamed, voice, text, Prosody{});
+            EXPECT_EQ(got.result, reference.result);
+            EXPECT_EQ(got.chunks, reference.chunks);
+            EXPECT_EQ(got.samples, reference.samples);
+        }
     }
 }
 
