@@ -76,7 +76,12 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const std::string voice = argc > 1 ? argv[1] : "rms";
-    const int repeat = argc > 2 ? std::atoi(argv[2]) : 15;
+    int repeat = 15;
+    if (argc > 2) {
+        char* end = nullptr;
+        const long n = std::strtol(argv[2], &end, 10);
+        repeat = *argv[2] != '\0' && *end == '\0' && n >= 1 && n <= 10000 ? static_cast<int>(n) : 0;
+    }
     std::vector<std::string> texts;
     for (int i = 3; i < argc; ++i) {
         texts.emplace_back(argv[i]);
