@@ -6,6 +6,7 @@
 #include <cctype>
 #include <vector>
 
+#include "FliteStream.h"
 #include "Utf8.h"
 #include "Viseme.h"
 
@@ -181,7 +182,7 @@ char fold(char32_t cp) {
 
 }  // namespace
 
-FliteBackend::FliteBackend() {
+FliteBackend::FliteBackend(CgSynthesis synthesis) : m_synthesis(synthesis) {
     flite_init();
     flite_add_lang("eng", usenglish_init, cmu_lex_init);
     flite_add_lang("usenglish", usenglish_init, cmu_lex_init);
@@ -264,6 +265,9 @@ SynthBackend::Result FliteBackend::speak(const std::string& voice, std::string_v
         return Result::Failed;
     }
     cst_voice* v = m_voices[voice];
+    // The voice is the process's, maybe another backend's choice too; the
+    // diphone voice (kal16) is left as flite made it.
+    flitestream::choose(v, m_synthesis == CgSynthesis::Streaming);
     float stretch = 100.0f / static_cast<float>(prosody.speed);
     const float shift = static_cast<float>(prosody.pitch) / 100.0f;
     int ratePercent = 100;

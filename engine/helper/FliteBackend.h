@@ -20,7 +20,11 @@ class FliteBackend : public SynthBackend {
     // time grows faster than linearly with the length of a word.
     static constexpr size_t kMaxWordBytes = 24;
 
-    FliteBackend();
+    // How the CG voices (rms, slt, awb) make their sound: streamed within
+    // the sentence (FliteStream.h), or by flite's own cg_synth, whole.
+    enum class CgSynthesis { Streaming, Whole };
+
+    explicit FliteBackend(CgSynthesis synthesis = CgSynthesis::Streaming);
 
     std::string load(const std::string& voice) override;
     // flite sets up its lexicon on first use: done here, not on the first text.
@@ -42,6 +46,7 @@ class FliteBackend : public SynthBackend {
     static std::string prepare(std::string_view text, std::vector<size_t>* origin = nullptr);
 
   private:
+    const CgSynthesis m_synthesis;
     std::map<std::string, cst_voice_struct*> m_voices;
 };
 

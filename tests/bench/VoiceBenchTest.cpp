@@ -164,4 +164,39 @@ TEST(VoiceBenchScript, AMissingProbeIsNamedAndNothingRuns) {
     EXPECT_EQ(r.out, "");
 }
 
+// The in-process flite probe: both ways timed for every text, the first
+// chunk never after the end; bad counts and unknown voices refused.
+TEST(FliteProbe, TimesBothWaysForEveryTextAndRefusesBadArguments) {
+    const auto r = run({FLITE_PROBE, "slt", "2", "Yes.", "Turn left, then stop."}, Launch{});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* text : {"text0", "text1"}) {
+        for (const char* way : {"_streamed", "_whole"}) {
+            const std::string key = std::string(text) + way;
+            double first = -1;
+            double whole = -1;
+            for (const std::string& line : splitLines(r.out)) {
+                if (line.rfind(key + "_first_p50_ms=", 0) == 0) {
+                    first = std::stod(line.substr(line.find('=') + 1));
+                } else if (line.rfind(key + "_whole_p50_ms=", 0) == 0) {
+                    whole = std::stod(line.substr(line.find('=') + 1));
+                }
+            }
+            EXPECT_GT(first, 0) << key << "\n" << r.out;
+            EXPECT_GE(whole, first) << key;
+            EXPECT_EQ(linesStartingWith(r.out, key + "_first_cpu_max_ms=").size(), 1u) << r.out;
+        }
+    }
+    EXPECT_TRUE(linesStartingWith(r.out, "text2").empty()) << r.out;
+
+    for (const char* repeat : {"0", "-1", "many", "3x", ""}) {
+        const auto bad = run({FLITE_PROBE, "rms", repeat}, Launch{});
+        EXPECT_EQ(bad.status, 2) << "\"" << repeat << "\"";
+        EXPECT_NE(bad.err.find("usage: flite_probe"), std::string::npos) << bad.err;
+    }
+    const auto unknown = run({FLITE_PROBE, "nosuch", "1"}, Launch{});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("no voice nosuch"), std::string::npos) << unknown.err;
+    EXPECT_TRUE(unknown.out.empty()) << unknown.out;
+}
+
 }  // namespace
