@@ -60,7 +60,8 @@ TEST_F(EndToEnd, InjectedStringsArriveOnceAndInOrder) {
     args.insert(args.end(), sent.begin(), sent.end());
     ToolResult r = rtctl(dir, args, 60000);
     ASSERT_TRUE(r.ok) << r.err;
-    ASSERT_TRUE(waitSpoken(wav.path(), 100));
+    // A hundred texts take about 10 s, and twice that under a sanitizer.
+    ASSERT_TRUE(waitSpoken(wav.path(), 100, 60000));
     // A last string, spoken after everything before it: nothing sent earlier
     // can still be on its way once it is there.
     ASSERT_TRUE(rtctl(dir, {"inject", "Parlune0.in", "the end"}).ok);
