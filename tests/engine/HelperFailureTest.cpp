@@ -150,7 +150,9 @@ TEST_F(HelperFailure, HelperThatCannotBeRestartedFailsTheNextPlayWithoutLosingIt
 
     ASSERT_EQ(ParluneDa_Play(h, "No helper for this one.", 100, 0, 0, 0), PARLUNE_DA_OK);
     EXPECT_EQ(waitForFailure(h), PARLUNE_DA_E_SYNTHESIS);
-    EXPECT_GE(ParluneDa_SkippedTexts(h), 1);
+    // The failure may come from the replacement that failed while idle,
+    // just before the speaker takes the text and counts it skipped.
+    EXPECT_TRUE(waitForSkipped(h, 1));
 }
 
 TEST_F(HelperFailure, HostThatReapsChildrenItselfKeepsItsVoice) {
