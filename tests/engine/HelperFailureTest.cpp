@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,21 +196,35 @@ TEST_F(HelperFailure, ACrashInTheJapaneseVoiceCostsOnlyItsText) {
     ASSERT_EQ(ParluneDa_Play(h, "充電が終わりました。", 100, 0, 0, 0), PARLUNE_DA_OK);
     // Once the long text is under way (its WAV file begun; before that a
     // crash would only cost the helper's warm-up, and the text would go to a
-    // fresh one), faulted in the middle of a sentence: computing (in user
-    // space) or handing on samples. Between sentences it waits for the next
-    // in read(), and a helper lost there is replaced and given the next
-    // sentence, rightly, as one that was never sent.
+    // fresh one), faulted in the middle of a sentence. Between sentences it
+    // waits for the next in read(), and a helper lost there is replaced and
+    // given the next sentence, rightly, as one that was never sent. Seen
+    // running, it could still finish its sentence between our look and the
+    // signal on a busy machine, so it is stopped first and faulted only if it
+    // stopped computing, in no system call ("-1 ..."): its request is then
+    // still unanswered when it dies.
     ASSERT_TRUE(testsupport::waitUntil([&] { return !m_wavDir.namesEndingIn(".wav.part").empty(); },
                                        std::chrono::seconds(60), std::chrono::milliseconds(1)));
-    const std::string path = "/proc/" + std::to_string(crashed) + "/syscall";
-    const std::string sending = std::to_string(SYS_sendmsg) + " ";
+    const std::string syscallPath = "/proc/" + std::to_string(crashed) + "/syscall";
+    const std::string statPath = "/proc/" + std::to_string(crashed) + "/stat";
+    const auto stoppedComputing = [&] {
+        const bool stopped = testsupport::waitUntil(
+            [&] {
+                const std::string stat = readFile(statPath);
+                const size_t name = stat.rfind(')');
+                return name != std::string::npos && stat.compare(name, 3, ") T") == 0;
+            },
+            std::chrono::seconds(5), std::chrono::milliseconds(1));
+        return stopped && readFile(syscallPath).compare(0, 3, "-1 ") == 0;
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool hit = false;
     while (!hit && std::chrono::steady_clock::now() < deadline) {
-        const std::string syscall = readFile(path);
-        const bool midSentence = syscall.compare(0, 7, "running") == 0 ||
-                                 syscall.compare(0, sending.size(), sending) == 0;
-        hit = midSentence && ::kill(crashed, SIGSEGV) == 0;
+        if (readFile(syscallPath).compare(0, 7, "running") == 0 && ::kill(crashed, SIGSTOP) == 0) {
+            // A stopped process takes the fault as it goes on.
+            hit = stoppedComputing() && ::kill(crashed, SIGSEGV) == 0;
+            ::kill(crashed, SIGCONT);
+        }
         if (!hit) {
             ::usleep(200);
         }
