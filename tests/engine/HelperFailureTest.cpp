@@ -206,13 +206,13 @@ TEST_F(HelperFailure, ACrashInTheJapaneseVoiceCostsOnlyItsText) {
     ASSERT_TRUE(testsupport::waitUntil([&] { return !m_wavDir.namesEndingIn(".wav.part").empty(); },
                                        std::chrono::seconds(60), std::chrono::milliseconds(1)));
     const std::string syscallPath = "/proc/" + std::to_string(crashed) + "/syscall";
-    const std::string statPath = "/proc/" + std::to_string(crashed) + "/stat";
     const auto stoppedComputing = [&] {
         const bool stopped = testsupport::waitUntil(
             [&] {
-                const std::string stat = readFile(statPath);
-                const size_t name = stat.rfind(')');
-                return name != std::string::npos && stat.compare(name, 3, ") T") == 0;
+                const std::vector<ProcessProbe::Child> children = ProcessProbe::children();
+                return std::any_of(children.begin(), children.end(), [&](const auto& c) {
+                    return c.pid == crashed && c.state == 'T';
+                });
             },
             std::chrono::seconds(5), std::chrono::milliseconds(1));
         return stopped && readFile(syscallPath).compare(0, 3, "-1 ") == 0;
